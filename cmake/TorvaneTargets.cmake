@@ -1,0 +1,40 @@
+# One CMake library per core module; dependencies only point down, and no core target links Qt.
+
+set(TORVANE_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
+
+if(TORVANE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# torvane_add_library(NAME SOURCES ... [DEPENDS ...])
+function(torvane_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${TORVANE_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+endfunction()
+
+# torvane_add_executable(NAME SOURCES ... [DEPENDS ...])
+function(torvane_add_executable name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${TORVANE_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS})
+endfunction()
+
+# torvane_add_test(NAME SOURCES ... [DEPENDS ...] [LABELS ...])
+# One GoogleTest executable per module; every test case becomes a CTest test.
+function(torvane_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_options(${name} PRIVATE ${TORVANE_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} torvane_test_support GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    TORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    TORVANE_BUILD_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+endfunction()

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite: every test in build/, then
+# the core's tests again under the sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+bash scripts/build.sh --sanitize
+
+status=0
+ctest --test-dir build --output-on-failure --timeout 600 || status=1
+echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan -L core --output-on-failure --timeout 600 || status=1
+exit $status

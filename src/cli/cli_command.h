@@ -1,0 +1,36 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace torvane::cli {
+
+// What every command gets: the global options, already resolved.
+struct CliContext {
+    std::string programFolder;
+    std::string configFolder;
+};
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CliCommand {
+    std::string_view name;
+    std::string_view summary;
+    std::string_view usage;  // the lines after "Usage: torvane-cli "
+    int (*run)(const CliContext& context, std::span<const std::string> arguments);
+};
+
+// Prints "torvane-cli COMMAND: message" and a hint to stderr; returns kExitUsage.
+int usageError(std::string_view command, std::string_view message);
+// Prints "torvane-cli COMMAND: message" to stderr; returns kExitFailed.
+int failure(std::string_view command, std::string_view message);
+
+int runPresets(const CliContext& context, std::span<const std::string> arguments);
+int runShowPreset(const CliContext& context, std::span<const std::string> arguments);
+int runFormats(const CliContext& context, std::span<const std::string> arguments);
+int runOptions(const CliContext& context, std::span<const std::string> arguments);
+
+}  // namespace torvane::cli

@@ -1,0 +1,145 @@
+// Runs the built torvane-cli as a user would, against the program folder of the build.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "support/test_support.h"
+
+namespace torvane {
+namespace {
+
+class CliTest : public ::testing::Test {
+protected:
+    test::ProgramResult run(std::vector<std::string> arguments, std::vector<std::string> environment = {}) {
+        arguments.insert(arguments.begin(), test::buildDir() + "/torvane-cli");
+        return test::runProgram(arguments, environment);
+    }
+    // Global options placed after the command, as a user may write them.
+    test::ProgramResult runIn(std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), {"--program-folder", test::buildDir(), "--config-dir", config_.path()});
+        return run(arguments);
+    }
+    static std::vector<std::string> lines(const std::string& text) {
+        std::vector<std::string> result;
+        std::istringstream stream(text);
+        for (std::string line; std::getline(stream, line);) result.push_back(line);
+        return result;
+    }
+    test::TempFolder config_;
+};
+
+TEST_F(CliTest, UsageErrorsExitTwoWithOneLine) {
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{},
+                                               {"frobnicate"},
+                                               {"--bogus"},
+                                               {"show-preset"},
+                                               {"show-preset", "a", "b"},
+                                               {"presets", "extra"},
+                                               {"formats", "--container"},
+                                               {"options", "nosuchoption"},
+                                               {"options", "--config-dir"}}) {
+        const test::ProgramResult result = run(arguments);
+        SCOPED_TRACE(result.err);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(lines(result.err).size(), 1u);
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+TEST_F(CliTest, EveryCommandHasHelp) {
+    const test::ProgramResult overview = run({"--help"});
+    EXPECT_EQ(overview.exitCode, 0);
+    for (const char* command : {"presets", "show-preset", "formats", "options"}) {
+        EXPECT_NE(overview.out.find(command), std::string::npos) << command;
+        const test::ProgramResult help = run({command, "--help"});
+        EXPECT_EQ(help.exitCode, 0) << command;
+        EXPECT_NE(help.out.find(std::string("Usage: torvane-cli [global options] ") + command), std::string::npos);
+    }
+}
+
+TEST_F(CliTest, PresetsListsTheShippedTree) {
+    const test::ProgramResult result = runIn({"presets"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> output = lines(result.out);
+    ASSERT_FALSE(output.empty());
+    EXPECT_EQ(output.front(), "[+ 일반 파일변환]");
+    std::size_t presets = 0;
+    for (const std::string& line : output) {
+        const auto tab = line.find('\t');
+        if (tab == std::string::npos) continue;
+        ++presets;
+        const std::string path = line.substr(tab + 1);
+        EXPECT_EQ(path.rfind(test::buildDir() + "/preset/", 0), 0u) << line;
+        EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    }
+    EXPECT_GE(presets, 10u);
+    EXPECT_NE(result.out.find("\n[특별기능]\n"), std::string::npos);
+    EXPECT_NE(result.out.find("\n[기기설정]\n"), std::string::npos);
+}
+
+TEST_F(CliTest, ShowPresetPrintsTheDefaultsOfAnEmptyFileInTableOrder) {
+    const std::string path = config_ / "empty preset.ini";
+    test::writeFile(path, "");
+    const test::ProgramResult result = runIn({"show-preset", path});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> output = lines(result.out);
+    ASSERT_EQ(output.size(), 47u);
+    EXPECT_EQ(output[0], "profilePath=" + path);
+    EXPECT_EQ(output[1], "info_subject=기본");
+    EXPECT_EQ(output[4], "container=avi");
+    EXPECT_EQ(output[8], "video_codec=xvid");
+    EXPECT_EQ(output[38], "filter_ratate=0");
+    EXPECT_EQ(output[46], "speed=1.0");
+
+    const test::ProgramResult missing = runIn({"show-preset", config_ / "missing.ini"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("missing.ini"), std::string::npos);
+}
+
+TEST_F(CliTest, FormatsListsContainersAndOneInFull) {
+    const test::ProgramResult all = runIn({"formats"});
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_NE(all.out.find("\nmp4\t"), std::string::npos);
+    EXPECT_EQ(all.out.rfind("avi\t", 0), 0u) << "the list starts with the default format";
+
+    const test::ProgramResult one = runIn({"formats", "--container", "mp4"});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(one.out.rfind("[container_mp4]\nkind=mp4\n", 0), 0u);
+    EXPECT_NE(one.out.find("\n[vcodec_"), std::string::npos);
+    EXPECT_NE(one.out.find("\n[acodec_"), std::string::npos);
+    EXPECT_NE(one.out.find("\nparam2="), std::string::npos);
+
+    EXPECT_EQ(runIn({"formats", "--container", "nosuchformat"}).exitCode, 1);
+    EXPECT_EQ(run({"formats", "--program-folder", config_.path()}).exitCode, 1);  // no catalogue there
+}
+
+TEST_F(CliTest, OptionsReadDefaultsAndStoreValues) {
+    const test::ProgramResult all = runIn({"options"});
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    const std::vector<std::string> output = lines(all.out);
+    EXPECT_EQ(output.size(), 25u);
+    EXPECT_EQ(output.front(), "closetotray=n");
+    EXPECT_NE(all.out.find("\nlastpreset=" + test::buildDir() + "/common_avi.ini\n"), std::string::npos);
+
+    EXPECT_EQ(runIn({"options", "logocorner", "2"}).exitCode, 0);
+    EXPECT_EQ(runIn({"options", "logocorner"}).out, "2\n");
+    EXPECT_EQ(runIn({"options", "lastoutdir", "/home/사용자/영상 폴더"}).exitCode, 0);
+    EXPECT_EQ(runIn({"options", "lastoutdir"}).out, "/home/사용자/영상 폴더\n");
+
+    // The environment chooses the store when no --config-dir is given.
+    EXPECT_EQ(run({"options", "logocorner"}, {"TORVANE_CONFIG_DIR=" + config_.path()}).out, "2\n");
+
+    // A store that cannot be written: the value is refused, reading still works on defaults.
+    test::writeFile(config_ / "blocker", "x");
+    const std::string unwritable = config_ / "blocker/torvane";
+    const test::ProgramResult refused = run({"options", "logouse", "y", "--config-dir", unwritable});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find(unwritable), std::string::npos);
+    EXPECT_EQ(run({"options", "logouse", "--config-dir", unwritable}).out, "n\n");
+}
+
+}  // namespace
+}  // namespace torvane

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace torvane::test {
+
+// A fresh folder under the temporary folder, removed with everything in it at the end.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path()/name
+    std::string operator/(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+// Writes the bytes to path (creating parent folders); fails the test when it cannot.
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+
+struct ProgramResult {
+    int exitCode = -1;  // -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs a program with arguments (no shell), collecting its standard output and error.
+// extraEnvironment entries are NAME=VALUE texts added to the current environment.
+ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment = {});
+
+// Paths of the source tree, the build folder (the program folder) and the shared corpus.
+std::string sourceDir();
+std::string buildDir();
+std::string corpusDir();
+
+}  // namespace torvane::test
