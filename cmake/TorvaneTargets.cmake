@@ -24,10 +24,11 @@ function(torvane_add_executable name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS})
 endfunction()
 
-# torvane_add_test(NAME SOURCES ... [DEPENDS ...] [LABELS ...])
-# One GoogleTest executable per module; every test case becomes a CTest test.
+# torvane_add_test(NAME SOURCES ... [DEPENDS ...] [LABELS ...] [FIXTURES ...])
+# One GoogleTest executable per module; every test case becomes a CTest test. FIXTURES names
+# CTest fixtures the cases need (test_media: the generated clips).
 function(torvane_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LABELS;FIXTURES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_options(${name} PRIVATE ${TORVANE_WARNINGS})
@@ -36,5 +37,15 @@ function(torvane_add_test name)
   target_compile_definitions(${name} PRIVATE
     TORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TORVANE_BUILD_DIR="${CMAKE_BINARY_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${ARG_LABELS}" FIXTURES_REQUIRED "${ARG_FIXTURES}")
+endfunction()
+
+# Installed programs live with their data in <prefix>/lib/torvane; <prefix>/bin holds links.
+set(TORVANE_PROGRAM_DIR lib/torvane)
+function(torvane_install_link program)
+  install(CODE "
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+    file(CREATE_LINK \"../${TORVANE_PROGRAM_DIR}/${program}\"
+         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/${program}\" SYMBOLIC)")
 endfunction()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,6 +11,12 @@ namespace torvane::cli {
 struct CliContext {
     std::string programFolder;
     std::string configFolder;
+    // Arguments from this index on came after "--": they are never options.
+    std::size_t positionalFrom = static_cast<std::size_t>(-1);
+
+    bool mayBeOption(std::size_t argumentIndex, std::string_view argument) const {
+        return argumentIndex < positionalFrom && argument.size() > 1 && argument.front() == '-';
+    }
 };
 
 inline constexpr int kExitOk = 0;
@@ -32,5 +39,6 @@ int runPresets(const CliContext& context, std::span<const std::string> arguments
 int runShowPreset(const CliContext& context, std::span<const std::string> arguments);
 int runFormats(const CliContext& context, std::span<const std::string> arguments);
 int runOptions(const CliContext& context, std::span<const std::string> arguments);
+int runProbe(const CliContext& context, std::span<const std::string> arguments);
 
 }  // namespace torvane::cli

@@ -12,11 +12,13 @@
 namespace torvane::cli {
 namespace {
 
-constexpr std::array<CliCommand, 4> kCommands = {{
+constexpr std::array<CliCommand, 5> kCommands = {{
     {"presets", "list the preset tree", "presets", runPresets},
     {"show-preset", "print the 47 settings of one preset", "show-preset PATH", runShowPreset},
     {"formats", "list the output formats of the catalogue", "formats [--container NAME]", runFormats},
     {"options", "print, read or store application options", "options [NAME [VALUE]]", runOptions},
+    {"probe", "print the media facts and list cells of files",
+     "probe [--json] [--report summary|normal|complete] FILE...", runProbe},
 }};
 
 constexpr std::string_view kGlobalOptions =
@@ -63,6 +65,7 @@ int runMain(int argc, char** argv) {
         if (!optionsEnded) {
             if (argument == "--") {
                 optionsEnded = true;
+                if (command != nullptr) context.positionalFrom = arguments.size();
                 continue;
             }
             if (argument == "-h" || argument == "--help") {

@@ -52,7 +52,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLine) {
 TEST_F(CliTest, EveryCommandHasHelp) {
     const test::ProgramResult overview = run({"--help"});
     EXPECT_EQ(overview.exitCode, 0);
-    for (const char* command : {"presets", "show-preset", "formats", "options"}) {
+    for (const char* command : {"presets", "show-preset", "formats", "options", "probe"}) {
         EXPECT_NE(overview.out.find(command), std::string::npos) << command;
         const test::ProgramResult help = run({command, "--help"});
         EXPECT_EQ(help.exitCode, 0) << command;
@@ -139,6 +139,63 @@ TEST_F(CliTest, OptionsReadDefaultsAndStoreValues) {
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find(unwritable), std::string::npos);
     EXPECT_EQ(run({"options", "logouse", "--config-dir", unwritable}).out, "n\n");
+}
+
+TEST_F(CliTest, ProbePrintsCellsPanelTextsAndFactsOfEachFile) {
+    const std::string media = test::testMedia("av.mp4");
+    const std::string notMedia = test::testMedia("not_media.txt");
+    const test::ProgramResult result = runIn({"probe", media, notMedia, config_ / "missing.mp4"});
+    EXPECT_EQ(result.exitCode, 1) << result.err;  // two of three refused
+    const std::vector<std::string> output = lines(result.out);
+    ASSERT_GT(output.size(), 20u);
+    EXPECT_EQ(output[0], "== " + media);
+    EXPECT_EQ(output[1], "col1=av.mp4");
+    EXPECT_EQ(output[2], "col2=00:00:02");
+    EXPECT_EQ(output[3], "col3=320 x 240");
+    EXPECT_EQ(output[6], "col6=X");
+    EXPECT_EQ(output[10].rfind("fileLine=av.mp4\\r\\nMPEG-4(", 0), 0u) << output[10];
+    EXPECT_NE(result.out.find("\nvideoWidth=320\n"), std::string::npos);
+    EXPECT_NE(result.out.find("\ndurationSeconds=2\n"), std::string::npos);
+    EXPECT_NE(result.out.find("\n== " + notMedia + "\nrefused=멀티미디어 파일이 아닙니다.\n"), std::string::npos);
+    EXPECT_NE(result.out.find("missing.mp4\nrefused="), std::string::npos);
+    // A terminal probe does not touch the option store.
+    EXPECT_FALSE(std::filesystem::exists(config_ / "options.ini"));
+}
+
+TEST_F(CliTest, ProbeWritesJsonAndReports) {
+    const std::string media = test::testMedia("audio_only.mp3");
+    const test::ProgramResult json = runIn({"probe", "--json", media});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_EQ(json.out.rfind("[{\"path\":\"" + media + "\",\"col1\":\"audio_only.mp3\"", 0), 0u) << json.out;
+    EXPECT_NE(json.out.find("\"audioStreamCount\":1"), std::string::npos);
+    EXPECT_NE(json.out.find("\"audioLine\":\"MPEG Audio(Layer 3)\\r\\nCBR"), std::string::npos);
+    EXPECT_EQ(json.out.back(), '\n');
+
+    const test::ProgramResult report = runIn({"probe", "--report", "complete", media});
+    ASSERT_EQ(report.exitCode, 0);
+    const auto reportStart = report.out.find("\n-- report\nGeneral\n");
+    ASSERT_NE(reportStart, std::string::npos);
+    EXPECT_NE(report.out.find("Count of audio streams", reportStart), std::string::npos);
+}
+
+TEST_F(CliTest, ProbeTakesDashedNamesAfterTheEndOfOptions) {
+    const std::string dashed = config_ / "-dash.mp4";
+    std::filesystem::copy_file(test::testMedia("av.mp4"), dashed);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(config_.path());
+    const test::ProgramResult result = run({"probe", "--config-dir", config_.path(), "--", "-dash.mp4"});
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("col1=-dash.mp4"), std::string::npos);
+}
+
+TEST_F(CliTest, ProbeNamesTheMissingLibraryAndItsPackage) {
+    const test::ProgramResult result =
+        run({"probe", test::testMedia("av.mp4")}, {"TORVANE_MEDIAINFO_LIBRARY=/nonexistent/libmediainfo.so.0"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(lines(result.err).size(), 1u);
+    EXPECT_NE(result.err.find("libmediainfo0v5"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
 }
 
 }  // namespace

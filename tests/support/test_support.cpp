@@ -103,4 +103,14 @@ std::string corpusDir() {
     return sourceDir() + "/../shared/corpus";
 }
 
+std::string testMedia(const std::string& name) {
+    const std::string folder = buildDir() + "/test-media";
+    const std::string path = folder + "/" + name;
+    if (!std::filesystem::exists(path)) {
+        const ProgramResult made = runProgram({"bash", sourceDir() + "/tests/fixtures/generate_media.sh", folder});
+        EXPECT_EQ(made.exitCode, 0) << made.err;
+    }
+    return path;
+}
+
 }  // namespace torvane::test

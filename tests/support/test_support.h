@@ -40,4 +40,8 @@ std::string sourceDir();
 std::string buildDir();
 std::string corpusDir();
 
+// A generated media file (tests/fixtures/generate_media.sh) in the build folder's test-media,
+// generated on first use when the CTest fixture has not made it yet.
+std::string testMedia(const std::string& name);
+
 }  // namespace torvane::test

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Probing 200 small files: torvane-cli probe (one process, library loaded once) against a shell
+# loop of the mediainfo command and a shell loop of ffprobe over the same files, in one run.
+# Usage: bench/probe_bench.sh [BUILD_FOLDER]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+work=$(mktemp -d "${TMPDIR:-/tmp}/torvane-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+bash tests/fixtures/generate_media.sh "$work/seed" >/dev/null
+files=()
+for i in $(seq 1 50); do
+  for seed in av.mp4 audio_only.mp3 wide.mkv video_only.avi; do
+    copy="$work/clip_${i}_$seed"
+    cp "$work/seed/$seed" "$copy"
+    files+=("$copy")
+  done
+done
+
+seconds() {  # prints the wall-clock seconds the command took
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }' 
+}
+mediainfo_loop() { for f in "$@"; do mediainfo "$f"; done; }
+ffprobe_loop() { for f in "$@"; do ffprobe -hide_banner "$f"; done; }
+
+# One warm-up pass so every tool starts from the same page cache.
+"$build/torvane-cli" probe "${files[@]}" >/dev/null 2>&1 || true
+torvane=$(seconds "$build/torvane-cli" probe "${files[@]}")
+mediainfo_s=$(seconds mediainfo_loop "${files[@]}")
+ffprobe_s=$(seconds ffprobe_loop "${files[@]}")
+
+printf 'files                 %d\n' "${#files[@]}"
+printf 'torvane-cli probe     %.2f s\n' "$torvane"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+printf 'mediainfo loop        %.2f s   (torvane-cli / mediainfo = %s)\n' "$mediainfo_s" "$(ratio "$torvane" "$mediainfo_s")"
+printf 'ffprobe loop          %.2f s   (torvane-cli / ffprobe = %s)\n' "$ffprobe_s" "$(ratio "$torvane" "$ffprobe_s")"

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "media/media_summary.h"
+
+namespace torvane {
+
+// One source file of the list: its probed facts, its output and its run fields.
+struct SourceItem {
+    std::string sourcePath;
+    std::uint64_t fileSize = 0;
+    std::string outputPath;
+    std::string subtitlePath;
+    std::string itemId;
+    MediaSummary media;
+    std::uint64_t doneBytes = 0;
+    std::int32_t percent = 0;
+    std::uint32_t startTick = 0;
+    std::uint32_t elapsedMs = 0;
+    // The four texts of the source-information panel; each may hold one "\r\n".
+    std::string fileLine;
+    std::string videoLine;
+    std::string audioLine;
+    std::string subtitleLine;
+    // Work files of a Flash source, set while its command line is built.
+    std::string workPath;
+    std::string extractedAudioPath;
+};
+
+}  // namespace torvane

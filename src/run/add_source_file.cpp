@@ -1,0 +1,60 @@
+#include "run/add_source_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "media/media_query.h"
+#include "platform/file_system.h"
+#include "platform/system_call.h"
+#include "run/run_observer.h"
+#include "run/source_list.h"
+#include "settings/option_store.h"
+
+namespace torvane {
+namespace {
+
+// The size of a file we can open for reading; 0 for anything else (missing, unreadable, a folder).
+std::uint64_t readableFileSize(const std::string& path) {
+    const int fd = retryOnInterrupt([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); });
+    if (fd < 0) return 0;
+    struct stat info {};
+    const bool ok = ::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
+    ::close(fd);
+    return ok && info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+std::string lowerCaseExtension(const std::string& path) {
+    const std::string_view name = fileNamePart(path);
+    const auto dot = name.rfind('.');
+    std::string extension(dot == std::string_view::npos ? std::string_view{} : name.substr(dot + 1));
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return extension;
+}
+
+}  // namespace
+
+bool addSourceFile(SourceList& list, const std::string& path, MediaInfoLibrary& library, RunObserver& observer,
+                   const OptionStore* rememberIn) {
+    if (readableFileSize(path) == 0) return false;
+    const std::string extension = lowerCaseExtension(path);
+
+    SourceItem item;
+    if (!querySourceItem(library, path, item)) return false;
+    if (item.media.videoStreamCount == 0 && item.media.audioStreamCount == 0 && extension != "swf" &&
+        extension != "mmf") {
+        observer.showMessage("안내", kNotMediaMessage, MessageIcon::Error);
+        return false;
+    }
+
+    const std::size_t row = list.appendItem(std::move(item));
+    list.selectOnly(row);
+    if (const std::string_view folder = parentFolder(path); rememberIn != nullptr && !folder.empty()) {
+        rememberIn->setLastOpenFolder(folder);
+    }
+    return true;
+}
+
+}  // namespace torvane
