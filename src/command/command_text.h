@@ -16,5 +16,13 @@ std::string appendOption(std::string_view commandLine, std::string_view option, 
 // The text in double quotes, with every double quote and backslash inside escaped by a
 // backslash, so that splitCommandLine gives it back as one argument whatever it holds.
 std::string quoted(std::string_view text);
+// Exact-match overloads, so that a call with a std::string never picks std::quoted by
+// argument-dependent lookup.
+inline std::string quoted(const std::string& text) {
+    return quoted(std::string_view(text));
+}
+inline std::string quoted(const char* text) {
+    return quoted(std::string_view(text));
+}
 
 }  // namespace torvane

@@ -1,8 +1,8 @@
 #include "command/placeholders.h"
 
-#include <cstdlib>
 #include <sched.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include "command/command_text.h"
 #include "media/source_item.h"
@@ -55,8 +55,8 @@ std::string fileExtension(std::string_view path) {
     return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot + 1));
 }
 
-std::string expandPlaceholders(std::string_view commandTemplate, const EncodeSettings& settings,
-                               const SourceItem& item, std::string_view inputPath, std::string_view outputPath,
+std::string expandPlaceholders(std::string_view commandTemplate, const EncodeSettings& settings, const SourceItem& item,
+                               std::string_view inputPath, std::string_view outputPath,
                                const PlaceholderValues& values) {
     std::string text(commandTemplate);
     const auto step = [&text](std::string_view placeholder, std::string_view value) {

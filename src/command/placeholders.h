@@ -10,11 +10,11 @@ struct SourceItem;
 
 // The folders and counts the placeholders stand for, read once when the program starts.
 struct PlaceholderValues {
-    std::string programFolder;      // {curdir}, no trailing separator
-    std::string tempFolder;         // {tempDir}, with its trailing separator
-    std::string fontsFolder;        // {sysfontdir}
-    std::string subtitleFontFolder; // {subfontdir}: the program folder's mplayer folder
-    unsigned cpuCount = 1;          // {cpucount}
+    std::string programFolder;       // {curdir}, no trailing separator
+    std::string tempFolder;          // {tempDir}, with its trailing separator
+    std::string fontsFolder;         // {sysfontdir}
+    std::string subtitleFontFolder;  // {subfontdir}: the program folder's mplayer folder
+    unsigned cpuCount = 1;           // {cpucount}
 };
 
 // Reads the values for a program folder: $TMPDIR (else /tmp) as the temporary folder, the
@@ -25,8 +25,8 @@ PlaceholderValues startupPlaceholderValues(const std::string& programFolder);
 // Replaces the 18 placeholders in their fixed order, each over the result of the one before:
 // text inserted by an earlier step is seen by the later ones, never by its own step.
 // Unknown placeholders stay as they are; nothing is quoted.
-std::string expandPlaceholders(std::string_view commandTemplate, const EncodeSettings& settings,
-                               const SourceItem& item, std::string_view inputPath, std::string_view outputPath,
+std::string expandPlaceholders(std::string_view commandTemplate, const EncodeSettings& settings, const SourceItem& item,
+                               std::string_view inputPath, std::string_view outputPath,
                                const PlaceholderValues& values);
 
 // The extension of a path's file name, without the dot; empty when the name has none.

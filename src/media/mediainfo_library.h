@@ -20,6 +20,8 @@ public:
 
     // The Debian package that provides the library, named in the message when it is missing.
     static constexpr std::string_view kDebianPackage = "libmediainfo0v5";
+    // What the application says before it ends when the library cannot be bound.
+    static constexpr std::string_view kMissingMessage = "MediaInfo.dll 파일이 필요합니다. ";
 
     // The process-wide binding: libmediainfo.so.0, then libmediainfo.so, or the file named by
     // $TORVANE_MEDIAINFO_LIBRARY when that is set.
