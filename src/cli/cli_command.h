@@ -40,5 +40,6 @@ int runShowPreset(const CliContext& context, std::span<const std::string> argume
 int runFormats(const CliContext& context, std::span<const std::string> arguments);
 int runOptions(const CliContext& context, std::span<const std::string> arguments);
 int runProbe(const CliContext& context, std::span<const std::string> arguments);
+int runCommand(const CliContext& context, std::span<const std::string> arguments);
 
 }  // namespace torvane::cli

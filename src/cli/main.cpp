@@ -12,13 +12,15 @@
 namespace torvane::cli {
 namespace {
 
-constexpr std::array<CliCommand, 5> kCommands = {{
+constexpr std::array<CliCommand, 6> kCommands = {{
     {"presets", "list the preset tree", "presets", runPresets},
     {"show-preset", "print the 47 settings of one preset", "show-preset PATH", runShowPreset},
     {"formats", "list the output formats of the catalogue", "formats [--container NAME]", runFormats},
     {"options", "print, read or store application options", "options [NAME [VALUE]]", runOptions},
     {"probe", "print the media facts and list cells of files",
      "probe [--json] [--report summary|normal|complete] FILE...", runProbe},
+    {"command", "print the encoder command line each file would be converted with",
+     "command --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS] FILE...", runCommand},
 }};
 
 constexpr std::string_view kGlobalOptions =

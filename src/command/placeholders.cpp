@@ -2,6 +2,7 @@
 
 #include <sched.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cstdlib>
 
 #include "command/command_text.h"
@@ -34,6 +35,12 @@ std::string userFontsFolder() {
     return isDirectory(userFonts) ? userFonts : "/usr/share/fonts";
 }
 
+// The text as it must stand between double quotes for splitCommandLine.
+std::string escapedForQuotes(std::string_view text) {
+    const std::string inQuotes = quoted(text);
+    return inQuotes.substr(1, inQuotes.size() - 2);
+}
+
 }  // namespace
 
 PlaceholderValues startupPlaceholderValues(const std::string& programFolder) {
@@ -58,29 +65,46 @@ std::string fileExtension(std::string_view path) {
 std::string expandPlaceholders(std::string_view commandTemplate, const EncodeSettings& settings, const SourceItem& item,
                                std::string_view inputPath, std::string_view outputPath,
                                const PlaceholderValues& values) {
-    std::string text(commandTemplate);
-    const auto step = [&text](std::string_view placeholder, std::string_view value) {
-        text = replaceAll(text, placeholder, value);
+    const std::string extension = fileExtension(inputPath);
+    const auto expandRest = [&](std::string text) {
+        const auto step = [&text](std::string_view placeholder, std::string_view value) {
+            text = replaceAll(text, placeholder, value);
+        };
+        step("{cpucount}", std::to_string(values.cpuCount));
+        step("{infile_ext}", extension);
+        step("{sysfontdir}", values.fontsFolder);
+        step("{subfontdir}", values.subtitleFontFolder);
+        step("{tempDir}", values.tempFolder);
+        step("{curdir}", values.programFolder);
+        step("{width}", item.media.videoWidth);
+        step("{height}", item.media.videoHeight);
+        step("{vbitrate}", settings.video_bitrate);
+        step("{abitrate}", settings.audio_bitrate);
+        step("{vbr}", settings.audio_vbr);
+        step("{volume}", settings.volume);
+        step("{srate}", settings.audio_srate);
+        step("{channels}", settings.audio_channels);
+        step("{sws}", settings.sws);
+        step("{speed}", settings.speed);
+        return text;
     };
-    step("{infile}", inputPath);
-    step("{outfile}", outputPath);
-    step("{cpucount}", std::to_string(values.cpuCount));
-    step("{infile_ext}", fileExtension(inputPath));
-    step("{sysfontdir}", values.fontsFolder);
-    step("{subfontdir}", values.subtitleFontFolder);
-    step("{tempDir}", values.tempFolder);
-    step("{curdir}", values.programFolder);
-    step("{width}", item.media.videoWidth);
-    step("{height}", item.media.videoHeight);
-    step("{vbitrate}", settings.video_bitrate);
-    step("{abitrate}", settings.audio_bitrate);
-    step("{vbr}", settings.audio_vbr);
-    step("{volume}", settings.volume);
-    step("{srate}", settings.audio_srate);
-    step("{channels}", settings.audio_channels);
-    step("{sws}", settings.sws);
-    step("{speed}", settings.speed);
-    return text;
+    // Expand the text between the path placeholders, then put the paths in.
+    const std::string escapedInput = escapedForQuotes(inputPath);
+    const std::string escapedOutput = escapedForQuotes(outputPath);
+    std::string result;
+    std::string_view rest = commandTemplate;
+    while (true) {
+        const auto input = rest.find("{infile}");
+        const auto output = rest.find("{outfile}");
+        const auto next = std::min(input, output);
+        if (next == std::string_view::npos) break;
+        result += expandRest(std::string(rest.substr(0, next)));
+        const bool isInput = next == input;
+        result += isInput ? escapedInput : escapedOutput;
+        rest.remove_prefix(next + (isInput ? 8 : 9));
+    }
+    result += expandRest(std::string(rest));
+    return result;
 }
 
 }  // namespace torvane

@@ -23,8 +23,11 @@ struct PlaceholderValues {
 PlaceholderValues startupPlaceholderValues(const std::string& programFolder);
 
 // Replaces the 18 placeholders in their fixed order, each over the result of the one before:
-// text inserted by an earlier step is seen by the later ones, never by its own step.
-// Unknown placeholders stay as they are; nothing is quoted.
+// text inserted by an earlier step is seen by the later ones, never by its own step. The two
+// paths are the exception: they are inserted last, so a file name that happens to hold
+// "{curdir}" or "{vbitrate}" stays the file's name. Templates write "{infile}" and "{outfile}"
+// inside double quotes, so the paths go in with their double quotes and backslashes escaped.
+// Unknown placeholders stay as they are.
 std::string expandPlaceholders(std::string_view commandTemplate, const EncodeSettings& settings, const SourceItem& item,
                                std::string_view inputPath, std::string_view outputPath,
                                const PlaceholderValues& values);

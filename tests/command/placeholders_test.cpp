@@ -47,11 +47,19 @@ TEST_F(PlaceholdersTest, EveryPlaceholderHasItsValue) {
 TEST_F(PlaceholdersTest, OrderDecidesWhatIsExpandedAgain) {
     EXPECT_EQ(expand("no braces at all"), "no braces at all");
     EXPECT_EQ(expand("{infile} {infile}"), "/in/clip.avi /in/clip.avi");
-    // The input path's own text is not expanded by its own step...
+    // Paths are never expanded: a file name holding placeholder text stays the file's name.
     EXPECT_EQ(expand("{infile}", "{infile}"), "{infile}");
-    // ...but later steps see it: a path holding "{curdir}" gets the program folder.
-    EXPECT_EQ(expand("{infile}", "/in/{curdir}.avi"), "/in//opt/torvane.avi");
+    EXPECT_EQ(expand("\"{infile}\" \"{outfile}\"", "/in/{curdir}.avi", "/out/{vbitrate}{outfile}.mp4"),
+              "\"/in/{curdir}.avi\" \"/out/{vbitrate}{outfile}.mp4\"");
+    // Text inserted by an earlier step is seen by later ones.
+    settings_.video_bitrate = "{speed}";
+    EXPECT_EQ(expand("{vbitrate}"), "1.0");
     EXPECT_EQ(expand("{INFILE} { infile} {unknown}"), "{INFILE} { infile} {unknown}");
+}
+
+TEST_F(PlaceholdersTest, PathsGoInEscapedForTheirQuotes) {
+    EXPECT_EQ(expand("\"{infile}\"", "/in/a\" -f mp4 \"x.avi"), "\"/in/a\\\" -f mp4 \\\"x.avi\"");
+    EXPECT_EQ(expand("\"{outfile}\"", "", "/out/back\\slash.mp4"), "\"/out/back\\\\slash.mp4\"");
 }
 
 TEST_F(PlaceholdersTest, TheInputExtensionComesFromTheFileName) {

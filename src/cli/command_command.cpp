@@ -1,0 +1,62 @@
+#include <filesystem>
+#include <iostream>
+
+#include "cli/conversion_setup.h"
+#include "command/encoder_choice.h"
+#include "media/mediainfo_library.h"
+#include "run/add_source_file.h"
+#include "run/run_observer.h"
+#include "run/source_list.h"
+
+namespace torvane::cli {
+namespace {
+
+// Prints what the list would show in a message box.
+class PrintingObserver : public RunObserver {
+public:
+    explicit PrintingObserver(std::string path) : path_(std::move(path)) {}
+    void showMessage(std::string_view, std::string_view text, MessageIcon) override {
+        std::cerr << "torvane-cli command: " << path_ << ": " << text << "\n";
+        shown = true;
+    }
+    bool askYesNo(std::string_view, std::string_view) override { return false; }
+    bool shown = false;
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+int runCommand(const CliContext& context, std::span<const std::string> arguments) {
+    int exitCode = kExitOk;
+    const auto parsed = parseConversionArguments("command", context, arguments, &exitCode);
+    if (!parsed) return exitCode;
+    const auto setup = prepareConversion("command", context, *parsed, &exitCode);
+    if (!setup) return exitCode;
+
+    MediaInfoLibrary& library = MediaInfoLibrary::instance();
+    if (!library.isLoaded()) {
+        std::cerr << "torvane-cli command: the MediaInfo library cannot be used (" << library.loadError()
+                  << "); install the Debian package " << MediaInfoLibrary::kDebianPackage << "\n";
+        return 3;
+    }
+    SourceList list;
+    bool anyRefused = false;
+    for (const std::string& given : parsed->files) {
+        // The encoder runs in the program folder, so a relative name must not reach it.
+        const std::string path = std::filesystem::absolute(given).lexically_normal().string();
+        PrintingObserver observer(given);
+        if (!addSourceFile(list, path, library, observer, nullptr)) {
+            if (!observer.shown)
+                std::cerr << "torvane-cli command: " << path << ": not added: missing, unreadable, empty or a folder\n";
+            anyRefused = true;
+        }
+    }
+    for (std::size_t row = 0; row < list.rowCount(); ++row) {
+        std::cout << buildCommandLine(setup->settings, *list.item(row), row, setup->commandContext) << "\n";
+    }
+    return anyRefused ? kExitFailed : kExitOk;
+}
+
+}  // namespace torvane::cli

@@ -1,0 +1,105 @@
+#include "cli/conversion_setup.h"
+
+#include <memory>
+
+#include "platform/file_system.h"
+#include "platform/user_folders.h"
+#include "settings/program_files.h"
+
+namespace torvane::cli {
+namespace {
+
+// The value of "--name VALUE" or "--name=VALUE" at arguments[i]; advances i past a separate value.
+std::optional<std::string> optionValue(std::span<const std::string> arguments, std::size_t& i, std::string_view name) {
+    const std::string& argument = arguments[i];
+    if (argument == name) {
+        if (i + 1 >= arguments.size()) return std::nullopt;
+        return arguments[++i];
+    }
+    return argument.substr(name.size() + 1);
+}
+
+}  // namespace
+
+std::optional<ConversionArguments> parseConversionArguments(std::string_view command, const CliContext& context,
+                                                            std::span<const std::string> arguments, int* exitCode) {
+    ConversionArguments parsed;
+    const auto fail = [&](const std::string& message) {
+        *exitCode = usageError(command, message);
+        return std::nullopt;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const auto is = [&](std::string_view name) {
+            return argument == name || argument.starts_with(std::string(name) + "=");
+        };
+        if (!context.mayBeOption(i, argument)) {
+            parsed.files.push_back(argument);
+        } else if (is("--preset")) {
+            const auto value = optionValue(arguments, i, "--preset");
+            if (!value || value->empty()) return fail("--preset needs a preset file");
+            parsed.presetPath = *value;
+        } else if (is("--set")) {
+            const auto value = optionValue(arguments, i, "--set");
+            const auto equals = value ? value->find('=') : std::string::npos;
+            if (equals == std::string::npos) return fail("--set needs name=value");
+            const std::string name = value->substr(0, equals);
+            if (findSettingsKey(name) == nullptr || name == "profilePath") return fail("no setting named " + name);
+            parsed.changes.emplace_back(name, value->substr(equals + 1));
+        } else if (is("--out")) {
+            const auto value = optionValue(arguments, i, "--out");
+            if (!value || value->empty()) return fail("--out needs a folder");
+            parsed.outputFolder = *value;
+        } else if (argument == "--same-folder") {
+            parsed.sameFolder = true;
+        } else if (is("--test")) {
+            const auto value = optionValue(arguments, i, "--test");
+            if (!value || value->empty() || value->find_first_not_of("0123456789") != std::string::npos ||
+                value->size() > 6 || std::stoi(*value) <= 0) {
+                return fail("--test needs a number of seconds above 0");
+            }
+            parsed.testSeconds = std::stoi(*value);
+        } else {
+            return fail("unknown option " + argument);
+        }
+    }
+    if (parsed.presetPath.empty()) return fail("needs --preset PATH");
+    if (parsed.sameFolder && !parsed.outputFolder.empty()) return fail("--out and --same-folder exclude each other");
+    if (parsed.files.empty()) return fail("needs at least one file");
+    return parsed;
+}
+
+std::unique_ptr<ConversionSetup> prepareConversion(std::string_view command, const CliContext& context,
+                                                   const ConversionArguments& arguments, int* exitCode) {
+    auto setup = std::make_unique<ConversionSetup>();
+    const std::string cataloguePath = catalogueFileOf(context.programFolder);
+    if (!setup->catalogue.loadCatalogue(cataloguePath)) {
+        *exitCode = failure(command, "no catalogue at " + cataloguePath);
+        return nullptr;
+    }
+    if (!setup->settings.loadProfile(arguments.presetPath)) {
+        *exitCode = failure(command, "no preset file at " + arguments.presetPath);
+        return nullptr;
+    }
+    // A change made after loading, as the settings dialog would make it.
+    for (const auto& [name, value] : arguments.changes) setup->settings.*findSettingsKey(name)->field = value;
+    setup->options.emplace(context.configFolder);
+
+    CommandContext& commandContext = setup->commandContext;
+    commandContext.catalogue = &setup->catalogue;
+    commandContext.options = &*setup->options;
+    commandContext.placeholders = startupPlaceholderValues(context.programFolder);
+    // A missing encoder is named in the command line, so the run says which one it could not start.
+    commandContext.ffmpegPath = findProgram(context.programFolder, "ffmpeg");
+    if (commandContext.ffmpegPath.empty()) commandContext.ffmpegPath = "ffmpeg";
+    commandContext.mencoderPath = findProgram(context.programFolder, "mencoder");
+    if (commandContext.mencoderPath.empty()) commandContext.mencoderPath = "mencoder";
+    commandContext.cacheFolder = defaultCacheFolder();
+    commandContext.output.folder = arguments.outputFolder.empty() ? defaultOutputFolder() : arguments.outputFolder;
+    commandContext.output.sameFolderAsSource = arguments.sameFolder;
+    commandContext.fullRun = !arguments.testSeconds.has_value();
+    commandContext.testEncodeSeconds = arguments.testSeconds.value_or(0);
+    return setup;
+}
+
+}  // namespace torvane::cli

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/cli_command.h"
+#include "command/command_context.h"
+#include "settings/encode_settings.h"
+#include "settings/format_catalogue.h"
+#include "settings/option_store.h"
+
+namespace torvane::cli {
+
+// The arguments "command" and "convert" share: a preset, field changes, the output folder,
+// the test-encode length and the files.
+struct ConversionArguments {
+    std::string presetPath;
+    std::vector<std::pair<std::string, std::string>> changes;  // --set name=value
+    std::string outputFolder;
+    bool sameFolder = false;
+    std::optional<int> testSeconds;
+    std::vector<std::string> files;
+};
+
+// Parses the arguments; on a usage error prints it and returns nullopt with *exitCode set.
+std::optional<ConversionArguments> parseConversionArguments(std::string_view command, const CliContext& context,
+                                                            std::span<const std::string> arguments, int* exitCode);
+
+// Everything a conversion needs, loaded for one command.
+struct ConversionSetup {
+    FormatCatalogue catalogue;
+    EncodeSettings settings;
+    std::optional<OptionStore> options;
+    CommandContext commandContext;
+};
+
+// Loads the catalogue and the preset, applies the changes and fills the command context;
+// on failure prints why and returns nullptr with *exitCode set.
+std::unique_ptr<ConversionSetup> prepareConversion(std::string_view command, const CliContext& context,
+                                                   const ConversionArguments& arguments, int* exitCode);
+
+}  // namespace torvane::cli

@@ -1,0 +1,59 @@
+#include "command/command_context.h"
+
+#include <unistd.h>
+#include <array>
+#include <cstdlib>
+
+#include "platform/file_system.h"
+
+namespace torvane {
+
+bool isAudioOnlyContainer(std::string_view container) {
+    static constexpr std::array<std::string_view, 11> kAudioOnly = {"aac", "ac3", "aiff", "caf", "flac", "m4a",
+                                                                    "m4r", "mmf", "mp3",  "ogg", "wav"};
+    const std::string lower = lowerAscii(container);
+    for (const std::string_view name : kAudioOnly) {
+        if (lower == name) return true;
+    }
+    return false;
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+std::string encoderFrameRate(std::string_view rate) {
+    struct NtscRate {
+        std::string_view decimal;
+        std::string_view exact;
+    };
+    static constexpr std::array<NtscRate, 10> kRates = {{
+        {"23.976", "24000/1001"},
+        {"23.98", "24000/1001"},
+        {"29.970", "30000/1001"},
+        {"29.97", "30000/1001"},
+        {"47.952", "48000/1001"},
+        {"59.940", "60000/1001"},
+        {"59.94", "60000/1001"},
+        {"119.880", "120000/1001"},
+        {"14.985", "15000/1001"},
+        {"11.988", "12000/1001"},
+    }};
+    for (const NtscRate& ntsc : kRates) {
+        if (rate == ntsc.decimal) return std::string(ntsc.exact);
+    }
+    return std::string(rate);
+}
+
+std::string framePipePath(std::string_view pipeId) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string folder =
+        runtime != nullptr && runtime[0] == '/' ? std::string(runtime) : "/tmp/torvane-" + std::to_string(::getuid());
+    return joinPath(folder, "Torvane" + std::string(pipeId));
+}
+
+}  // namespace torvane

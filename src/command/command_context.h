@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "command/output_naming.h"
+#include "command/placeholders.h"
+
+namespace torvane {
+
+class FormatCatalogue;
+class OptionStore;
+struct SourceItem;
+
+// What a command builder needs besides the settings and the item: the catalogue, the
+// application options (read at the moment of use), the start-up values, the encoders found,
+// the output folder and the run's test-encode limit.
+struct CommandContext {
+    const FormatCatalogue* catalogue = nullptr;
+    const OptionStore* options = nullptr;
+    PlaceholderValues placeholders;
+    std::string ffmpegPath;  // the encoder the command line names
+    std::string mencoderPath;
+    std::string cacheFolder;  // where the logo copy goes; never the program folder
+    OutputFolderChoice output;
+    bool fullRun = true;  // false for a test encode of testEncodeSeconds
+    int testEncodeSeconds = 0;
+    unsigned launchCounter = 0;  // with the row index, names a Flash source's frame pipe
+    // Prepares a Flash source before its ffmpeg command is built (work copy, extracted sound).
+    std::function<void(SourceItem& item, std::size_t row)> prepareFlashSource;
+};
+
+// The output formats that carry sound only; ffmpeg writes them all.
+bool isAudioOnlyContainer(std::string_view container);
+
+// Lower-cased ASCII copy.
+std::string lowerAscii(std::string_view text);
+
+// The rate an encoder is given for a frame-rate text: the NTSC rates that MediaInfo writes with
+// three decimals ("29.970") become the exact fractions ("30000/1001") that MPEG encoders
+// require; every other text is passed on unchanged.
+std::string encoderFrameRate(std::string_view rate);
+
+// The frame pipe a Flash source's frames come through, named Torvane<pipeId>.
+std::string framePipePath(std::string_view pipeId);
+
+}  // namespace torvane

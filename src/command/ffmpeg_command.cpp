@@ -1,0 +1,214 @@
+#include "command/ffmpeg_command.h"
+
+#include "command/aspect_sizing.h"
+#include "command/command_context.h"
+#include "command/command_text.h"
+#include "media/source_item.h"
+#include "platform/file_system.h"
+#include "settings/encode_settings.h"
+#include "settings/format_catalogue.h"
+#include "settings/option_store.h"
+#include "settings/text_rules.h"
+
+namespace torvane {
+namespace {
+
+constexpr std::string_view kKeepSourceValue = "원본";
+
+std::int32_t number(std::string_view text) {
+    const long long value = leadingInteger(text);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+// Escapes a file name for an option value inside an ffmpeg filter graph: once for the
+// option parser (\ ' :), once more for the graph parser (\ ' [ ] , ;).
+std::string filterPathArgument(std::string_view path) {
+    std::string level1;
+    for (const char c : path) {
+        if (c == '\\' || c == '\'' || c == ':') level1 += '\\';
+        level1 += c;
+    }
+    std::string level2;
+    for (const char c : level1) {
+        if (c == '\\' || c == '\'' || c == '[' || c == ']' || c == ',' || c == ';') level2 += '\\';
+        level2 += c;
+    }
+    return level2;
+}
+
+void replaceSizeFields(std::string& text, const SourceItem& item, const AspectSizes& sizes) {
+    text = replaceAll(text, "{video_width}", item.media.videoWidth);
+    text = replaceAll(text, "{video_height}", item.media.videoHeight);
+    text = replaceAll(text, "{crop_width}", std::to_string(sizes.cropWidth));
+    text = replaceAll(text, "{crop_height}", std::to_string(sizes.cropHeight));
+    text = replaceAll(text, "{scale_width}", std::to_string(sizes.scaleWidth));
+    text = replaceAll(text, "{scale_height}", std::to_string(sizes.scaleHeight));
+    text = replaceAll(text, "{expand_width}", std::to_string(sizes.expandWidth));
+    text = replaceAll(text, "{expand_height}", std::to_string(sizes.expandHeight));
+}
+
+// Appends a filter to the chain: after a comma when the chain has one already, else as -vf.
+void addToChain(std::string& chain, std::string_view filters) {
+    chain = chain.empty() ? "-vf " + std::string(filters) : chain + std::string(filters);
+    chain = replaceAll(chain, "-vf ,", "-vf ");
+}
+
+std::string filterChain(const EncodeSettings& settings, const SourceItem& item, std::string& cmd,
+                        const CommandContext& context) {
+    std::string chain;
+    if (isTruthy(settings.video_use_size)) {
+        const bool sizeGiven = !settings.video_width.empty() && !settings.video_height.empty() &&
+                               settings.video_width != kKeepSourceValue && settings.video_height != kKeepSourceValue;
+        std::optional<AspectSizes> sizes;
+        if (sizeGiven && isTruthy(settings.video_use_sameratio)) {
+            sizes = fitKeepingAspect(number(item.media.videoWidth), number(item.media.videoHeight),
+                                     number(settings.video_width), number(settings.video_height),
+                                     isTruthy(settings.video_use_crop));
+            chain =
+                "-vf crop={crop_width}:{crop_height}:({video_width}-{crop_width})/2:({video_height}-{crop_height})/2,"
+                "scale={scale_width}:{scale_height},pad={expand_width}:{expand_height}:({expand_width}-{scale_width})/"
+                "2:({expand_height}-{scale_height})/2:black";
+            // Without a size on both sides the aspect ratios are undefined: no size filter then.
+            if (!sizes) chain.clear();
+        } else if (sizeGiven) {
+            sizes = AspectSizes{0, 0, number(settings.video_width), number(settings.video_height), 0, 0};
+            chain = "-vf scale={scale_width}:{scale_height}";
+        }
+        if (sizes) {
+            replaceSizeFields(chain, item, *sizes);
+            replaceSizeFields(cmd, item, *sizes);
+        }
+    } else {
+        if (!item.media.videoWidth.empty() && !item.media.videoHeight.empty() && number(item.media.videoWidth) > 0 &&
+            number(item.media.videoHeight) > 0) {
+            chain = "-vf scale=" + item.media.videoWidth + ":" + item.media.videoHeight;
+        }
+        cmd = replaceAll(cmd, "{video_width}", item.media.videoWidth);
+        cmd = replaceAll(cmd, "{video_height}", item.media.videoHeight);
+    }
+
+    const bool flip = isTruthy(settings.filter_flip);
+    const bool mirror = isTruthy(settings.filter_mirror);
+    if (flip || mirror) addToChain(chain, std::string(flip ? ",vflip" : "") + (mirror ? ",hflip" : ""));
+    if (settings.filter_ratate != "0") {
+        const std::string_view rotate = settings.filter_ratate == "90"    ? ",transpose=1"
+                                        : settings.filter_ratate == "-90" ? ",transpose=2"
+                                                                          : "";
+        addToChain(chain, rotate);
+        // "-vf " alone, from a rotation value that means none, is no filter.
+        if (chain == "-vf ") chain.clear();
+    }
+    if (const std::string logo = logoFilter(context); !logo.empty()) chain = "-vf " + logo;
+    return chain;
+}
+
+void appendFrameRate(std::string& cmd, const EncodeSettings& settings, const SourceItem& item) {
+    std::string rate;
+    if (isTruthy(settings.video_use_fps)) {
+        rate = settings.video_fps == kKeepSourceValue ? item.media.videoFrameRate : settings.video_fps;
+    } else {
+        rate = item.media.videoFrameRate;
+    }
+    if (!rate.empty()) cmd = appendOption(cmd, "-r", encoderFrameRate(rate));
+}
+
+}  // namespace
+
+std::string logoFilter(const CommandContext& context) {
+    if (context.options == nullptr || context.options->getOption("logouse", "n") != "y") return {};
+    std::string logo = context.options->getOption("logopath", "");
+    if (logo.empty()) {
+        const std::string beside = joinPath(context.placeholders.programFolder, "logo.png");
+        if (pathExists(beside)) logo = beside;
+    }
+    if (logo.empty() || !isFileNotFolder(logo) || context.cacheFolder.empty()) return {};
+    // The encoder reads a copy in our own cache folder: the logo may move while a list runs.
+    const std::string copy = joinPath(context.cacheFolder, "temp_logo.png");
+    const auto bytes = readFileBytes(logo, 64 * 1024 * 1024);
+    if (!bytes || !makeFolders(context.cacheFolder) || !writeFileAtomically(copy, *bytes)) return {};
+
+    const std::string corner = context.options->getOption("logocorner", "4");
+    // Distances are numbers; anything else in the stored text must not reach the filter graph.
+    const std::string x = std::to_string(context.options->getOptionInt("logox", "5"));
+    const std::string y = std::to_string(context.options->getOptionInt("logoy", "5"));
+    std::string position;
+    if (corner == "1") position = x + ":" + y;
+    if (corner == "2") position = "main_w-overlay_w-" + x + ":" + y;
+    if (corner == "3") position = x + ":main_h-overlay_h-" + y;
+    if (corner == "4") position = "main_w-overlay_w-" + x + ":main_h-overlay_h-" + y;
+    return quoted("movie=" + filterPathArgument(copy) + " [watermark];[in][watermark] overlay=" + position + " [out]");
+}
+
+std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item, std::size_t row,
+                               const CommandContext& context) {
+    item.workPath.clear();
+    item.extractedAudioPath.clear();
+    const std::string extension = lowerAscii(fileExtension(item.sourcePath));
+    const bool isFlash = extension == "swf";
+    if (isFlash && context.prepareFlashSource) context.prepareFlashSource(item, row);
+
+    const ContainerEntry& container = context.catalogue->findContainer(settings.container);
+    const CommandPaths paths = makeOutputPath(settings, item, container, context.output);
+    if (paths.inputPath.empty()) return {};
+
+    std::string cmd = quoted(context.ffmpegPath);
+    cmd = appendOption(cmd, "-y", "");
+
+    const bool audioOnly = isAudioOnlyContainer(settings.container);
+    const bool framesFromPipe =
+        isFlash && !audioOnly && context.options != nullptr && context.options->getOption("swfmethodframe", "y") == "y";
+    if (framesFromPipe) {
+        const std::string pipeId = std::to_string(context.launchCounter) + std::to_string(row);
+        cmd = appendOption(cmd, "-r", encoderFrameRate(item.media.videoFrameRate));
+        cmd = appendOption(cmd, "-f", "rawvideo");
+        cmd = appendOption(cmd, "-pix_fmt", "bgr24");
+        cmd = appendOption(cmd, "-vcodec", "rawvideo");
+        cmd = appendOption(cmd, "-s", item.media.videoWidth + "x" + item.media.videoHeight);
+        cmd = appendOption(cmd, "-i", quoted(framePipePath(pipeId)));
+    }
+    if (!item.extractedAudioPath.empty()) cmd = appendOption(cmd, "-i", quoted(item.extractedAudioPath));
+    if (!framesFromPipe && !(isFlash && audioOnly)) cmd = appendOption(cmd, "-i", "\"{infile}\"");
+
+    const bool videoCopied = isTruthy(settings.video_use) && settings.video_codec == "copy";
+    if (isTruthy(settings.video_use)) {
+        cmd = appendOption(cmd, container.findVideoCodec(settings.video_codec).param2, "");
+        if (!videoCopied) {
+            if (settings.video_codec.empty()) cmd = appendOption(cmd, "-b:v", "{vbitrate}k");
+            const std::string chain = filterChain(settings, item, cmd, context);
+            if (!chain.empty() && !cmd.empty()) cmd += " " + chain;
+            appendFrameRate(cmd, settings, item);
+        }
+    } else {
+        cmd = appendOption(cmd, "-vn", "");
+    }
+
+    if (isTruthy(settings.audio_use)) {
+        cmd = appendOption(cmd, container.findAudioCodec(settings.audio_codec).param2, "");
+        if (settings.audio_codec != "copy") {
+            if (settings.audio_codec.empty()) cmd = appendOption(cmd, "-b:a", "{abitrate}k");
+            if (isTruthy(settings.audio_use_srate)) cmd = appendOption(cmd, "-ar", "{srate}");
+            if (settings.volume != "100") {
+                // ffmpeg's -vol counts 256 as the source's level.
+                const auto scaled = static_cast<long long>(static_cast<double>(leadingInteger(settings.volume)) * 2.56);
+                cmd = appendOption(cmd, "-vol", std::to_string(scaled));
+            }
+            cmd = appendOption(cmd, "-ac", "{channels}");
+        }
+    } else {
+        cmd = appendOption(cmd, "-an", "");
+    }
+
+    if (!settings.plusparam2.empty()) cmd = appendOption(cmd, settings.plusparam2, "");
+    if (!context.fullRun) {
+        // An output -ss drops copied video up to its first key frame, which can be all of it.
+        const std::string_view limit = videoCopied ? "-t " : "-ss 00:00:00.00 -t ";
+        cmd = appendOption(cmd, limit, std::to_string(context.testEncodeSeconds));
+    }
+    if (!container.opt_of2.empty()) cmd = appendOption(cmd, container.opt_of2, "");
+    cmd = appendOption(cmd, "\"{outfile}\"", "");
+    return expandPlaceholders(cmd, settings, item, paths.inputPath, paths.outputPath, context.placeholders);
+}
+
+}  // namespace torvane

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+namespace torvane {
+
+class EncodeSettings;
+struct ContainerEntry;
+struct SourceItem;
+
+// Where converted files go: the chosen folder, or each source's own folder.
+struct OutputFolderChoice {
+    std::string folder;
+    bool sameFolderAsSource = false;
+};
+
+// The output and working input paths as the command line names them.
+struct CommandPaths {
+    std::string outputPath;
+    std::string inputPath;  // the source, or the prepared work copy; empty when there is none
+};
+
+// Names the output from the settings' filename pattern ({ori_name}, {base_ext}), in the
+// chosen folder, never over an existing file ("name(1).ext" and so on), and stores it as the
+// item's outputPath. Doubled separators are collapsed in the returned paths, except a leading
+// pair.
+CommandPaths makeOutputPath(const EncodeSettings& settings, SourceItem& item, const ContainerEntry& container,
+                            const OutputFolderChoice& folder);
+
+// The first of folder/name(1).ext, name(2).ext, ... at which nothing exists.
+std::string uniqueFileName(const std::string& path);
+
+// Doubled "/" made single, except at the start of the path.
+std::string collapseDoubledSeparators(const std::string& path);
+
+}  // namespace torvane
