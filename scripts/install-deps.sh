@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config libgtest-dev clang-format
   # the encoders, the player and the media library the program drives
   ffmpeg mencoder mplayer libmediainfo0v5 mediainfo
+  # the Hangul font burnt-in subtitles are drawn with
+  fonts-nanum
 )
 
 missing=()

@@ -1,0 +1,235 @@
+// Every shipped preset, built into a command line for a generated clip in test mode and run
+// with the real encoders: the output must be the container and codecs the preset promises.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "command/command_context.h"
+#include "command/command_line_split.h"
+#include "command/encoder_choice.h"
+#include "command/ffmpeg_command.h"
+#include "command/mencoder_command.h"
+#include "media/media_query.h"
+#include "platform/user_folders.h"
+#include "settings/encode_settings.h"
+#include "settings/format_catalogue.h"
+#include "settings/option_store.h"
+#include "settings/text_rules.h"
+#include "support/test_support.h"
+
+namespace torvane {
+namespace {
+
+// What ffprobe calls the format of each container of the catalogue.
+const std::map<std::string, std::string> kFormatNames = {
+    {"avi", "avi"},
+    {"mp4", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"mov", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"3gp", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"m4a", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"m4r", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"mkv", "matroska,webm"},
+    {"webm", "matroska,webm"},
+    {"wmv", "asf"},
+    {"flv", "flv"},
+    {"mpg", "mpeg"},
+    {"mp3", "mp3"},
+    {"aac", "aac"},
+    {"ac3", "ac3"},
+    {"ogg", "ogg"},
+    {"flac", "flac"},
+    {"wav", "wav"},
+    {"aiff", "aiff"},
+    {"caf", "caf"},
+    {"mmf", "mmf"},
+};
+
+// What ffprobe calls the stream each catalogue codec writes; "copy" keeps the clip's own.
+const std::map<std::string, std::string> kCodecNames = {
+    {"xvid", "mpeg4"},
+    {"mpeg4", "mpeg4"},
+    {"h264", "h264"},
+    {"h264_baseline", "h264"},
+    {"wmv2", "wmv2"},
+    {"wmv1", "wmv1"},
+    {"flv", "flv1"},
+    {"vp8", "vp8"},
+    {"vp9", "vp9"},
+    {"h263", "h263"},
+    {"mpeg1", "mpeg1video"},
+    {"mpeg2", "mpeg2video"},
+    {"mp3", "mp3"},
+    {"aac", "aac"},
+    {"ac3", "ac3"},
+    {"vorbis", "vorbis"},
+    {"opus", "opus"},
+    {"flac", "flac"},
+    {"pcm_s16le", "pcm_s16le"},
+    {"pcm_s16be", "pcm_s16be"},
+    {"alac", "alac"},
+    {"wma", "wmav2"},
+    {"mp2", "mp2"},
+    {"adpcm_yamaha", "adpcm_yamaha"},
+};
+
+struct Probe {
+    std::string format;
+    std::string video;
+    std::string audio;
+};
+
+Probe probeOutput(const std::string& path) {
+    const test::ProgramResult result =
+        test::runProgram({"ffprobe", "-v", "error", "-show_entries", "format=format_name:stream=codec_type,codec_name",
+                          "-of", "default=nw=1", path});
+    Probe probe;
+    std::istringstream lines(result.out);
+    std::string codec;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("codec_name=")) codec = line.substr(11);
+        if (line == "codec_type=video" && probe.video.empty()) probe.video = codec;
+        if (line == "codec_type=audio" && probe.audio.empty()) probe.audio = codec;
+        if (line.starts_with("format_name=")) probe.format = line.substr(12);
+    }
+    return probe;
+}
+
+// The bottom 40 rows of the 320x240 frame at one second, as 8-bit gray pixels.
+std::string bottomStrip(const std::string& path) {
+    return test::runProgram({"ffmpeg", "-v", "error", "-ss", "1", "-i", path, "-frames:v", "1", "-vf",
+                             "scale=320:240,crop=320:40:0:200", "-f", "rawvideo", "-pix_fmt", "gray", "-"})
+        .out;
+}
+
+std::size_t differingPixels(const std::string& a, const std::string& b) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        if (std::abs(static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i])) > 100) ++count;
+    }
+    return count;
+}
+
+class EncodePresetsTest : public ::testing::Test {
+protected:
+    EncodePresetsTest() {
+        EXPECT_TRUE(catalogue_.loadCatalogue(test::sourceDir() + "/data/torvane.ini"));
+        context_.catalogue = &catalogue_;
+        context_.options = &options_;
+        context_.placeholders = startupPlaceholderValues(test::buildDir());
+        context_.ffmpegPath = findProgram(test::buildDir(), "ffmpeg");
+        context_.mencoderPath = findProgram(test::buildDir(), "mencoder");
+        context_.cacheFolder = folder_ / "cache";
+        context_.output.folder = folder_ / "out";
+        context_.fullRun = false;
+        std::filesystem::create_directories(folder_ / "out");
+    }
+
+    // Builds the command with the chosen encoder, runs it and checks what it wrote.
+    void encodeAndCheck(const std::string& presetPath, Encoder encoder) {
+        EncodeSettings settings;
+        ASSERT_TRUE(settings.loadProfile(presetPath));
+        SourceItem item;
+        // mencoder loses MPEG-PS output of two seconds or less, and stalls when -endpos equals
+        // the clip's length: it gets the longer clip.
+        const bool mencoder = encoder == Encoder::Mencoder;
+        ASSERT_TRUE(querySourceItem(test::testMedia(mencoder ? "av4.mp4" : "av.mp4"), item));
+        context_.testEncodeSeconds = mencoder ? 3 : 2;
+        // mencoder's MPEG-PS muxer writes only its header when -endpos stops it: a full run then.
+        context_.fullRun = mencoder && settings.container == "mpg";
+        const std::string cmd = mencoder ? buildMencoderCommand(settings, item, 0, context_)
+                                         : buildFfmpegCommand(settings, item, 0, context_);
+        SCOPED_TRACE(cmd);
+        const test::ProgramResult run = test::runProgram(splitCommandLine(cmd));
+        ASSERT_EQ(run.exitCode, 0) << run.err.substr(run.err.size() > 2000 ? run.err.size() - 2000 : 0);
+        ASSERT_TRUE(std::filesystem::exists(item.outputPath));
+        EXPECT_GT(std::filesystem::file_size(item.outputPath), 0u);
+
+        const Probe probe = probeOutput(item.outputPath);
+        EXPECT_EQ(probe.format, kFormatNames.at(settings.container));
+        const auto expected = [](const std::string& codec, const std::string& source) {
+            return codec == "copy" ? source : kCodecNames.at(codec);
+        };
+        EXPECT_EQ(probe.video, isTruthy(settings.video_use) ? expected(settings.video_codec, "h264") : "");
+        EXPECT_EQ(probe.audio, isTruthy(settings.audio_use) ? expected(settings.audio_codec, "aac") : "");
+        std::filesystem::remove(item.outputPath);
+    }
+
+    std::vector<std::string> presets() const {
+        std::vector<std::string> files = {test::sourceDir() + "/data/common_avi.ini"};
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(test::sourceDir() + "/data/preset")) {
+            if (!entry.is_directory()) files.push_back(entry.path().string());
+        }
+        std::sort(files.begin() + 1, files.end());
+        return files;
+    }
+
+    test::TempFolder folder_;
+    FormatCatalogue catalogue_;
+    OptionStore options_{folder_ / "config"};
+    CommandContext context_;
+};
+
+TEST_F(EncodePresetsTest, EveryPresetConvertsWithFfmpeg) {
+    ASSERT_FALSE(context_.ffmpegPath.empty());
+    for (const std::string& preset : presets()) {
+        SCOPED_TRACE(preset);
+        encodeAndCheck(preset, Encoder::Ffmpeg);
+    }
+}
+
+TEST_F(EncodePresetsTest, PresetsMencoderCanWriteConvertWithMencoder) {
+    ASSERT_FALSE(context_.mencoderPath.empty());
+    int converted = 0;
+    for (const std::string& preset : presets()) {
+        EncodeSettings settings;
+        ASSERT_TRUE(settings.loadProfile(preset));
+        if (!mencoderCanWrite(settings, catalogue_.findContainer(settings.container))) continue;
+        // mencoder copies no AAC sound into other containers, and the clip's sound is AAC.
+        if (isTruthy(settings.audio_use) && settings.audio_codec == "copy") continue;
+        SCOPED_TRACE(preset);
+        encodeAndCheck(preset, Encoder::Mencoder);
+        ++converted;
+    }
+    EXPECT_GE(converted, 5);
+}
+
+TEST_F(EncodePresetsTest, LogoSubtitlesAndHostileNamesRunForReal) {
+    // A logo in a folder whose name needs filter escaping, overlaid by ffmpeg.
+    const std::string logo = folder_ / "logo, [it's].png";
+    ASSERT_EQ(test::runProgram(
+                  {"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "color=red:size=32x16", "-frames:v", "1", "-y", logo})
+                  .exitCode,
+              0);
+    options_.setOption("logouse", "y");
+    options_.setOption("logopath", logo);
+    context_.cacheFolder = folder_ / "cache, [odd]";
+    encodeAndCheck(test::sourceDir() + "/data/preset/+ 일반 파일변환/mp4_h264.ini", Encoder::Ffmpeg);
+    options_.setOption("logouse", "n");
+
+    // Subtitles burnt in by mencoder, chosen automatically for a source with a subtitle beside it.
+    EncodeSettings settings;
+    ASSERT_TRUE(settings.loadProfile(test::sourceDir() + "/data/common_avi.ini"));
+    SourceItem item;
+    const std::string source = folder_ / "자막 \"있는\" 영상.mp4";
+    std::filesystem::copy_file(test::testMedia("av4.mp4"), source);
+    std::filesystem::copy_file(test::testMedia("with_subtitle.smi"), folder_ / "자막 \"있는\" 영상.smi");
+    ASSERT_TRUE(querySourceItem(source, item));
+    ASSERT_FALSE(item.subtitlePath.empty());
+    EXPECT_EQ(chooseEncoder(settings, item, catalogue_.findContainer(settings.container)), Encoder::Mencoder);
+    context_.testEncodeSeconds = 3;
+    const std::string cmd = buildCommandLine(settings, item, 0, context_);
+    SCOPED_TRACE(cmd);
+    EXPECT_NE(cmd.find(" -sub "), std::string::npos);
+    const test::ProgramResult run = test::runProgram(splitCommandLine(cmd));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(item.outputPath, folder_ / "out/자막 \"있는\" 영상.avi");
+    EXPECT_EQ(probeOutput(item.outputPath).video, "mpeg4");
+    // The bottom strip of a frame at one second differs from the source's by the burnt-in text.
+    EXPECT_GT(differingPixels(bottomStrip(source), bottomStrip(item.outputPath)), 200u);
+}
+
+}  // namespace
+}  // namespace torvane
