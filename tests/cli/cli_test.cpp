@@ -52,7 +52,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLine) {
 TEST_F(CliTest, EveryCommandHasHelp) {
     const test::ProgramResult overview = run({"--help"});
     EXPECT_EQ(overview.exitCode, 0);
-    for (const char* command : {"presets", "show-preset", "formats", "options", "probe"}) {
+    for (const char* command : {"presets", "show-preset", "formats", "options", "probe", "command"}) {
         EXPECT_NE(overview.out.find(command), std::string::npos) << command;
         const test::ProgramResult help = run({command, "--help"});
         EXPECT_EQ(help.exitCode, 0) << command;
@@ -196,6 +196,40 @@ TEST_F(CliTest, ProbeNamesTheMissingLibraryAndItsPackage) {
     EXPECT_EQ(lines(result.err).size(), 1u);
     EXPECT_NE(result.err.find("libmediainfo0v5"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "");
+}
+
+TEST_F(CliTest, CommandPrintsTheCommandLineOfEachFile) {
+    const std::string out = config_ / "out";
+    const std::string clip = test::testMedia("av.mp4");
+    const std::string preset = test::buildDir() + "/common_avi.ini";
+    const test::ProgramResult result =
+        runIn({"command", "--preset", preset, "--out", out, "--test", "5", "--set", "video_bitrate=800", clip});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> output = lines(result.out);
+    ASSERT_EQ(output.size(), 1u);
+    EXPECT_EQ(output[0].rfind("\"/usr/bin/ffmpeg\" -y  -i \"" + clip + "\" -c:v libxvid -b:v 800k", 0), 0u)
+        << output[0];
+    EXPECT_NE(output[0].find(" -ss 00:00:00.00 -t  5 "), std::string::npos);
+    EXPECT_NE(output[0].find(" \"" + out + "/av.avi\" "), std::string::npos);
+
+    // An existing output gives the "(1)" name; --same-folder writes beside the source.
+    test::writeFile(out + "/av.avi", "taken");
+    EXPECT_NE(runIn({"command", "--preset", preset, "--out", out, clip}).out.find("/av(1).avi\""), std::string::npos);
+    const std::string beside = runIn({"command", "--preset", preset, "--same-folder", clip}).out;
+    EXPECT_NE(beside.find("\"" + test::buildDir() + "/test-media/av.avi\""), std::string::npos) << beside;
+}
+
+TEST_F(CliTest, CommandMakesRelativeNamesAbsoluteAndReportsRefusals) {
+    const std::string preset = test::buildDir() + "/common_avi.ini";
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(test::buildDir() + "/test-media");
+    const test::ProgramResult result = run({"command", "--config-dir", config_.path(), "--preset", preset, "--out",
+                                            config_.path(), "av.mp4", "not_media.txt"});
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.out.find("-i \"" + test::buildDir() + "/test-media/av.mp4\""), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find("not_media.txt: 멀티미디어 파일이 아닙니다."), std::string::npos) << result.err;
+    EXPECT_EQ(runIn({"command", "--preset", config_ / "missing.ini", test::testMedia("av.mp4")}).exitCode, 1);
 }
 
 }  // namespace

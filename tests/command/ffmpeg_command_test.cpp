@@ -5,6 +5,7 @@
 #include "command/aspect_sizing.h"
 #include "command/builder_fixture.h"
 #include "command/command_line_split.h"
+#include "command/output_naming.h"
 
 namespace torvane {
 namespace {
@@ -195,6 +196,15 @@ TEST_F(BuilderTest, OutputNamesNeverTakeAnExistingFile) {
     test::writeFile(folder_ / "in/clip..", "x");
     build(settings_, item_, context_);
     EXPECT_EQ(item_.outputPath, folder_ / "in/clip.(1).");
+}
+
+TEST_F(BuilderTest, DoubledSeparatorsAreCollapsedInTheCommandOnly) {
+    context_.output.folder = folder_ / "out/";
+    const std::string cmd = build(settings_, item_, context_);
+    EXPECT_EQ(item_.outputPath, folder_ / "out//movie.mp4");
+    EXPECT_TRUE(contains(cmd, " \"" + folder_ / "out/movie.mp4\" "));
+    EXPECT_EQ(collapseDoubledSeparators("//server/share//movie.mp4"), "//server/share//movie.mp4");
+    EXPECT_EQ(collapseDoubledSeparators("/tmp//tv_1.swf"), "/tmp/tv_1.swf");
 }
 
 TEST_F(BuilderTest, HostileNamesStayOneArgument) {
