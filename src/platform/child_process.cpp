@@ -1,0 +1,108 @@
+#include "platform/child_process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include "platform/system_call.h"
+
+extern char** environ;
+
+namespace torvane {
+namespace {
+
+void closeIfOpen(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+std::optional<SpawnedChild> spawnChild(const std::vector<std::string>& argv, const std::string& workingFolder,
+                                       ChildStreams streams, std::string* error) {
+    if (argv.empty() || argv[0].empty()) {
+        if (error != nullptr) *error = "no program to start";
+        return std::nullopt;
+    }
+    // Pipes are close-on-exec: the child gets only the ends dup2 puts on 0, 1 and 2.
+    int input[2] = {-1, -1}, output[2] = {-1, -1}, errors[2] = {-1, -1};
+    const auto closeAll = [&] {
+        for (int* pipe : {input, output, errors}) {
+            closeIfOpen(pipe[0]);
+            closeIfOpen(pipe[1]);
+        }
+    };
+    if (streams == ChildStreams::Piped &&
+        (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0)) {
+        if (error != nullptr) *error = std::string("cannot make pipes: ") + std::strerror(errno);
+        closeAll();
+        return std::nullopt;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (streams == ChildStreams::Piped) {
+        posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    if (!workingFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
+
+    // Its own process group (so the whole group can be ended, and a terminal's Ctrl-C reaches
+    // only us), no blocked signals, and default handling of the signals we may ignore.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&defaults, signal);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<char*> args;
+    for (const std::string& argument : argv) args.push_back(const_cast<char*>(argument.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const bool hasPath = argv[0].find('/') != std::string::npos;
+    const int result = hasPath ? ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ)
+                               : ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (result != 0) {
+        if (error != nullptr) *error = argv[0] + ": " + std::strerror(result);
+        closeAll();
+        return std::nullopt;
+    }
+
+    SpawnedChild child;
+    child.pid = pid;
+    if (streams == ChildStreams::Piped) {
+        closeIfOpen(input[0]);
+        closeIfOpen(output[1]);
+        closeIfOpen(errors[1]);
+        child.stdinFd = input[1];
+        child.stdoutFd = output[0];
+        child.stderrFd = errors[0];
+    }
+    return child;
+}
+
+int waitForChild(pid_t pid) {
+    int status = 0;
+    if (retryOnInterrupt([&] { return ::waitpid(pid, &status, 0); }) < 0) return -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+}  // namespace torvane

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <sys/types.h>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace torvane {
+
+// A started child: its process id (also the id of its own process group) and the parent's
+// ends of its standard input, output and error (-1 where not redirected).
+struct SpawnedChild {
+    pid_t pid = -1;
+    int stdinFd = -1;
+    int stdoutFd = -1;
+    int stderrFd = -1;
+};
+
+enum class ChildStreams {
+    Piped,     // standard input, output and error are pipes to the parent
+    Silenced,  // all three are /dev/null
+};
+
+// Starts argv[0] (a path, or a name looked up on PATH) in its own process group, with default
+// signal handling, in workingFolder (the parent's when empty). No shell is involved. On
+// failure returns nullopt and sets *error to the reason.
+std::optional<SpawnedChild> spawnChild(const std::vector<std::string>& argv, const std::string& workingFolder,
+                                       ChildStreams streams, std::string* error);
+
+// Waits for the child to end and reaps it; returns the exit code, or 128 + the signal number
+// for a child ended by a signal.
+int waitForChild(pid_t pid);
+
+}  // namespace torvane
