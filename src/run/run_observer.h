@@ -1,13 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace torvane {
 
 enum class MessageIcon { Information, Warning, Error, Question };
 
-// How the core reaches the user: the application shows message boxes, torvane-cli prints,
-// tests record. Calls come from the thread that owns the list or the run.
+// How the core reaches the user: the application shows message boxes and widgets, torvane-cli
+// prints, tests record. Every call comes from the owner thread (the one that calls the run's
+// processEvents), except wakeOwner, which worker threads call to ask the owner to do so.
 class RunObserver {
 public:
     virtual ~RunObserver() = default;
@@ -16,6 +18,22 @@ public:
     virtual void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) = 0;
     // A yes/no question ("질문"); true for yes.
     virtual bool askYesNo(std::string_view caption, std::string_view text) = 0;
+
+    // A worker has news for the run: call its processEvents on the owner thread soon.
+    virtual void wakeOwner() {}
+
+    // The run's displays.
+    virtual void setCellText(std::size_t /*row*/, std::size_t /*column*/, std::string_view /*text*/) {}
+    virtual void selectRow(std::size_t /*row*/) {}
+    virtual void showCurrentProgress(std::string_view /*percentText*/, int /*bar*/) {}
+    virtual void showOverallProgress(std::string_view /*percentText*/, int /*bar*/) {}
+    virtual void showSpeed(std::string_view /*text*/) {}
+    virtual void showRemainingTime(std::string_view /*text*/) {}
+    virtual void showStatus(std::string_view /*text*/) {}
+    // Idle or running controls ("변환 시작" and "테스트" against "변환 중지" ...).
+    virtual void setRunningUi(bool /*running*/) {}
+    // The stop button while a stop is under way ("변환 중지 중...").
+    virtual void showStopping() {}
 };
 
 }  // namespace torvane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torvane {
+
+// One post-processing run: the tool (in the program folder) and its arguments.
+struct ToolRun {
+    std::string program;
+    std::vector<std::string> arguments;
+};
+
+// The tools a finished output gets by its container (compared without case): flvtool2 -U for
+// FLV; mp4creator -hint=1, -hint=2, then -optimize for MP4; nothing for the rest.
+std::vector<ToolRun> postProcessingRuns(std::string_view container, const std::string& outputPath,
+                                        const std::string& programFolder);
+
+// Runs them one after the other, hidden; a missing tool is skipped. Returns the runs made.
+std::vector<ToolRun> postProcess(std::string_view container, const std::string& outputPath,
+                                 const std::string& programFolder);
+
+enum class CompletionAction { None, PowerOff, ExitProgram, FinishDialog };
+
+// What follows a run: nothing after a stop or an unfinished list; else the power-off
+// countdown, else the program's exit, else the finish dialog when "finishalert" counts as on.
+CompletionAction chooseCompletionAction(bool listExhausted, bool stopped, bool powerOffTicked, bool exitTicked,
+                                        std::string_view finishAlertOption);
+
+}  // namespace torvane

@@ -1,0 +1,352 @@
+#include "run/queue_controller.h"
+
+#include "command/command_line_split.h"
+#include "command/encoder_choice.h"
+#include "media/source_item.h"
+#include "platform/file_system.h"
+#include "run/console_child.h"
+#include "run/run_observer.h"
+#include "run/source_list.h"
+#include "settings/encode_settings.h"
+#include "settings/option_store.h"
+
+namespace torvane {
+namespace {
+
+constexpr auto kQuitGrace = std::chrono::milliseconds(500);
+
+std::size_t column(SourceColumn which) {
+    return static_cast<std::size_t>(which);
+}
+
+bool outputWritten(const std::string& path) {
+    return isFileNotFolder(path) && readFileBytes(path, 1).value_or("").size() == 1;
+}
+
+}  // namespace
+
+// The encoder host: its hooks only queue what happened and wake the owner.
+class QueueController::Runner : public ConsoleChild {
+public:
+    explicit Runner(QueueController& owner) : owner_(owner) {}
+    ~Runner() override { stop(); }
+    unsigned launch = 0;
+
+protected:
+    void onStarted(const std::string&) override { owner_.post({Event::Kind::Started, launch, {}}); }
+    void onStdout(std::string_view chunk) override { owner_.post({Event::Kind::Stdout, launch, std::string(chunk)}); }
+    void onStderr(std::string_view chunk) override { owner_.post({Event::Kind::Stderr, launch, std::string(chunk)}); }
+    void onExited() override { owner_.post({Event::Kind::Exited, launch, {}}); }
+
+private:
+    QueueController& owner_;
+};
+
+std::string encoderFailureReason(std::string_view outputTail) {
+    std::string reason;
+    std::size_t start = 0;
+    while (start < outputTail.size()) {
+        std::size_t end = outputTail.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = outputTail.size();
+        std::string_view line = outputTail.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        if (line.size() < 2 || line.starts_with("frame=") || line.starts_with("size=") || line.starts_with("Pos:") ||
+            line.starts_with("video:") || line == "Conversion failed!" || line.starts_with("Exiting...")) {
+            continue;
+        }
+        reason = std::string(line);
+    }
+    return reason;
+}
+
+QueueController::QueueController(SourceList& list, const EncodeSettings& settings, CommandContext context,
+                                 const OptionStore& options, RunObserver& observer)
+    : list_(list),
+      settings_(settings),
+      context_(std::move(context)),
+      options_(options),
+      observer_(observer),
+      runner_(std::make_unique<Runner>(*this)) {}
+
+QueueController::~QueueController() {
+    runner_.reset();  // ends the encoder before the rest of the controller goes
+}
+
+std::uint32_t QueueController::nowMs() const {
+    const auto elapsed = std::chrono::steady_clock::now() - clockStart_;
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+void QueueController::post(Event event) {
+    {
+        const std::lock_guard lock(eventsMutex_);
+        events_.push_back(std::move(event));
+    }
+    observer_.wakeOwner();
+}
+
+bool QueueController::startRun(bool testRun) {
+    if (runActive_) return false;
+    lastOutputPath_.clear();
+    outcome_.reset();
+    if (list_.rowCount() == 0) {
+        observer_.showMessage("안내", "변환할 파일이 없습니다. 변환할 파일을 먼저 추가해주세요.", MessageIcon::Warning);
+        return false;
+    }
+    context_.fullRun = !testRun;
+    context_.testEncodeSeconds = testEncodeSeconds;
+    if (!settings_.profilePath.empty()) options_.setOption("lastpreset", settings_.profilePath);
+
+    progress_ = RunProgress{};
+    progress_.itemCount = static_cast<int>(list_.rowCount());
+    progress_.totalBytes = list_.totalBytes();
+    results_.assign(list_.rowCount(), RunItemResult{});
+    for (std::size_t row = 0; row < list_.rowCount(); ++row) {
+        SourceItem& item = *list_.item(row);
+        item.doneBytes = 0;
+        item.percent = 0;
+        item.startTick = 0;
+        item.elapsedMs = 0;
+        list_.setProgressText(row, "");
+        list_.setOutputText(row, "");
+        observer_.setCellText(row, column(SourceColumn::Progress), "");
+        observer_.setCellText(row, column(SourceColumn::OutputFile), "");
+    }
+    currentIndex_ = -1;
+    observer_.showSpeed("배속정보");
+    observer_.showRemainingTime("00:00:00");
+    observer_.showCurrentProgress("0%", 0);
+    observer_.showOverallProgress("0%", 0);
+    observer_.setRunningUi(true);
+    runActive_ = true;
+    stopRequested_ = false;
+    launchCurrentItem();
+    return true;
+}
+
+void QueueController::launchCurrentItem() {
+    // A loop rather than recursion: items that cannot start are passed over one after another.
+    while (true) {
+        if (stopRequested_) {
+            runEnded();
+            return;
+        }
+        if (!runActive_) return;
+        const std::size_t row = static_cast<std::size_t>(currentIndex_ + 1);
+        if (row >= list_.rowCount()) {
+            runActive_ = false;
+            runEnded();
+            return;
+        }
+        currentIndex_ = static_cast<int>(row);
+        list_.selectOnly(row);
+        observer_.selectRow(row);
+        SourceItem& item = *list_.item(row);
+        item.doneBytes = 0;
+        item.percent = 0;
+        item.elapsedMs = 0;
+        item.startTick = 0;
+        lines_.clear();
+        RunItemResult& result = results_[row];
+        result = RunItemResult{RunItemResult::State::Converting, {}, {}, {}};
+
+        context_.launchCounter = launchCounter_;
+        const std::string commandLine = buildCommandLine(settings_, item, row, context_);
+        result.outputPath = item.outputPath;
+        const auto argv = splitCommandLine(commandLine);
+        encoderName_ =
+            !argv.empty() && fileNamePart(argv[0]).find("ffmpeg") != std::string_view::npos ? "ffmpeg" : "mencoder";
+        quitEncoder();
+        runner_->launch = watchedLaunch_ = launchCounter_;
+        ++launchCounter_;
+        if (!commandLine.empty() && runner_->start(commandLine, context_.placeholders.programFolder)) {
+            watching_ = true;
+            return;
+        }
+        // Nothing started: the item failed, and the run goes on with the next one.
+        watching_ = false;
+        result.state = RunItemResult::State::Failed;
+        result.reason = commandLine.empty() ? "변환할 입력 파일이 없습니다."
+                                            : encoderName_ + "을(를) 시작할 수 없습니다: " + argv[0];
+        item.doneBytes = item.fileSize;
+        progress_.finishedBytes += item.fileSize;
+        list_.setProgressText(row, "실패");
+        observer_.setCellText(row, column(SourceColumn::Progress), "실패");
+        observer_.showStatus("아이템 변환실패");
+    }
+}
+
+void QueueController::processEvents() {
+    while (true) {
+        Event event;
+        {
+            const std::lock_guard lock(eventsMutex_);
+            if (events_.empty()) return;
+            event = std::move(events_.front());
+            events_.pop_front();
+        }
+        // Events of an encoder we no longer watch (stopped, or a start that failed) are stale.
+        if (!watching_ || event.launch != watchedLaunch_ || currentIndex_ < 0) continue;
+        switch (event.kind) {
+            case Event::Kind::Started: {
+                SourceItem& item = *list_.item(static_cast<std::size_t>(currentIndex_));
+                item.doneBytes = 0;
+                item.percent = 0;
+                item.elapsedMs = 0;
+                item.startTick = nowMs();
+                observer_.showCurrentProgress("0%", 0);
+                observer_.showStatus("아이템 변환시작");
+                break;
+            }
+            case Event::Kind::Stdout:
+            case Event::Kind::Stderr:
+                if (!handleOutput(event)) return;
+                break;
+            case Event::Kind::Exited:
+                itemFinished();
+                break;
+        }
+    }
+}
+
+bool QueueController::handleOutput(const Event& event) {
+    RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
+    result.outputTail += event.chunk;
+    if (result.outputTail.size() > kOutputTailBytes) {
+        result.outputTail.erase(0, result.outputTail.size() - kOutputTailBytes);
+    }
+    // ffmpeg reports on standard error; of mencoder only standard output is read.
+    if (event.kind == Event::Kind::Stderr && encoderName_ != "ffmpeg") return true;
+    SourceItem& item = *list_.item(static_cast<std::size_t>(currentIndex_));
+    for (const std::string& line : lines_.append(event.chunk)) {
+        applyUpdate(parser_.parseLine(line, item, progress_, {runActive_, stopRequested_, nowMs()}));
+        if (stopRequested_) {
+            runEnded();
+            return false;
+        }
+    }
+    return true;
+}
+
+void QueueController::applyUpdate(const ProgressUpdate& update) {
+    const auto row = static_cast<std::size_t>(currentIndex_);
+    if (update.cellText) {
+        list_.setProgressText(row, *update.cellText);
+        observer_.setCellText(row, column(SourceColumn::Progress), *update.cellText);
+    }
+    if (update.currentPercentText)
+        observer_.showCurrentProgress(*update.currentPercentText, update.currentBar.value_or(0));
+    if (update.overallPercentText)
+        observer_.showOverallProgress(*update.overallPercentText, update.overallBar.value_or(0));
+    if (update.speedText) observer_.showSpeed(*update.speedText);
+    if (update.remainingText) observer_.showRemainingTime(*update.remainingText);
+    if (update.statusText) observer_.showStatus(*update.statusText);
+}
+
+void QueueController::itemFinished() {
+    watching_ = false;
+    runner_->stop();  // the child has ended: this only joins its threads
+    const auto row = static_cast<std::size_t>(currentIndex_);
+    SourceItem& item = *list_.item(row);
+    item.elapsedMs = nowMs() - item.startTick;
+    RunItemResult& result = results_[row];
+
+    // Trailing output without a line end still counts: it may be the closing line.
+    for (const std::string& line : lines_.append("\n")) {
+        applyUpdate(parser_.parseLine(line, item, progress_, {runActive_, stopRequested_, nowMs()}));
+    }
+    const int status = runner_->exitStatus().value_or(-1);
+    const bool written = outputWritten(item.outputPath);
+    // The processed bytes count towards the overall progress whatever the result.
+    item.doneBytes = item.fileSize;
+    if (status == 0 && written) {
+        item.percent = 100;
+        result.state = RunItemResult::State::Succeeded;
+        list_.setProgressText(row, "100%");
+        observer_.setCellText(row, column(SourceColumn::Progress), "100%");
+        observer_.showCurrentProgress("100%", 100);
+        const std::string name(fileNamePart(item.outputPath));
+        list_.setOutputText(row, name);
+        observer_.setCellText(row, column(SourceColumn::OutputFile), name);
+        postProcess(settings_.container, item.outputPath, context_.placeholders.programFolder);
+        lastOutputPath_ = item.outputPath;
+        observer_.showStatus("아이템 변환완료");
+    } else {
+        result.state = RunItemResult::State::Failed;
+        result.reason = encoderFailureReason(result.outputTail);
+        if (result.reason.empty()) {
+            result.reason = status != 0 ? encoderName_ + " 종료 코드 " + std::to_string(status)
+                                        : "출력 파일이 만들어지지 않았습니다.";
+        }
+        list_.setProgressText(row, "실패");
+        observer_.setCellText(row, column(SourceColumn::Progress), "실패");
+        observer_.showStatus("아이템 변환실패");
+    }
+    overallProgress(item, progress_);
+    progress_.finishedBytes = progress_.overallDone;
+    observer_.showOverallProgress(std::to_string(progress_.overallPercent) + "%", progress_.overallPercent);
+    if (runActive_) launchCurrentItem();
+}
+
+void QueueController::requestStop() {
+    if (!runActive_ || stopRequested_) return;
+    if (options_.getOption("confirmbeforestop", "n") == "y" &&
+        !observer_.askYesNo("질문", "동영상 변환을 중지 하시겠습니까?")) {
+        return;
+    }
+    observer_.showStopping();
+    stopRequested_ = true;
+    // The encoder may print nothing for a long time: the stop takes effect now.
+    runEnded();
+}
+
+void QueueController::quitEncoder() {
+    if (runner_->isRunning()) {
+        // ffmpeg finishes its file properly when told "q".
+        if (encoderName_ == "ffmpeg") {
+            runner_->writeInput("q");
+            runner_->waitForExit(kQuitGrace);
+        }
+    }
+    runner_->stop();
+}
+
+void QueueController::runEnded() {
+    const bool wasWatching = watching_;
+    watching_ = false;
+    quitEncoder();
+    observer_.setRunningUi(false);
+
+    RunOutcome outcome;
+    outcome.stopped = stopRequested_;
+    if (outcome.stopped && wasWatching && currentIndex_ >= 0) {
+        RunItemResult& current = results_[static_cast<std::size_t>(currentIndex_)];
+        current.state = RunItemResult::State::Stopped;
+        current.reason = "변환이 중지되어 출력 파일이 완성되지 않았습니다.";
+    }
+    for (const RunItemResult& result : results_) {
+        if (result.state == RunItemResult::State::Succeeded) ++outcome.succeeded;
+        if (result.state == RunItemResult::State::Failed) ++outcome.failed;
+    }
+    outcome.action = chooseCompletionAction(!runActive_, outcome.stopped, powerOffAfterRun, exitAfterRun,
+                                            options_.getOption("finishalert", "y"));
+    if (outcome.stopped) {
+        stopRequested_ = false;
+        runActive_ = false;
+        observer_.showMessage("안내", "동영상 변환이 중지 되었습니다.", MessageIcon::Information);
+    } else if (outcome.failed > 0 && outcome.action == CompletionAction::FinishDialog) {
+        // No congratulations over failures: say how many failed instead.
+        outcome.action = CompletionAction::None;
+        observer_.showStatus("작업완료");
+        observer_.showMessage("안내",
+                              "변환에 실패한 파일이 " + std::to_string(outcome.failed) + "개 있습니다. (성공 " +
+                                  std::to_string(outcome.succeeded) + "개)",
+                              MessageIcon::Warning);
+    } else if (outcome.action == CompletionAction::FinishDialog) {
+        observer_.showStatus("작업완료");
+    }
+    outcome_ = outcome;
+}
+
+}  // namespace torvane

@@ -1,0 +1,235 @@
+// Whole runs with the real encoders on generated clips.
+
+#include "run/queue_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "command/command_context.h"
+#include "media/mediainfo_library.h"
+#include "platform/file_system.h"
+#include "platform/user_folders.h"
+#include "run/add_source_file.h"
+#include "run/console_child.h"
+#include "run/owner_wakeup.h"
+#include "run/run_observer.h"
+#include "run/source_list.h"
+#include "settings/encode_settings.h"
+#include "settings/format_catalogue.h"
+#include "settings/option_store.h"
+#include "support/test_support.h"
+
+namespace torvane {
+namespace {
+
+// Records what a front end would show and wakes the test's owner loop.
+class RecordingObserver : public RunObserver {
+public:
+    void showMessage(std::string_view, std::string_view text, MessageIcon) override { messages.emplace_back(text); }
+    bool askYesNo(std::string_view, std::string_view) override { return true; }
+    void wakeOwner() override { wakeup.wake(); }
+    void selectRow(std::size_t row) override { selectedRows.push_back(row); }
+    void showCurrentProgress(std::string_view, int bar) override { currentBars.push_back(bar); }
+    void showOverallProgress(std::string_view, int bar) override { overallBars.push_back(bar); }
+    void setCellText(std::size_t row, std::size_t column, std::string_view text) override {
+        if (column == 7 && !text.empty()) progressCells.push_back(std::to_string(row) + ":" + std::string(text));
+    }
+    void setRunningUi(bool running) override { runningStates.push_back(running); }
+
+    OwnerWakeup wakeup;
+    std::vector<std::string> messages;
+    std::vector<std::size_t> selectedRows;
+    std::vector<int> currentBars, overallBars;
+    std::vector<std::string> progressCells;
+    std::vector<bool> runningStates;
+};
+
+class QueueControllerTest : public ::testing::Test {
+protected:
+    QueueControllerTest() {
+        EXPECT_TRUE(catalogue_.loadCatalogue(test::sourceDir() + "/data/torvane.ini"));
+        EXPECT_TRUE(settings_.loadProfile(test::sourceDir() + "/data/preset/+ 일반 파일변환/mp4_h264.ini"));
+        settings_.plusparam2 = "-preset ultrafast";
+        context_.catalogue = &catalogue_;
+        context_.options = &options_;
+        context_.placeholders = startupPlaceholderValues(test::buildDir());
+        context_.ffmpegPath = findProgram(test::buildDir(), "ffmpeg");
+        context_.mencoderPath = findProgram(test::buildDir(), "mencoder");
+        context_.cacheFolder = folder_ / "cache";
+        context_.output.folder = folder_ / "out";
+        std::filesystem::create_directories(folder_ / "out");
+    }
+
+    void add(const std::string& media, const std::string& name) {
+        const std::string path = folder_ / name;
+        std::filesystem::copy_file(test::testMedia(media), path);
+        ASSERT_TRUE(addSourceFile(list_, path, MediaInfoLibrary::instance(), observer_, nullptr));
+    }
+
+    // The owner loop: handle events until the run ends, within a bound.
+    void runToEnd(QueueController& controller, std::chrono::seconds limit = std::chrono::seconds(120)) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (controller.runActive() && std::chrono::steady_clock::now() < deadline) {
+            observer_.wakeup.waitFor(std::chrono::milliseconds(1000));
+            controller.processEvents();
+        }
+        ASSERT_FALSE(controller.runActive()) << "the run did not end";
+    }
+
+    test::TempFolder folder_;
+    FormatCatalogue catalogue_;
+    EncodeSettings settings_;
+    OptionStore options_{folder_ / "config"};
+    CommandContext context_;
+    SourceList list_;
+    RecordingObserver observer_;
+};
+
+using State = RunItemResult::State;
+
+TEST_F(QueueControllerTest, ConvertsEveryRowInListOrderWithProgressThatNeverGoesBack) {
+    add("av.mp4", "a.mp4");
+    add("audio_only.mp3", "b.mp3");
+    add("wide.mkv", "c.mkv");
+    list_.selectOnly(1);  // the selection does not decide the order
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    runToEnd(controller);
+
+    EXPECT_EQ(observer_.selectedRows, (std::vector<std::size_t>{0, 1, 2}));
+    ASSERT_EQ(controller.results().size(), 3u);
+    for (std::size_t row = 0; row < 3; ++row) {
+        const RunItemResult& result = controller.results()[row];
+        EXPECT_EQ(result.state, State::Succeeded) << row << " " << result.reason;
+        EXPECT_TRUE(std::filesystem::exists(result.outputPath));
+        EXPECT_EQ(list_.cells(row)[7], "100%");
+        EXPECT_EQ(list_.cells(row)[9], std::string(fileNamePart(result.outputPath)));
+    }
+    EXPECT_TRUE(std::is_sorted(observer_.overallBars.begin(), observer_.overallBars.end()));
+    EXPECT_EQ(observer_.overallBars.back(), 100);
+    EXPECT_EQ(observer_.runningStates, (std::vector<bool>{true, false}));
+    ASSERT_TRUE(controller.outcome());
+    EXPECT_EQ(controller.outcome()->succeeded, 3);
+    EXPECT_EQ(controller.outcome()->action, CompletionAction::FinishDialog);
+    EXPECT_EQ(controller.lastOutputPath(), controller.results()[2].outputPath);
+    EXPECT_EQ(options_.getOption("lastpreset", ""), settings_.profilePath);
+    EXPECT_TRUE(observer_.messages.empty());
+}
+
+TEST_F(QueueControllerTest, ATestRunEncodesOnlyItsSeconds) {
+    add("av4.mp4", "long.mp4");
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    controller.testEncodeSeconds = 1;
+    ASSERT_TRUE(controller.startRun(true));
+    runToEnd(controller);
+    ASSERT_EQ(controller.results()[0].state, State::Succeeded) << controller.results()[0].reason;
+    const test::ProgramResult probe = test::runProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration",
+                                                        "-of", "csv=p=0", controller.results()[0].outputPath});
+    EXPECT_NEAR(std::stod(probe.out), 1.0, 0.2);
+}
+
+TEST_F(QueueControllerTest, MencoderRunsToTheEndToo) {
+    EXPECT_TRUE(settings_.loadProfile(test::sourceDir() + "/data/common_avi.ini"));
+    settings_.eg = "m";
+    add("av4.mp4", "m.mp4");
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    runToEnd(controller);
+    EXPECT_EQ(controller.results()[0].state, State::Succeeded) << controller.results()[0].reason;
+    EXPECT_EQ(observer_.currentBars.back(), 100);
+    EXPECT_TRUE(std::is_sorted(observer_.currentBars.begin() + 1, observer_.currentBars.end()));
+}
+
+TEST_F(QueueControllerTest, AStopEndsTheEncoderAndMarksNothingFinished) {
+    settings_.plusparam2 = "-preset ultrafast -af arealtime";  // at the clip's own pace: 4 seconds
+    add("av4.mp4", "slow.mp4");
+    add("av.mp4", "never.mp4");
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    while (observer_.overallBars.size() < 2) {
+        observer_.wakeup.waitFor(std::chrono::milliseconds(1000));
+        controller.processEvents();
+    }
+    controller.requestStop();
+    EXPECT_FALSE(controller.runActive());
+    EXPECT_FALSE(ConsoleChild::anyRunning());
+    EXPECT_EQ(controller.results()[0].state, State::Stopped);
+    EXPECT_EQ(controller.results()[1].state, State::Waiting);
+    EXPECT_NE(list_.cells(0)[7], "100%");
+    EXPECT_EQ(list_.cells(0)[9], "");
+    EXPECT_EQ(observer_.messages, std::vector<std::string>{"동영상 변환이 중지 되었습니다."});
+    EXPECT_TRUE(controller.outcome()->stopped);
+    EXPECT_EQ(controller.outcome()->action, CompletionAction::None);
+    // Events the ended encoder left behind change nothing.
+    controller.processEvents();
+    EXPECT_EQ(controller.results()[0].state, State::Stopped);
+}
+
+TEST_F(QueueControllerTest, FailuresAreFailuresWithTheEncodersReasonAndTheRunGoesOn) {
+    add("av.mp4", "a.mp4");
+    add("av.mp4", "b.mp4");
+    // The first output folder cannot be written: ffmpeg fails on it; the second works.
+    settings_.filename = "no/such/folder/{ori_name}.{base_ext}";
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    runToEnd(controller);
+    for (const RunItemResult& result : controller.results()) {
+        EXPECT_EQ(result.state, State::Failed);
+        EXPECT_NE(result.reason.find("No such file or directory"), std::string::npos) << result.reason;
+        EXPECT_FALSE(result.outputTail.empty());
+    }
+    EXPECT_EQ(list_.cells(0)[7], "실패");
+    EXPECT_EQ(controller.outcome()->failed, 2);
+    EXPECT_EQ(controller.outcome()->action, CompletionAction::None);
+    ASSERT_EQ(observer_.messages.size(), 1u);
+    EXPECT_NE(observer_.messages[0].find("실패한 파일이 2개"), std::string::npos);
+}
+
+TEST_F(QueueControllerTest, AMissingEncoderFailsEachItemWithoutWaitingForever) {
+    add("av.mp4", "a.mp4");
+    add("av.mp4", "b.mp4");
+    context_.ffmpegPath = "/nonexistent/ffmpeg";
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    EXPECT_FALSE(controller.runActive());  // nothing started, so the run ended at once
+    for (const RunItemResult& result : controller.results()) {
+        EXPECT_EQ(result.state, State::Failed);
+        EXPECT_NE(result.reason.find("/nonexistent/ffmpeg"), std::string::npos) << result.reason;
+    }
+    EXPECT_EQ(controller.launchCounter(), 2u);
+}
+
+TEST_F(QueueControllerTest, AnEncoderKilledFromOutsideFailsAndTheNextItemRuns) {
+    settings_.plusparam2 = "-preset ultrafast -af arealtime";
+    add("av4.mp4", "killed.mp4");
+    add("av.mp4", "next.mp4");
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    while (observer_.overallBars.size() < 2) {
+        observer_.wakeup.waitFor(std::chrono::milliseconds(1000));
+        controller.processEvents();
+    }
+    // "[k]illed" matches the encoder's command line but not the shell that runs pkill.
+    ASSERT_EQ(std::system(("pkill -KILL -f -- '" + folder_.path() + "/[k]illed.mp4'").c_str()), 0);
+    runToEnd(controller);
+    EXPECT_EQ(controller.results()[0].state, State::Failed);
+    EXPECT_EQ(controller.results()[1].state, State::Succeeded) << controller.results()[1].reason;
+}
+
+TEST_F(QueueControllerTest, AnEmptyListStartsNothing) {
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    EXPECT_FALSE(controller.startRun(false));
+    EXPECT_EQ(observer_.messages, std::vector<std::string>{"변환할 파일이 없습니다. 변환할 파일을 먼저 추가해주세요."});
+}
+
+TEST(EncoderFailureReason, TakesTheLastTellingLine) {
+    EXPECT_EQ(
+        encoderFailureReason("frame=1 time=00:00:01.00\r/out/x.mp4: No such file or directory\nConversion failed!\n"),
+        "/out/x.mp4: No such file or directory");
+    EXPECT_EQ(encoderFailureReason("frame=1\rsize=2\r"), "");
+}
+
+}  // namespace
+}  // namespace torvane
