@@ -41,5 +41,6 @@ int runFormats(const CliContext& context, std::span<const std::string> arguments
 int runOptions(const CliContext& context, std::span<const std::string> arguments);
 int runProbe(const CliContext& context, std::span<const std::string> arguments);
 int runCommand(const CliContext& context, std::span<const std::string> arguments);
+int runConvert(const CliContext& context, std::span<const std::string> arguments);
 
 }  // namespace torvane::cli

@@ -12,7 +12,7 @@
 namespace torvane::cli {
 namespace {
 
-constexpr std::array<CliCommand, 6> kCommands = {{
+constexpr std::array<CliCommand, 7> kCommands = {{
     {"presets", "list the preset tree", "presets", runPresets},
     {"show-preset", "print the 47 settings of one preset", "show-preset PATH", runShowPreset},
     {"formats", "list the output formats of the catalogue", "formats [--container NAME]", runFormats},
@@ -21,6 +21,8 @@ constexpr std::array<CliCommand, 6> kCommands = {{
      "probe [--json] [--report summary|normal|complete] FILE...", runProbe},
     {"command", "print the encoder command line each file would be converted with",
      "command --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS] FILE...", runCommand},
+    {"convert", "convert files with a preset, showing progress on the terminal",
+     "convert --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS] FILE...", runConvert},
 }};
 
 constexpr std::string_view kGlobalOptions =

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -52,7 +56,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLine) {
 TEST_F(CliTest, EveryCommandHasHelp) {
     const test::ProgramResult overview = run({"--help"});
     EXPECT_EQ(overview.exitCode, 0);
-    for (const char* command : {"presets", "show-preset", "formats", "options", "probe", "command"}) {
+    for (const char* command : {"presets", "show-preset", "formats", "options", "probe", "command", "convert"}) {
         EXPECT_NE(overview.out.find(command), std::string::npos) << command;
         const test::ProgramResult help = run({command, "--help"});
         EXPECT_EQ(help.exitCode, 0) << command;
@@ -230,6 +234,71 @@ TEST_F(CliTest, CommandMakesRelativeNamesAbsoluteAndReportsRefusals) {
     EXPECT_NE(result.out.find("-i \"" + test::buildDir() + "/test-media/av.mp4\""), std::string::npos) << result.out;
     EXPECT_NE(result.err.find("not_media.txt: 멀티미디어 파일이 아닙니다."), std::string::npos) << result.err;
     EXPECT_EQ(runIn({"command", "--preset", config_ / "missing.ini", test::testMedia("av.mp4")}).exitCode, 1);
+}
+
+TEST_F(CliTest, ConvertRunsTheListAndEndsWithATable) {
+    const std::string out = config_ / "converted";
+    const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
+    const test::ProgramResult result = runIn({"convert", "--preset", preset, "--out", out, "--test", "1",
+                                              test::testMedia("av.mp4"), test::testMedia("audio_only.mp3")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("\n결과:\n  av.mp4\t100%\t" + out + "/av.mp4\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("  audio_only.mp3\t100%\t" + out + "/audio_only.mp4\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(out + "/av.mp4"));  // the output folder was made
+
+    const test::ProgramResult failed = runIn({"convert", "--preset", preset, "--out", out, "--set",
+                                              "filename=no/such/{ori_name}.{base_ext}", test::testMedia("av.mp4")});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.out.find("\t실패 ("), std::string::npos) << failed.out;
+    EXPECT_NE(failed.out.find("No such file or directory"), std::string::npos) << failed.out;
+}
+
+TEST_F(CliTest, CtrlCStopsTheRunAndLeavesNothingRunning) {
+    const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
+    const std::vector<std::string> argv = {test::buildDir() + "/torvane-cli",
+                                           "convert",
+                                           "--config-dir",
+                                           config_.path(),
+                                           "--preset",
+                                           preset,
+                                           "--out",
+                                           config_ / "out",
+                                           "--set",
+                                           "plusparam2=-af arealtime",
+                                           test::testMedia("av4.mp4")};
+    int output[2];
+    ASSERT_EQ(::pipe(output), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(output[1], 1);
+        ::close(output[0]);
+        std::vector<char*> args;
+        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(output[1]);
+    // Wait for the first progress line, then press Ctrl-C.
+    std::string seen;
+    char buffer[256];
+    while (seen.find("[1/1]") == std::string::npos) {
+        const ssize_t n = ::read(output[0], buffer, sizeof buffer);
+        ASSERT_GT(n, 0) << seen;
+        seen.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::kill(pid, SIGINT);
+    for (ssize_t n; (n = ::read(output[0], buffer, sizeof buffer)) > 0;)
+        seen.append(buffer, static_cast<std::size_t>(n));
+    ::close(output[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130) << seen;
+    EXPECT_NE(seen.find("\t중지됨 ("), std::string::npos) << seen;
+    // No encoder outlives the run.
+    EXPECT_NE(std::system(("pgrep -f -- '" + config_.path() + "/[o]ut/av4' > /dev/null").c_str()), 0);
 }
 
 }  // namespace

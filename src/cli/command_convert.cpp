@@ -1,0 +1,133 @@
+#include <pthread.h>
+#include <unistd.h>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "cli/conversion_setup.h"
+#include "cli/terminal_progress.h"
+#include "media/mediainfo_library.h"
+#include "platform/file_system.h"
+#include "run/add_source_file.h"
+#include "run/queue_controller.h"
+#include "run/source_list.h"
+
+namespace torvane::cli {
+namespace {
+
+constexpr int kExitStopped = 130;
+
+// Ctrl-C (and SIGTERM) become a stop request: a thread of its own waits for them, so the
+// handling is ordinary code rather than a signal handler.
+class InterruptWatch {
+public:
+    explicit InterruptWatch(OwnerWakeup& wakeup) {
+        sigemptyset(&signals_);
+        sigaddset(&signals_, SIGINT);
+        sigaddset(&signals_, SIGTERM);
+        // A shell starts background jobs with SIGINT ignored, and an ignored signal never
+        // reaches sigwait: whoever sends it here means it.
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        // Blocked before any other thread starts, so every thread inherits the mask.
+        pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+        std::thread([this, &wakeup] {
+            int signal = 0;
+            if (sigwait(&signals_, &signal) == 0) {
+                interrupted_ = true;
+                wakeup.wake();
+            }
+        }).detach();
+    }
+    bool interrupted() const { return interrupted_; }
+
+private:
+    sigset_t signals_;
+    std::atomic<bool> interrupted_{false};
+};
+
+const char* stateText(RunItemResult::State state) {
+    switch (state) {
+        case RunItemResult::State::Succeeded:
+            return "100%";
+        case RunItemResult::State::Failed:
+            return "실패";
+        case RunItemResult::State::Stopped:
+            return "중지됨";
+        case RunItemResult::State::Converting:
+            return "변환 중";
+        case RunItemResult::State::Waiting:
+            return "대기";
+    }
+    return "";
+}
+
+}  // namespace
+
+int runConvert(const CliContext& context, std::span<const std::string> arguments) {
+    int exitCode = kExitOk;
+    const auto parsed = parseConversionArguments("convert", context, arguments, &exitCode);
+    if (!parsed) return exitCode;
+    const auto setup = prepareConversion("convert", context, *parsed, &exitCode);
+    if (!setup) return exitCode;
+    MediaInfoLibrary& library = MediaInfoLibrary::instance();
+    if (!library.isLoaded()) {
+        std::cerr << "torvane-cli convert: the MediaInfo library cannot be used (" << library.loadError()
+                  << "); install the Debian package " << MediaInfoLibrary::kDebianPackage << "\n";
+        return 3;
+    }
+
+    TerminalProgress progress(std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
+    InterruptWatch interrupt(progress.wakeup);
+
+    SourceList list;
+    bool anyRefused = false;
+    std::vector<std::string> names;
+    for (const std::string& given : parsed->files) {
+        // The encoder runs in the program folder, so a relative name must not reach it.
+        const std::string path = std::filesystem::absolute(given).lexically_normal().string();
+        const std::size_t messages = progress.messagesShown;
+        if (!addSourceFile(list, path, library, progress, nullptr)) {
+            if (progress.messagesShown == messages)
+                std::cerr << given << ": 추가하지 못했습니다 (없거나, 읽을 수 없거나, 비어 있거나, 폴더입니다)\n";
+            anyRefused = true;
+            continue;
+        }
+        names.emplace_back(fileNamePart(path));
+    }
+    if (list.rowCount() == 0) return kExitFailed;
+    progress.setRowNames(names);
+
+    CommandContext& commandContext = setup->commandContext;
+    // ffmpeg writes into existing folders only: the chosen output folder is made for it.
+    if (!commandContext.output.sameFolderAsSource && !makeFolders(commandContext.output.folder)) {
+        return failure("convert", "cannot make the output folder " + commandContext.output.folder);
+    }
+    QueueController controller(list, setup->settings, commandContext, *setup->options, progress);
+    if (parsed->testSeconds) controller.testEncodeSeconds = *parsed->testSeconds;
+    controller.startRun(parsed->testSeconds.has_value());
+    while (controller.runActive()) {
+        progress.wakeup.waitFor(std::chrono::seconds(1));
+        if (interrupt.interrupted()) {
+            controller.requestStop();
+            break;
+        }
+        controller.processEvents();
+    }
+    progress.finish();
+
+    std::cout << "\n결과:\n";
+    bool anyFailed = anyRefused;
+    for (std::size_t row = 0; row < controller.results().size(); ++row) {
+        const RunItemResult& result = controller.results()[row];
+        std::cout << "  " << names[row] << "\t" << stateText(result.state);
+        if (!result.reason.empty()) std::cout << " (" << result.reason << ")";
+        std::cout << "\t" << result.outputPath << "\n";
+        anyFailed = anyFailed || result.state == RunItemResult::State::Failed;
+    }
+    if (controller.outcome() && controller.outcome()->stopped) return kExitStopped;
+    return anyFailed ? kExitFailed : kExitOk;
+}
+
+}  // namespace torvane::cli
