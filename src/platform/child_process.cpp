@@ -49,7 +49,7 @@ std::optional<SpawnedChild> spawnChild(const std::vector<std::string>& argv, con
         posix_spawn_file_actions_adddup2(&actions, input[0], 0);
         posix_spawn_file_actions_adddup2(&actions, output[1], 1);
         posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
-    } else {
+    } else if (streams == ChildStreams::Silenced) {
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);

@@ -17,8 +17,9 @@ struct SpawnedChild {
 };
 
 enum class ChildStreams {
-    Piped,     // standard input, output and error are pipes to the parent
-    Silenced,  // all three are /dev/null
+    Piped,      // standard input, output and error are pipes to the parent
+    Silenced,   // all three are /dev/null
+    Inherited,  // the child writes where we write
 };
 
 // Starts argv[0] (a path, or a name looked up on PATH) in its own process group, with default

@@ -152,6 +152,15 @@ void ConsoleChild::watch(pid_t pid, int stdoutFd, int stderrFd) {
     onExited();
 }
 
+bool runAndWait(const std::string& programPath, const std::string& arguments) {
+    if (!pathExists(programPath)) return false;
+    std::vector<std::string> argv = {programPath};
+    for (std::string& argument : splitCommandLine(arguments)) argv.push_back(std::move(argument));
+    std::string error;
+    if (const auto child = spawnChild(argv, {}, ChildStreams::Inherited, &error)) waitForChild(child->pid);
+    return true;
+}
+
 bool runHiddenAndWait(const std::string& programPath, const std::vector<std::string>& arguments) {
     if (!pathExists(programPath)) return false;
     std::vector<std::string> argv = {programPath};

@@ -69,6 +69,11 @@ private:
     std::thread watcher_;
 };
 
+// Runs a program with its arguments (one text, split as command lines are) to its end, writing
+// where we write. False only when the program file does not exist; a program that cannot be
+// started counts as run.
+bool runAndWait(const std::string& programPath, const std::string& arguments);
+
 // Runs a program with arguments to its end, its output going nowhere. False only when the
 // program file does not exist; a program that cannot be started counts as run.
 bool runHiddenAndWait(const std::string& programPath, const std::vector<std::string>& arguments);

@@ -1,4 +1,5 @@
 #include "run/console_child.h"
+#include "run/post_process.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -159,11 +160,39 @@ TEST(ConsoleChild, StopFromInsideItsOwnEndAndRestarts) {
     EXPECT_EQ(child.events(), "started;exited;started;out;exited;");
 }
 
-TEST(ConsoleChild, RunHiddenAndWait) {
+TEST(ConsoleChild, RunAndWaitHelpers) {
     EXPECT_FALSE(runHiddenAndWait("/nonexistent/flvtool2", {"-U", "x.flv"}));
+    EXPECT_FALSE(runAndWait("/nonexistent/swfcombine", "-d a.swf"));
+    EXPECT_TRUE(runAndWait("/etc/hostname", "not a program"));  // exists, cannot start: counts as run
     test::TempFolder folder;
     EXPECT_TRUE(runHiddenAndWait("/bin/sh", {"-c", "echo done > '" + folder / "mark" + "'"}));
     EXPECT_EQ(test::readFile(folder / "mark"), "done\n");
+    EXPECT_TRUE(runAndWait("/bin/sh", "-c \"echo 'quoted arg' > '" + folder / "mark2" + "'\""));
+    EXPECT_EQ(test::readFile(folder / "mark2"), "quoted arg\n");
+}
+
+TEST(PostProcess, ToolsByContainer) {
+    const auto mp4 = postProcessingRuns("MP4", "/out/a b.mp4", "/opt/torvane");
+    ASSERT_EQ(mp4.size(), 3u);
+    EXPECT_EQ(mp4[0].program, "/opt/torvane/mp4creator");
+    EXPECT_EQ(mp4[0].arguments, (std::vector<std::string>{"-hint=1", "/out/a b.mp4"}));
+    EXPECT_EQ(mp4[1].arguments[0], "-hint=2");
+    EXPECT_EQ(mp4[2].arguments[0], "-optimize");
+    const auto flv = postProcessingRuns("FLV", "/out/a.flv", "/opt/torvane");
+    ASSERT_EQ(flv.size(), 1u);
+    EXPECT_EQ(flv[0].arguments, (std::vector<std::string>{"-U", "/out/a.flv"}));
+    EXPECT_TRUE(postProcessingRuns("avi", "/out/a.avi", "/opt/torvane").empty());
+    // Missing tools are skipped.
+    EXPECT_TRUE(postProcess("mp4", "/out/a.mp4", "/nonexistent").empty());
+}
+
+TEST(PostProcess, CompletionActionPrecedence) {
+    EXPECT_EQ(chooseCompletionAction(true, false, true, true, "y"), CompletionAction::PowerOff);
+    EXPECT_EQ(chooseCompletionAction(true, false, false, true, "y"), CompletionAction::ExitProgram);
+    EXPECT_EQ(chooseCompletionAction(true, false, false, false, "On"), CompletionAction::FinishDialog);
+    EXPECT_EQ(chooseCompletionAction(true, false, false, false, "n"), CompletionAction::None);
+    EXPECT_EQ(chooseCompletionAction(true, true, true, false, "y"), CompletionAction::None);    // stopped
+    EXPECT_EQ(chooseCompletionAction(false, false, true, false, "y"), CompletionAction::None);  // not exhausted
 }
 
 }  // namespace
