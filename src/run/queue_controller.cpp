@@ -266,6 +266,7 @@ void QueueController::itemFinished() {
         list_.setProgressText(row, "100%");
         observer_.setCellText(row, column(SourceColumn::Progress), "100%");
         observer_.showCurrentProgress("100%", 100);
+        observer_.showRemainingTime("00:00:00");
         const std::string name(fileNamePart(item.outputPath));
         list_.setOutputText(row, name);
         observer_.setCellText(row, column(SourceColumn::OutputFile), name);
