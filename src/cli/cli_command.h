@@ -5,6 +5,10 @@
 #include <string>
 #include <string_view>
 
+namespace torvane {
+class MediaInfoLibrary;
+}
+
 namespace torvane::cli {
 
 // What every command gets: the global options, already resolved.
@@ -32,6 +36,11 @@ struct CliCommand {
 
 // Prints "torvane-cli COMMAND: message" and a hint to stderr; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);
+
+inline constexpr int kExitLibraryMissing = 3;
+// The process-wide MediaInfo binding; nullptr, after a line naming the library and its Debian
+// package, when it cannot be used.
+MediaInfoLibrary* mediaInfoOrReport(std::string_view command);
 // Prints "torvane-cli COMMAND: message" to stderr; returns kExitFailed.
 int failure(std::string_view command, std::string_view message);
 

@@ -35,12 +35,9 @@ int runCommand(const CliContext& context, std::span<const std::string> arguments
     const auto setup = prepareConversion("command", context, *parsed, &exitCode);
     if (!setup) return exitCode;
 
-    MediaInfoLibrary& library = MediaInfoLibrary::instance();
-    if (!library.isLoaded()) {
-        std::cerr << "torvane-cli command: the MediaInfo library cannot be used (" << library.loadError()
-                  << "); install the Debian package " << MediaInfoLibrary::kDebianPackage << "\n";
-        return 3;
-    }
+    MediaInfoLibrary* binding = mediaInfoOrReport("command");
+    if (binding == nullptr) return kExitLibraryMissing;
+    MediaInfoLibrary& library = *binding;
     SourceList list;
     bool anyRefused = false;
     for (const std::string& given : parsed->files) {

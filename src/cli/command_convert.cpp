@@ -71,12 +71,9 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
     if (!parsed) return exitCode;
     const auto setup = prepareConversion("convert", context, *parsed, &exitCode);
     if (!setup) return exitCode;
-    MediaInfoLibrary& library = MediaInfoLibrary::instance();
-    if (!library.isLoaded()) {
-        std::cerr << "torvane-cli convert: the MediaInfo library cannot be used (" << library.loadError()
-                  << "); install the Debian package " << MediaInfoLibrary::kDebianPackage << "\n";
-        return 3;
-    }
+    MediaInfoLibrary* binding = mediaInfoOrReport("convert");
+    if (binding == nullptr) return kExitLibraryMissing;
+    MediaInfoLibrary& library = *binding;
 
     TerminalProgress progress(std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
     InterruptWatch interrupt(progress.wakeup);

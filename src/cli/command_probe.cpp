@@ -14,8 +14,6 @@
 namespace torvane::cli {
 namespace {
 
-constexpr int kExitLibraryMissing = 3;
-
 enum class Report { None, Summary, Normal, Complete };
 
 // One printed value: a text, or a number that JSON shows without quotes.
@@ -150,12 +148,9 @@ int runProbe(const CliContext& context, std::span<const std::string> arguments) 
     }
     if (files.empty()) return usageError("probe", "needs at least one file");
 
-    MediaInfoLibrary& library = MediaInfoLibrary::instance();
-    if (!library.isLoaded()) {
-        std::cerr << "torvane-cli probe: the MediaInfo library cannot be used (" << library.loadError()
-                  << "); install the Debian package " << MediaInfoLibrary::kDebianPackage << "\n";
-        return kExitLibraryMissing;
-    }
+    MediaInfoLibrary* binding = mediaInfoOrReport("probe");
+    if (binding == nullptr) return kExitLibraryMissing;
+    MediaInfoLibrary& library = *binding;
 
     bool anyRefused = false;
     JsonWriter writer(std::cout);

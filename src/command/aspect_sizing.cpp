@@ -1,5 +1,8 @@
 #include "command/aspect_sizing.h"
 
+#include "command/command_text.h"
+#include "media/source_item.h"
+
 namespace torvane {
 namespace {
 
@@ -8,6 +11,17 @@ std::int32_t truncated(double value) {
 }
 
 }  // namespace
+
+void replaceSizeFields(std::string& text, const SourceItem& item, const AspectSizes& sizes) {
+    text = replaceAll(text, "{video_width}", item.media.videoWidth);
+    text = replaceAll(text, "{video_height}", item.media.videoHeight);
+    text = replaceAll(text, "{crop_width}", std::to_string(sizes.cropWidth));
+    text = replaceAll(text, "{crop_height}", std::to_string(sizes.cropHeight));
+    text = replaceAll(text, "{scale_width}", std::to_string(sizes.scaleWidth));
+    text = replaceAll(text, "{scale_height}", std::to_string(sizes.scaleHeight));
+    text = replaceAll(text, "{expand_width}", std::to_string(sizes.expandWidth));
+    text = replaceAll(text, "{expand_height}", std::to_string(sizes.expandHeight));
+}
 
 std::optional<AspectSizes> fitKeepingAspect(std::int32_t sourceWidth, std::int32_t sourceHeight,
                                             std::int32_t targetWidth, std::int32_t targetHeight, bool trimEdges) {

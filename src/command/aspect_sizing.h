@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace torvane {
 
@@ -22,5 +24,14 @@ struct AspectSizes {
 // nullopt when any size is 0 or below: the aspect ratios would be undefined.
 std::optional<AspectSizes> fitKeepingAspect(std::int32_t sourceWidth, std::int32_t sourceHeight,
                                             std::int32_t targetWidth, std::int32_t targetHeight, bool trimEdges);
+
+// The word a size or rate setting holds to keep the source's own value.
+inline constexpr std::string_view kKeepSourceValue = "원본";
+
+struct SourceItem;
+
+// Puts the source's size and the computed sizes into the size fields of a command text:
+// {video_width}, {video_height}, {crop_width} ... {expand_height}.
+void replaceSizeFields(std::string& text, const SourceItem& item, const AspectSizes& sizes);
 
 }  // namespace torvane

@@ -13,15 +13,6 @@
 namespace torvane {
 namespace {
 
-constexpr std::string_view kKeepSourceValue = "원본";
-
-std::int32_t number(std::string_view text) {
-    const long long value = leadingInteger(text);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
-}
-
 // Escapes a file name for an option value inside an ffmpeg filter graph: once for the
 // option parser (\ ' :), once more for the graph parser (\ ' [ ] , ;).
 std::string filterPathArgument(std::string_view path) {
@@ -38,17 +29,6 @@ std::string filterPathArgument(std::string_view path) {
     return level2;
 }
 
-void replaceSizeFields(std::string& text, const SourceItem& item, const AspectSizes& sizes) {
-    text = replaceAll(text, "{video_width}", item.media.videoWidth);
-    text = replaceAll(text, "{video_height}", item.media.videoHeight);
-    text = replaceAll(text, "{crop_width}", std::to_string(sizes.cropWidth));
-    text = replaceAll(text, "{crop_height}", std::to_string(sizes.cropHeight));
-    text = replaceAll(text, "{scale_width}", std::to_string(sizes.scaleWidth));
-    text = replaceAll(text, "{scale_height}", std::to_string(sizes.scaleHeight));
-    text = replaceAll(text, "{expand_width}", std::to_string(sizes.expandWidth));
-    text = replaceAll(text, "{expand_height}", std::to_string(sizes.expandHeight));
-}
-
 // Appends a filter to the chain: after a comma when the chain has one already, else as -vf.
 void addToChain(std::string& chain, std::string_view filters) {
     chain = chain.empty() ? "-vf " + std::string(filters) : chain + std::string(filters);
@@ -63,8 +43,8 @@ std::string filterChain(const EncodeSettings& settings, const SourceItem& item, 
                                settings.video_width != kKeepSourceValue && settings.video_height != kKeepSourceValue;
         std::optional<AspectSizes> sizes;
         if (sizeGiven && isTruthy(settings.video_use_sameratio)) {
-            sizes = fitKeepingAspect(number(item.media.videoWidth), number(item.media.videoHeight),
-                                     number(settings.video_width), number(settings.video_height),
+            sizes = fitKeepingAspect(leadingInt32(item.media.videoWidth), leadingInt32(item.media.videoHeight),
+                                     leadingInt32(settings.video_width), leadingInt32(settings.video_height),
                                      isTruthy(settings.video_use_crop));
             chain =
                 "-vf crop={crop_width}:{crop_height}:({video_width}-{crop_width})/2:({video_height}-{crop_height})/2,"
@@ -73,7 +53,7 @@ std::string filterChain(const EncodeSettings& settings, const SourceItem& item, 
             // Without a size on both sides the aspect ratios are undefined: no size filter then.
             if (!sizes) chain.clear();
         } else if (sizeGiven) {
-            sizes = AspectSizes{0, 0, number(settings.video_width), number(settings.video_height), 0, 0};
+            sizes = AspectSizes{0, 0, leadingInt32(settings.video_width), leadingInt32(settings.video_height), 0, 0};
             chain = "-vf scale={scale_width}:{scale_height}";
         }
         if (sizes) {
@@ -81,8 +61,8 @@ std::string filterChain(const EncodeSettings& settings, const SourceItem& item, 
             replaceSizeFields(cmd, item, *sizes);
         }
     } else {
-        if (!item.media.videoWidth.empty() && !item.media.videoHeight.empty() && number(item.media.videoWidth) > 0 &&
-            number(item.media.videoHeight) > 0) {
+        if (!item.media.videoWidth.empty() && !item.media.videoHeight.empty() &&
+            leadingInt32(item.media.videoWidth) > 0 && leadingInt32(item.media.videoHeight) > 0) {
             chain = "-vf scale=" + item.media.videoWidth + ":" + item.media.videoHeight;
         }
         cmd = replaceAll(cmd, "{video_width}", item.media.videoWidth);

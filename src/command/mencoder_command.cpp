@@ -14,30 +14,10 @@
 namespace torvane {
 namespace {
 
-constexpr std::string_view kKeepSourceValue = "원본";
-
-std::int32_t number(std::string_view text) {
-    const long long value = leadingInteger(text);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
-}
-
-void replaceSizeFields(std::string& text, const SourceItem& item, const AspectSizes& sizes) {
-    text = replaceAll(text, "{video_width}", item.media.videoWidth);
-    text = replaceAll(text, "{video_height}", item.media.videoHeight);
-    text = replaceAll(text, "{crop_width}", std::to_string(sizes.cropWidth));
-    text = replaceAll(text, "{crop_height}", std::to_string(sizes.cropHeight));
-    text = replaceAll(text, "{scale_width}", std::to_string(sizes.scaleWidth));
-    text = replaceAll(text, "{scale_height}", std::to_string(sizes.scaleHeight));
-    text = replaceAll(text, "{expand_width}", std::to_string(sizes.expandWidth));
-    text = replaceAll(text, "{expand_height}", std::to_string(sizes.expandHeight));
-}
-
 void appendSizeFilters(std::string& cmd, const EncodeSettings& settings, const SourceItem& item) {
     if (!isTruthy(settings.video_use_size)) {
-        if (!item.media.videoWidth.empty() && !item.media.videoHeight.empty() && number(item.media.videoWidth) > 0 &&
-            number(item.media.videoHeight) > 0) {
+        if (!item.media.videoWidth.empty() && !item.media.videoHeight.empty() &&
+            leadingInt32(item.media.videoWidth) > 0 && leadingInt32(item.media.videoHeight) > 0) {
             cmd = appendOption(cmd, "-vf-add", "scale={video_width}:{video_height}");
         }
         cmd = replaceAll(cmd, "{video_width}", item.media.videoWidth);
@@ -49,8 +29,8 @@ void appendSizeFilters(std::string& cmd, const EncodeSettings& settings, const S
     if (!sizeGiven) return;
     std::optional<AspectSizes> sizes;
     if (isTruthy(settings.video_use_sameratio)) {
-        sizes = fitKeepingAspect(number(item.media.videoWidth), number(item.media.videoHeight),
-                                 number(settings.video_width), number(settings.video_height),
+        sizes = fitKeepingAspect(leadingInt32(item.media.videoWidth), leadingInt32(item.media.videoHeight),
+                                 leadingInt32(settings.video_width), leadingInt32(settings.video_height),
                                  isTruthy(settings.video_use_crop));
         // Without a size on both sides the aspect ratios are undefined: no size filter then.
         if (!sizes) return;
@@ -58,7 +38,7 @@ void appendSizeFilters(std::string& cmd, const EncodeSettings& settings, const S
         cmd = appendOption(cmd, "-vf-add", "scale={scale_width}:{scale_height}");
         cmd = appendOption(cmd, "-vf-add", "expand={expand_width}:{expand_height}:-1:-1:1");
     } else {
-        sizes = AspectSizes{0, 0, number(settings.video_width), number(settings.video_height), 0, 0};
+        sizes = AspectSizes{0, 0, leadingInt32(settings.video_width), leadingInt32(settings.video_height), 0, 0};
         cmd = appendOption(cmd, "-vf-add", "scale={scale_width}:{scale_height}");
     }
     replaceSizeFields(cmd, item, *sizes);

@@ -25,13 +25,6 @@ std::string trimReport(std::string text) {
     return text.substr(start, end - start);
 }
 
-std::int32_t toInt32(std::string_view text) {
-    const long long value = leadingInteger(text);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
-}
-
 // The shared part of both queries: reports, texts, stream counts and whole-second duration.
 // Returns the library's Duration text for the caller's own use.
 std::string probeInto(MediaInfoLibrary::Session& session, const std::string& path, MediaSummary& media) {
@@ -69,7 +62,7 @@ std::string probeInto(MediaInfoLibrary::Session& session, const std::string& pat
     media.videoBitRate = session.get(Kind::Video, "BitRate/String");
     media.videoAspectRatio = session.get(Kind::Video, "DisplayAspectRatio");
     if (const std::string count = session.get(Kind::Video, "StreamCount"); !count.empty()) {
-        media.videoStreamCount = toInt32(count);
+        media.videoStreamCount = leadingInt32(count);
     }
     media.videoWidth = session.get(Kind::Video, "Width");
     media.videoHeight = session.get(Kind::Video, "Height");
@@ -84,11 +77,11 @@ std::string probeInto(MediaInfoLibrary::Session& session, const std::string& pat
     media.audioFormat = session.get(Kind::Audio, "Format");
     media.audioFormatProfile = session.get(Kind::Audio, "Format_Profile");
     if (const std::string count = session.get(Kind::Audio, "StreamCount"); !count.empty()) {
-        media.audioStreamCount = toInt32(count);
+        media.audioStreamCount = leadingInt32(count);
     }
 
     std::string duration = session.get(Kind::General, "Duration");
-    if (!duration.empty()) media.durationSeconds = toInt32(duration) / 1000;
+    if (!duration.empty()) media.durationSeconds = leadingInt32(duration) / 1000;
     return duration;
 }
 

@@ -17,6 +17,8 @@ bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
 // Exists and is not a folder (a regular file, or a link or device that reads like one).
 bool isFileNotFolder(const std::string& path);
+// A file (not a folder) of at least one byte.
+bool isNonEmptyFile(const std::string& path);
 
 // Joins a folder and a name with exactly one separator.
 std::string joinPath(std::string_view folder, std::string_view name);

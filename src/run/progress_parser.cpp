@@ -21,15 +21,6 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-int toInt(std::string_view text) {
-    const long long value = leadingInteger(text);
-    return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<int>(value);
-}
-
-bool outputWritten(const SourceItem& item) {
-    return isFileNotFolder(item.outputPath) && readFileBytes(item.outputPath, 1).value_or("").size() == 1;
-}
-
 // ffmpeg 6 and later put the muxer's tag before its summary: "[out#0/mp4 @ 0x5581] video:...".
 bool isFfmpegSummary(std::string_view line) {
     if (line.starts_with("video:")) return true;
@@ -51,7 +42,7 @@ std::vector<std::string> clockPieces(std::string_view text, char separator) {
 int clockSeconds(std::string_view text) {
     const auto pieces = clockPieces(text, ':');
     if (pieces.size() != 3) return 0;
-    return toInt(pieces[0]) * 3600 + toInt(pieces[1]) * 60 + toInt(pieces[2]);
+    return leadingInt32(pieces[0]) * 3600 + leadingInt32(pieces[1]) * 60 + leadingInt32(pieces[2]);
 }
 
 float clockSecondsExact(std::string_view text) {
@@ -89,7 +80,7 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
         update.currentBar = 100;
         update.remainingText = "00:00:00";
         update.closingLine = true;
-        update.outputMissing = !outputWritten(item);
+        update.outputMissing = !isNonEmptyFile(item.outputPath);
         update.cellText = update.outputMissing ? "실패" : "100%";
         update.statusText = std::string(kSavingIndex);
         return update;
@@ -102,7 +93,8 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
         std::string cellText;
         if (line.starts_with("frame=")) {
             const auto fps = line.find("fps");
-            frames = toInt(trimmed(line.substr(6, fps == std::string_view::npos ? std::string_view::npos : fps - 6)));
+            frames =
+                leadingInt32(trimmed(line.substr(6, fps == std::string_view::npos ? std::string_view::npos : fps - 6)));
         }
         std::string_view clock8, clock11;
         if (const auto time = line.find("time="); time != std::string_view::npos) {
@@ -156,7 +148,7 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
         const auto percent = line.find('%');
         if (open != std::string_view::npos && percent != std::string_view::npos && open >= 1 && percent >= 2 &&
             percent > open + 1) {
-            newPercent = std::min(toInt(line.substr(open + 1, percent - open - 1)), 100);
+            newPercent = std::min(leadingInt32(line.substr(open + 1, percent - open - 1)), 100);
             cellText = percentText(newPercent);
         }
         if (newPercent < item.percent) return update;
@@ -168,7 +160,7 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
         update.currentPercentText = "100%";
         update.currentBar = 100;
         update.closingLine = true;
-        update.outputMissing = !outputWritten(item);
+        update.outputMissing = !isNonEmptyFile(item.outputPath);
         update.cellText = update.outputMissing ? "실패" : "100%";
         update.statusText = std::string(kSavingIndex);
     }

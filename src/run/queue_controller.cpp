@@ -19,10 +19,6 @@ std::size_t column(SourceColumn which) {
     return static_cast<std::size_t>(which);
 }
 
-bool outputWritten(const std::string& path) {
-    return isFileNotFolder(path) && readFileBytes(path, 1).value_or("").size() == 1;
-}
-
 }  // namespace
 
 // The encoder host: its hooks only queue what happened and wake the owner.
@@ -257,7 +253,7 @@ void QueueController::itemFinished() {
         applyUpdate(parser_.parseLine(line, item, progress_, {runActive_, stopRequested_, nowMs()}));
     }
     const int status = runner_->exitStatus().value_or(-1);
-    const bool written = outputWritten(item.outputPath);
+    const bool written = isNonEmptyFile(item.outputPath);
     // The processed bytes count towards the overall progress whatever the result.
     item.doneBytes = item.fileSize;
     if (status == 0 && written) {

@@ -47,4 +47,11 @@ long long leadingInteger(std::string_view text) {
     return negative ? -value : value;
 }
 
+int leadingInt32(std::string_view text) {
+    const long long value = leadingInteger(text);
+    if (value > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (value < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
 }  // namespace torvane

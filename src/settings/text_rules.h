@@ -16,5 +16,7 @@ std::vector<std::string> splitList(std::string_view text, std::string_view delim
 // The number at the start of a text: optional blanks, an optional sign, then decimal digits;
 // 0 when there are none. Saturates instead of overflowing.
 long long leadingInteger(std::string_view text);
+// leadingInteger, clamped to the 32-bit range.
+int leadingInt32(std::string_view text);
 
 }  // namespace torvane
