@@ -21,11 +21,11 @@ std::size_t column(SourceColumn which) {
 
 }  // namespace
 
-// The encoder host: its hooks only queue what happened and wake the owner.
-class QueueController::Runner : public ConsoleChild {
+// The encoder host of the run: its hooks only queue what happened and wake the owner.
+class QueueController::JobRunner : public ConsoleChild {
 public:
-    explicit Runner(QueueController& owner) : owner_(owner) {}
-    ~Runner() override { stop(); }
+    explicit JobRunner(QueueController& owner) : owner_(owner) {}
+    ~JobRunner() override { stop(); }
     unsigned launch = 0;
 
 protected:
@@ -63,7 +63,7 @@ QueueController::QueueController(SourceList& list, const EncodeSettings& setting
       context_(std::move(context)),
       options_(options),
       observer_(observer),
-      runner_(std::make_unique<Runner>(*this)) {}
+      runner_(std::make_unique<JobRunner>(*this)) {}
 
 QueueController::~QueueController() {
     runner_.reset();  // ends the encoder before the rest of the controller goes
@@ -185,16 +185,9 @@ void QueueController::processEvents() {
         // Events of an encoder we no longer watch (stopped, or a start that failed) are stale.
         if (!watching_ || event.launch != watchedLaunch_ || currentIndex_ < 0) continue;
         switch (event.kind) {
-            case Event::Kind::Started: {
-                SourceItem& item = *list_.item(static_cast<std::size_t>(currentIndex_));
-                item.doneBytes = 0;
-                item.percent = 0;
-                item.elapsedMs = 0;
-                item.startTick = nowMs();
-                observer_.showCurrentProgress("0%", 0);
-                observer_.showStatus("아이템 변환시작");
+            case Event::Kind::Started:
+                itemStarted();
                 break;
-            }
             case Event::Kind::Stdout:
             case Event::Kind::Stderr:
                 if (!handleOutput(event)) return;
@@ -204,6 +197,16 @@ void QueueController::processEvents() {
                 break;
         }
     }
+}
+
+void QueueController::itemStarted() {
+    SourceItem& item = *list_.item(static_cast<std::size_t>(currentIndex_));
+    item.doneBytes = 0;
+    item.percent = 0;
+    item.elapsedMs = 0;
+    item.startTick = nowMs();
+    observer_.showCurrentProgress("0%", 0);
+    observer_.showStatus("아이템 변환시작");
 }
 
 bool QueueController::handleOutput(const Event& event) {

@@ -82,10 +82,11 @@ private:
         unsigned launch;
         std::string chunk;
     };
-    class Runner;
+    class JobRunner;
 
     void post(Event event);
     void launchCurrentItem();
+    void itemStarted();
     bool handleOutput(const Event& event);
     void applyUpdate(const ProgressUpdate& update);
     void itemFinished();
@@ -98,7 +99,7 @@ private:
     CommandContext context_;
     const OptionStore& options_;
     RunObserver& observer_;
-    std::unique_ptr<Runner> runner_;
+    std::unique_ptr<JobRunner> runner_;
 
     std::mutex eventsMutex_;
     std::deque<Event> events_;
