@@ -2,7 +2,11 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "command/encoder_capabilities.h"
+#include "platform/user_folders.h"
+#include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
+#include "settings/preset_folder.h"
 #include "settings/program_files.h"
 
 namespace torvane::cli {
@@ -63,11 +67,51 @@ void printContainer(const std::string& name, const ContainerEntry& entry) {
 
 }  // namespace
 
+// Every container, codec and preset whose options the installed encoders cannot run, with why.
+int checkFormats(const CliContext& context, const FormatCatalogue& catalogue) {
+    const std::string ffmpeg = findProgram(context.programFolder, "ffmpeg");
+    const std::string mencoder = findProgram(context.programFolder, "mencoder");
+    const EncoderCapabilities capabilities = queryEncoderCapabilities(ffmpeg, mencoder);
+    std::cout << "ffmpeg: " << (capabilities.ffmpegFound ? ffmpeg : "없음") << " (인코더 "
+              << capabilities.ffmpegEncoders.size() << ", 포맷 " << capabilities.ffmpegMuxers.size() << ", 필터 "
+              << capabilities.ffmpegFilters.size() << ")\n";
+    std::cout << "mencoder: " << (capabilities.mencoderFound ? mencoder : "없음") << "\n";
+    std::size_t marked = 0;
+    const auto print = [&marked](const std::string& subject, const std::vector<std::string>& problems) {
+        std::cout << subject << ":";
+        for (const std::string& problem : problems) std::cout << " " << problem << ";";
+        std::cout << "\n";
+        ++marked;
+    };
+    for (const CatalogueMark& mark : checkCatalogue(catalogue, capabilities)) print(mark.subject, mark.problems);
+    std::vector<std::string> folders = {presetFolderOf(context.programFolder)};
+    std::size_t presets = 0;
+    while (!folders.empty()) {
+        const PresetFolderLevel level = readPresetFolder(folders.back());
+        folders.pop_back();
+        for (const PresetGroup& group : level.groups) folders.push_back(group.path);
+        for (const Preset& preset : level.presets) {
+            EncodeSettings settings;
+            settings.loadProfile(preset.path);
+            ++presets;
+            if (const auto problems = presetProblems(settings, catalogue, capabilities); !problems.empty()) {
+                print(preset.path, problems);
+            }
+        }
+    }
+    std::cout << "확인한 포맷 " << catalogue.containers().size() << "개, 프리셋 " << presets << "개; 표시된 항목 "
+              << marked << "개\n";
+    return marked == 0 ? kExitOk : kExitFailed;
+}
+
 int runFormats(const CliContext& context, std::span<const std::string> arguments) {
     std::string containerName;
     bool oneContainer = false;
+    bool check = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == "--container" && i + 1 < arguments.size()) {
+        if (arguments[i] == "--check") {
+            check = true;
+        } else if (arguments[i] == "--container" && i + 1 < arguments.size()) {
             containerName = arguments[++i];
             oneContainer = true;
         } else if (arguments[i].starts_with("--container=")) {
@@ -84,6 +128,7 @@ int runFormats(const CliContext& context, std::span<const std::string> arguments
     const std::string path = catalogueFileOf(context.programFolder);
     if (!catalogue.loadCatalogue(path)) return failure("formats", "no catalogue at " + path);
 
+    if (check) return checkFormats(context, catalogue);
     if (oneContainer) {
         if (!catalogue.containers().contains(containerName)) {
             return failure("formats", "the catalogue has no container " + containerName);

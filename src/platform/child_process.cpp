@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <thread>
 
 #include "platform/system_call.h"
 
@@ -95,6 +96,29 @@ std::optional<SpawnedChild> spawnChild(const std::vector<std::string>& argv, con
         child.stderrFd = errors[0];
     }
     return child;
+}
+
+std::optional<std::string> runForOutput(const std::vector<std::string>& argv) {
+    std::string error;
+    auto child = spawnChild(argv, {}, ChildStreams::Piped, &error);
+    if (!child) return std::nullopt;
+    closeIfOpen(child->stdinFd);
+    // Standard error is drained by a thread of its own, so neither pipe can fill and stall the child.
+    std::thread drainErrors([fd = child->stderrFd] {
+        char buffer[4096];
+        while (retryOnInterrupt([&] { return ::read(fd, buffer, sizeof buffer); }) > 0) {
+        }
+        ::close(fd);
+    });
+    std::string output;
+    char buffer[4096];
+    for (ssize_t n; (n = retryOnInterrupt([&] { return ::read(child->stdoutFd, buffer, sizeof buffer); })) > 0;) {
+        output.append(buffer, static_cast<std::size_t>(n));
+    }
+    closeIfOpen(child->stdoutFd);
+    drainErrors.join();
+    if (waitForChild(child->pid) != 0) return std::nullopt;
+    return output;
 }
 
 int waitForChild(pid_t pid) {

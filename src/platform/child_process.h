@@ -28,6 +28,10 @@ enum class ChildStreams {
 std::optional<SpawnedChild> spawnChild(const std::vector<std::string>& argv, const std::string& workingFolder,
                                        ChildStreams streams, std::string* error);
 
+// Runs a program to its end and returns what it wrote to its standard output (its standard
+// error goes nowhere); nullopt when it cannot be started or ends with a status other than 0.
+std::optional<std::string> runForOutput(const std::vector<std::string>& argv);
+
 // Waits for the child to end and reaps it; returns the exit code, or 128 + the signal number
 // for a child ended by a signal.
 int waitForChild(pid_t pid);

@@ -117,6 +117,11 @@ TEST_F(CliTest, FormatsListsContainersAndOneInFull) {
     EXPECT_NE(one.out.find("\nparam2="), std::string::npos);
 
     EXPECT_EQ(runIn({"formats", "--container", "nosuchformat"}).exitCode, 1);
+
+    // The installed encoders can run everything shipped.
+    const test::ProgramResult check = runIn({"formats", "--check"});
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    EXPECT_NE(check.out.find("표시된 항목 0개\n"), std::string::npos) << check.out;
     EXPECT_EQ(run({"formats", "--program-folder", config_.path()}).exitCode, 1);  // no catalogue there
 }
 
