@@ -57,6 +57,7 @@ std::vector<Field> mediaFields(const MediaSummary& m) {
         {"videoWidth", m.videoWidth},
         {"videoHeight", m.videoHeight},
         {"videoStreamCount", std::to_string(m.videoStreamCount), true},
+        {"videoRotation", m.videoRotation},
         {"audioCodec", m.audioCodec},
         {"audioCodecInfo", m.audioCodecInfo},
         {"audioCodecUrl", m.audioCodecUrl},

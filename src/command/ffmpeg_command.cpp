@@ -156,7 +156,12 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
         cmd = appendOption(cmd, container.findVideoCodec(settings.video_codec).param2, "");
         if (!videoCopied) {
             if (settings.video_codec.empty()) cmd = appendOption(cmd, "-b:v", "{vbitrate}k");
-            const std::string chain = filterChain(settings, item, cmd, context);
+            // ffmpeg turns a rotated picture upright before the filters: they see it as shown.
+            SourceItem shown = item;
+            if (const int rotation = leadingInt32(item.media.videoRotation); rotation == 90 || rotation == 270) {
+                std::swap(shown.media.videoWidth, shown.media.videoHeight);
+            }
+            const std::string chain = filterChain(settings, shown, cmd, context);
             if (!chain.empty() && !cmd.empty()) cmd += " " + chain;
             appendFrameRate(cmd, settings, item);
         }

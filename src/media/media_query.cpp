@@ -66,6 +66,7 @@ std::string probeInto(MediaInfoLibrary::Session& session, const std::string& pat
     }
     media.videoWidth = session.get(Kind::Video, "Width");
     media.videoHeight = session.get(Kind::Video, "Height");
+    media.videoRotation = session.get(Kind::Video, "Rotation");
 
     media.audioCodec = session.get(Kind::Audio, "Codec/String");
     media.audioCodecInfo = session.get(Kind::Audio, "Codec/Info");

@@ -37,6 +37,8 @@ struct MediaSummary {
     std::string videoWidth;
     std::string videoHeight;
     std::int32_t videoStreamCount = 0;
+    // Video "Rotation": the clockwise angle a player turns the stored picture by ("90.000").
+    std::string videoRotation;
     std::string audioCodec;
     std::string audioCodecInfo;
     std::string audioCodecUrl;

@@ -74,6 +74,20 @@ TEST_F(BuilderTest, AspectKeepingSizes) {
     EXPECT_FALSE(fitKeepingAspect(640, 480, 854, 0, false));
 }
 
+TEST_F(BuilderTest, FfmpegSizesARotatedSourceAsItIsShown) {
+    item_.media.videoRotation = "90.000";
+    EXPECT_TRUE(contains(build(settings_, item_, context_), " -vf scale=720:1280 -r "));
+    item_.media.videoRotation = "180.000";
+    EXPECT_TRUE(contains(build(settings_, item_, context_), " -vf scale=1280:720 -r "));
+    settings_.video_use_size = "y";
+    settings_.video_use_sameratio = "y";
+    settings_.video_width = "640";
+    settings_.video_height = "480";
+    item_.media.videoRotation = "270.000";
+    EXPECT_TRUE(
+        contains(build(settings_, item_, context_), " -vf crop=720:1280:(720-720)/2:(1280-1280)/2,scale=270:480,"));
+}
+
 TEST_F(BuilderTest, FfmpegFlipMirrorAndRotation) {
     item_.media.videoWidth = "";
     item_.media.videoHeight = "";
