@@ -9,8 +9,8 @@
 namespace torvane {
 
 bool isAudioOnlyContainer(std::string_view container) {
-    static constexpr std::array<std::string_view, 11> kAudioOnly = {"aac", "ac3", "aiff", "caf", "flac", "m4a",
-                                                                    "m4r", "mmf", "mp3",  "ogg", "wav"};
+    static constexpr std::array<std::string_view, 12> kAudioOnly = {"aac", "ac3", "aiff", "caf", "flac", "m4a",
+                                                                    "m4r", "mmf", "mp3",  "ogg", "opus", "wav"};
     const std::string lower = lowerAscii(container);
     for (const std::string_view name : kAudioOnly) {
         if (lower == name) return true;

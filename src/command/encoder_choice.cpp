@@ -29,7 +29,10 @@ Encoder chooseEncoder(const EncodeSettings& settings, const SourceItem& item, co
     if (codec == "MSS1" || codec == "MSS2" || codec == "MSS3") return Encoder::Mencoder;
     const bool speedChange = isTruthy(settings.use_speed) && settings.speed != "1" && settings.speed != "1.0";
     const bool burnSubtitles = isTruthy(settings.sub_use) && !item.subtitlePath.empty();
-    if ((speedChange || burnSubtitles) && mencoderCanWrite(settings, container)) return Encoder::Mencoder;
+    // mencoder refuses a source without a picture ("Video stream is mandatory!").
+    if ((speedChange || burnSubtitles) && item.media.videoStreamCount > 0 && mencoderCanWrite(settings, container)) {
+        return Encoder::Mencoder;
+    }
     return Encoder::Ffmpeg;
 }
 

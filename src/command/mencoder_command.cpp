@@ -1,6 +1,7 @@
 #include "command/mencoder_command.h"
 
 #include <sys/stat.h>
+#include <cstdlib>
 
 #include "command/aspect_sizing.h"
 #include "command/command_context.h"
@@ -61,6 +62,17 @@ void appendSubtitles(std::string& cmd, const EncodeSettings& settings, const Sou
     if (!settings.sub_textscale.empty()) cmd = appendOption(cmd, "-subfont-text-scale", settings.sub_textscale);
     if (!settings.sub_delay.empty() && settings.sub_delay != "0")
         cmd = appendOption(cmd, "-subdelay", settings.sub_delay);
+}
+
+// mencoder never ends when -endpos is exactly the length of what it writes; a test encode at
+// least as long as the whole output is a full encode, so it goes without -endpos.
+bool testCoversWholeOutput(const EncodeSettings& settings, const SourceItem& item, int testSeconds) {
+    double outputSeconds = item.media.durationExact;
+    if (isTruthy(settings.use_speed) && settings.speed != "1" && settings.speed != "1.0") {
+        const double speed = std::strtod(settings.speed.c_str(), nullptr);
+        if (speed > 0) outputSeconds /= speed;
+    }
+    return outputSeconds > 0 && outputSeconds <= testSeconds + 0.5;
 }
 
 }  // namespace
@@ -133,7 +145,9 @@ std::string buildMencoderCommand(const EncodeSettings& settings, SourceItem& ite
         cmd = appendOption(cmd, "-speed", "{speed}");
     }
     if (!settings.plusparam.empty()) cmd = appendOption(cmd, settings.plusparam, "");
-    if (!context.fullRun) cmd = appendOption(cmd, "-endpos", std::to_string(context.testEncodeSeconds));
+    if (!context.fullRun && !testCoversWholeOutput(settings, item, context.testEncodeSeconds)) {
+        cmd = appendOption(cmd, "-endpos", std::to_string(context.testEncodeSeconds));
+    }
     return expandPlaceholders(cmd, settings, item, paths.inputPath, paths.outputPath, context.placeholders);
 }
 

@@ -18,62 +18,11 @@
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
 #include "settings/text_rules.h"
+#include "support/media_names.h"
 #include "support/test_support.h"
 
 namespace torvane {
 namespace {
-
-// What ffprobe calls the format of each container of the catalogue.
-const std::map<std::string, std::string> kFormatNames = {
-    {"avi", "avi"},
-    {"mp4", "mov,mp4,m4a,3gp,3g2,mj2"},
-    {"mov", "mov,mp4,m4a,3gp,3g2,mj2"},
-    {"3gp", "mov,mp4,m4a,3gp,3g2,mj2"},
-    {"m4a", "mov,mp4,m4a,3gp,3g2,mj2"},
-    {"m4r", "mov,mp4,m4a,3gp,3g2,mj2"},
-    {"mkv", "matroska,webm"},
-    {"webm", "matroska,webm"},
-    {"wmv", "asf"},
-    {"flv", "flv"},
-    {"mpg", "mpeg"},
-    {"mp3", "mp3"},
-    {"aac", "aac"},
-    {"ac3", "ac3"},
-    {"ogg", "ogg"},
-    {"flac", "flac"},
-    {"wav", "wav"},
-    {"aiff", "aiff"},
-    {"caf", "caf"},
-    {"mmf", "mmf"},
-};
-
-// What ffprobe calls the stream each catalogue codec writes; "copy" keeps the clip's own.
-const std::map<std::string, std::string> kCodecNames = {
-    {"xvid", "mpeg4"},
-    {"mpeg4", "mpeg4"},
-    {"h264", "h264"},
-    {"h264_baseline", "h264"},
-    {"wmv2", "wmv2"},
-    {"wmv1", "wmv1"},
-    {"flv", "flv1"},
-    {"vp8", "vp8"},
-    {"vp9", "vp9"},
-    {"h263", "h263"},
-    {"mpeg1", "mpeg1video"},
-    {"mpeg2", "mpeg2video"},
-    {"mp3", "mp3"},
-    {"aac", "aac"},
-    {"ac3", "ac3"},
-    {"vorbis", "vorbis"},
-    {"opus", "opus"},
-    {"flac", "flac"},
-    {"pcm_s16le", "pcm_s16le"},
-    {"pcm_s16be", "pcm_s16be"},
-    {"alac", "alac"},
-    {"wma", "wmav2"},
-    {"mp2", "mp2"},
-    {"adpcm_yamaha", "adpcm_yamaha"},
-};
 
 struct Probe {
     std::string format;
@@ -148,9 +97,9 @@ protected:
         EXPECT_GT(std::filesystem::file_size(item.outputPath), 0u);
 
         const Probe probe = probeOutput(item.outputPath);
-        EXPECT_EQ(probe.format, kFormatNames.at(settings.container));
+        EXPECT_EQ(probe.format, test::ffprobeFormatName(settings.container));
         const auto expected = [](const std::string& codec, const std::string& source) {
-            return codec == "copy" ? source : kCodecNames.at(codec);
+            return codec == "copy" ? source : test::ffprobeCodecName(codec);
         };
         EXPECT_EQ(probe.video, isTruthy(settings.video_use) ? expected(settings.video_codec, "h264") : "");
         EXPECT_EQ(probe.audio, isTruthy(settings.audio_use) ? expected(settings.audio_codec, "aac") : "");

@@ -86,7 +86,12 @@ TEST_F(MencoderTest, AudioVolumeSpeedAndTestRuns) {
     settings_.speed = "2.5";
     context_.fullRun = false;
     context_.testEncodeSeconds = 7;
+    item_.media.durationExact = 60.0f;
     EXPECT_TRUE(contains(build(), " -noodml  -sws 2 -speed 2.5 -endpos 7"));
+    // A test as long as the whole output (18 s at 2.5x is 7.2 s) is a full encode: mencoder
+    // would never end with -endpos 7.
+    item_.media.durationExact = 18.0f;
+    EXPECT_FALSE(contains(build(), "-endpos"));
     settings_.audio_use = "n";
     EXPECT_TRUE(contains(build(), " -nosound  -noodml "));
 }
@@ -113,6 +118,8 @@ TEST_F(BuilderTest, EncoderChoice) {
 
     settings_.sub_use = "y";
     item_.subtitlePath = "/in/movie.smi";
+    EXPECT_EQ(choose("avi"), Encoder::Ffmpeg);  // the source has no picture
+    item_.media.videoStreamCount = 1;
     EXPECT_EQ(choose("avi"), Encoder::Mencoder);
     settings_.container = "MP3";  // audio-only, whatever the case
     EXPECT_EQ(choose("mp3"), Encoder::Ffmpeg);

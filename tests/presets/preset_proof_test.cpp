@@ -113,7 +113,11 @@ protected:
                                          "--out",
                                          out};
         // mencoder's MPEG-PS muxer writes only its header when -endpos stops it: full runs there.
-        if (!(withMencoder && settings_.container == "mpg")) argv.insert(argv.end(), {"--test", "2"});
+        // mencoder also stalls when its -endpos equals the length of what it writes (a 3-second
+        // clip at 1.5x speed), so its test encodes take one second.
+        if (!(withMencoder && settings_.container == "mpg")) {
+            argv.insert(argv.end(), {"--test", withMencoder ? "1" : "2"});
+        }
         if (withMencoder) argv.insert(argv.end(), {"--set", "eg=m"});
         argv.push_back(source.path);
         const bool expectVideo = isTruthy(settings_.video_use) && source.hasVideo;

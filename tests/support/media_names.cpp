@@ -29,6 +29,15 @@ const std::map<std::string, std::string> kFormatNames = {
     {"aiff", "aiff"},
     {"caf", "caf"},
     {"mmf", "mmf"},
+    {"m4v", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"3g2", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"asf", "asf"},
+    {"vob", "mpeg"},
+    {"ts", "mpegts"},
+    {"m2ts", "mpegts"},
+    {"ogv", "ogg"},
+    {"gif", "gif"},
+    {"opus", "ogg"},
 };
 
 const std::map<std::string, std::string> kCodecNames = {
@@ -56,6 +65,21 @@ const std::map<std::string, std::string> kCodecNames = {
     {"wma", "wmav2"},
     {"mp2", "mp2"},
     {"adpcm_yamaha", "adpcm_yamaha"},
+    {"h264_baseline13", "h264"},
+    {"h264_main30", "h264"},
+    {"h264_main31", "h264"},
+    {"h264_main40", "h264"},
+    {"h264_high31", "h264"},
+    {"h264_high40", "h264"},
+    {"h264_high42", "h264"},
+    {"h264_web", "h264"},
+    {"hevc", "hevc"},
+    {"av1", "av1"},
+    {"theora", "theora"},
+    {"mjpeg", "mjpeg"},
+    {"prores", "prores"},
+    {"mpeg2_dvd", "mpeg2video"},
+    {"gif", "gif"},
 };
 
 std::string lookUp(const std::map<std::string, std::string>& names, const std::string& key, const char* what) {
