@@ -41,8 +41,7 @@ int runCommand(const CliContext& context, std::span<const std::string> arguments
     SourceList list;
     bool anyRefused = false;
     for (const std::string& given : parsed->files) {
-        // The encoder runs in the program folder, so a relative name must not reach it.
-        const std::string path = std::filesystem::absolute(given).lexically_normal().string();
+        const std::string path = sourcePathOf(given);
         PrintingObserver observer(given);
         if (!addSourceFile(list, path, library, observer, nullptr)) {
             if (!observer.shown)

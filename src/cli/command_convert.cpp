@@ -82,8 +82,7 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
     bool anyRefused = false;
     std::vector<std::string> names;
     for (const std::string& given : parsed->files) {
-        // The encoder runs in the program folder, so a relative name must not reach it.
-        const std::string path = std::filesystem::absolute(given).lexically_normal().string();
+        const std::string path = sourcePathOf(given);
         const std::size_t messages = progress.messagesShown;
         if (!addSourceFile(list, path, library, progress, nullptr)) {
             if (progress.messagesShown == messages)

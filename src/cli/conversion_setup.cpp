@@ -1,5 +1,6 @@
 #include "cli/conversion_setup.h"
 
+#include <filesystem>
 #include <memory>
 
 #include "platform/file_system.h"
@@ -20,6 +21,10 @@ std::optional<std::string> optionValue(std::span<const std::string> arguments, s
 }
 
 }  // namespace
+
+std::string sourcePathOf(const std::string& given) {
+    return std::filesystem::absolute(given).lexically_normal().string();
+}
 
 std::optional<ConversionArguments> parseConversionArguments(std::string_view command, const CliContext& context,
                                                             std::span<const std::string> arguments, int* exitCode) {

@@ -29,6 +29,10 @@ struct ConversionArguments {
 std::optional<ConversionArguments> parseConversionArguments(std::string_view command, const CliContext& context,
                                                             std::span<const std::string> arguments, int* exitCode);
 
+// The path the list gets for a file named on the command line: absolute, since the encoder
+// runs in the program folder and a relative name must not reach it.
+std::string sourcePathOf(const std::string& given);
+
 // Everything a conversion needs, loaded for one command.
 struct ConversionSetup {
     FormatCatalogue catalogue;

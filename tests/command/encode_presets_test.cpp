@@ -19,6 +19,7 @@
 #include "settings/option_store.h"
 #include "settings/text_rules.h"
 #include "support/media_names.h"
+#include "support/real_command_context.h"
 #include "support/test_support.h"
 
 namespace torvane {
@@ -65,15 +66,8 @@ class EncodePresetsTest : public ::testing::Test {
 protected:
     EncodePresetsTest() {
         EXPECT_TRUE(catalogue_.loadCatalogue(test::sourceDir() + "/data/torvane.ini"));
-        context_.catalogue = &catalogue_;
-        context_.options = &options_;
-        context_.placeholders = startupPlaceholderValues(test::buildDir());
-        context_.ffmpegPath = findProgram(test::buildDir(), "ffmpeg");
-        context_.mencoderPath = findProgram(test::buildDir(), "mencoder");
-        context_.cacheFolder = folder_ / "cache";
-        context_.output.folder = folder_ / "out";
+        context_ = test::realCommandContext(catalogue_, options_, folder_);
         context_.fullRun = false;
-        std::filesystem::create_directories(folder_ / "out");
     }
 
     // Builds the command with the chosen encoder, runs it and checks what it wrote.

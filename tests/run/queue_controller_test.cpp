@@ -19,6 +19,7 @@
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
+#include "support/real_command_context.h"
 #include "support/test_support.h"
 
 namespace torvane {
@@ -52,14 +53,7 @@ protected:
         EXPECT_TRUE(catalogue_.loadCatalogue(test::sourceDir() + "/data/torvane.ini"));
         EXPECT_TRUE(settings_.loadProfile(test::sourceDir() + "/data/preset/+ 일반 파일변환/mp4_h264.ini"));
         settings_.plusparam2 = "-preset ultrafast";
-        context_.catalogue = &catalogue_;
-        context_.options = &options_;
-        context_.placeholders = startupPlaceholderValues(test::buildDir());
-        context_.ffmpegPath = findProgram(test::buildDir(), "ffmpeg");
-        context_.mencoderPath = findProgram(test::buildDir(), "mencoder");
-        context_.cacheFolder = folder_ / "cache";
-        context_.output.folder = folder_ / "out";
-        std::filesystem::create_directories(folder_ / "out");
+        context_ = test::realCommandContext(catalogue_, options_, folder_);
     }
 
     void add(const std::string& media, const std::string& name) {
