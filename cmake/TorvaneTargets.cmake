@@ -24,16 +24,20 @@ function(torvane_add_executable name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS})
 endfunction()
 
-# torvane_add_test(NAME SOURCES ... [DEPENDS ...] [LABELS ...] [FIXTURES ...])
+# torvane_add_test(NAME SOURCES ... [DEPENDS ...] [LABELS ...] [FIXTURES ...] [OWN_MAIN])
 # One GoogleTest executable per module; every test case becomes a CTest test. FIXTURES names
-# CTest fixtures the cases need (test_media: the generated clips).
+# CTest fixtures the cases need (test_media: the generated clips). OWN_MAIN: the sources bring
+# their own main (the window tests start a QApplication first).
 function(torvane_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LABELS;FIXTURES" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;DEPENDS;LABELS;FIXTURES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_options(${name} PRIVATE ${TORVANE_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} torvane_test_support GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} torvane_test_support GTest::gtest)
+  if(NOT ARG_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
   target_compile_definitions(${name} PRIVATE
     TORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TORVANE_BUILD_DIR="${CMAKE_BINARY_DIR}")

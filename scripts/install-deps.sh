@@ -8,8 +8,10 @@ packages=(
   cmake ninja-build g++ pkg-config libgtest-dev clang-format
   # the encoders, the player and the media library the program drives
   ffmpeg mencoder mplayer libmediainfo0v5 mediainfo
-  # the Hangul font burnt-in subtitles are drawn with
+  # the Hangul font the window and burnt-in subtitles are drawn with
   fonts-nanum
+  # the window: Qt 6 Widgets (with D-Bus and QtTest), and a virtual display for screenshots
+  qt6-base-dev qt6-qpa-plugins xvfb xauth
 )
 
 missing=()
