@@ -91,16 +91,8 @@ std::unique_ptr<ConversionSetup> prepareConversion(std::string_view command, con
     setup->options.emplace(context.configFolder);
 
     CommandContext& commandContext = setup->commandContext;
-    commandContext.catalogue = &setup->catalogue;
-    commandContext.options = &*setup->options;
-    commandContext.placeholders = startupPlaceholderValues(context.programFolder);
-    // A missing encoder is named in the command line, so the run says which one it could not start.
-    commandContext.ffmpegPath = findProgram(context.programFolder, "ffmpeg");
-    if (commandContext.ffmpegPath.empty()) commandContext.ffmpegPath = "ffmpeg";
-    commandContext.mencoderPath = findProgram(context.programFolder, "mencoder");
-    if (commandContext.mencoderPath.empty()) commandContext.mencoderPath = "mencoder";
-    commandContext.cacheFolder = defaultCacheFolder();
-    commandContext.output.folder = arguments.outputFolder.empty() ? defaultOutputFolder() : arguments.outputFolder;
+    commandContext = programCommandContext(context.programFolder, setup->catalogue, *setup->options);
+    if (!arguments.outputFolder.empty()) commandContext.output.folder = arguments.outputFolder;
     commandContext.output.sameFolderAsSource = arguments.sameFolder;
     commandContext.fullRun = !arguments.testSeconds.has_value();
     commandContext.testEncodeSeconds = arguments.testSeconds.value_or(0);

@@ -5,8 +5,24 @@
 #include <cstdlib>
 
 #include "platform/file_system.h"
+#include "platform/user_folders.h"
 
 namespace torvane {
+
+CommandContext programCommandContext(const std::string& programFolder, const FormatCatalogue& catalogue,
+                                     const OptionStore& options) {
+    CommandContext context;
+    context.catalogue = &catalogue;
+    context.options = &options;
+    context.placeholders = startupPlaceholderValues(programFolder);
+    context.ffmpegPath = findProgram(programFolder, "ffmpeg");
+    if (context.ffmpegPath.empty()) context.ffmpegPath = "ffmpeg";
+    context.mencoderPath = findProgram(programFolder, "mencoder");
+    if (context.mencoderPath.empty()) context.mencoderPath = "mencoder";
+    context.cacheFolder = defaultCacheFolder();
+    context.output.folder = defaultOutputFolder();
+    return context;
+}
 
 bool isAudioOnlyContainer(std::string_view container) {
     static constexpr std::array<std::string_view, 12> kAudioOnly = {"aac", "ac3", "aiff", "caf", "flac", "m4a",

@@ -32,6 +32,12 @@ struct CommandContext {
     std::function<void(SourceItem& item, std::size_t row)> prepareFlashSource;
 };
 
+// A context for a program folder: the encoders found there or on PATH (a missing one is still
+// named, so a run says which one it could not start), the user's cache folder, and the default
+// output folder. The run's own choices (output folder, test run) are the caller's to set.
+CommandContext programCommandContext(const std::string& programFolder, const FormatCatalogue& catalogue,
+                                     const OptionStore& options);
+
 // The output formats that carry sound only; ffmpeg writes them all.
 bool isAudioOnlyContainer(std::string_view container);
 

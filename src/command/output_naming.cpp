@@ -16,7 +16,23 @@ std::string stemOf(std::string_view path) {
     return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
 }
 
+// The pattern with its two placeholders filled; it may still name folders.
+std::string expandFileNamePattern(const EncodeSettings& settings, const SourceItem& item,
+                                  const ContainerEntry& container) {
+    std::string extension = container.file_ext;
+    if (extension.size() > 1 && extension.front() == '.') extension.erase(0, 1);
+    std::string name = replaceAll(settings.filename, "{ori_name}", stemOf(item.sourcePath));
+    return replaceAll(name, "{base_ext}", extension);
+}
+
 }  // namespace
+
+std::string outputFileName(const EncodeSettings& settings, const SourceItem& item, const ContainerEntry& container) {
+    std::string name = expandFileNamePattern(settings, item, container);
+    // Presets written on Windows may separate folders with a backslash.
+    if (const auto slash = name.find_last_of("\\/"); slash != std::string::npos) name.erase(0, slash + 1);
+    return name;
+}
 
 std::string collapseDoubledSeparators(const std::string& path) {
     if (path.starts_with("//")) return path;
@@ -39,12 +55,7 @@ CommandPaths makeOutputPath(const EncodeSettings& settings, SourceItem& item, co
                             const OutputFolderChoice& folder) {
     const std::string outputFolder =
         folder.sameFolderAsSource ? std::string(parentFolder(item.sourcePath)) : folder.folder;
-    std::string extension = container.file_ext;
-    if (extension.size() > 1 && extension.front() == '.') extension.erase(0, 1);
-    std::string name = replaceAll(settings.filename, "{ori_name}", stemOf(item.sourcePath));
-    name = replaceAll(name, "{base_ext}", extension);
-
-    std::string path = outputFolder + "/" + name;
+    std::string path = outputFolder + "/" + expandFileNamePattern(settings, item, container);
     if (pathExists(path)) path = uniqueFileName(path);
     item.outputPath = path;
 

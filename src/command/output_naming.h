@@ -20,6 +20,11 @@ struct CommandPaths {
     std::string inputPath;  // the source, or the prepared work copy; empty when there is none
 };
 
+// The output's file name from the settings' filename pattern: "{ori_name}" is the source's name
+// without its extension, "{base_ext}" the format's extension without its dot. A pattern that
+// names folders gives its last component only.
+std::string outputFileName(const EncodeSettings& settings, const SourceItem& item, const ContainerEntry& container);
+
 // Names the output from the settings' filename pattern ({ori_name}, {base_ext}), in the
 // chosen folder, never over an existing file ("name(1).ext" and so on), and stores it as the
 // item's outputPath. Doubled separators are collapsed in the returned paths, except a leading

@@ -36,25 +36,35 @@ std::string lowerCaseExtension(const std::string& path) {
 
 }  // namespace
 
-bool addSourceFile(SourceList& list, const std::string& path, MediaInfoLibrary& library, RunObserver& observer,
-                   const OptionStore* rememberIn) {
-    if (readableFileSize(path) == 0) return false;
+ProbedSource probeSourceFile(const std::string& path, MediaInfoLibrary& library) {
+    ProbedSource probed;
+    if (readableFileSize(path) == 0) return probed;
+    if (!querySourceItem(library, path, probed.item)) return probed;
     const std::string extension = lowerCaseExtension(path);
+    const bool hasStreams = probed.item.media.videoStreamCount != 0 || probed.item.media.audioStreamCount != 0;
+    probed.verdict = hasStreams || extension == "swf" || extension == "mmf" ? ProbedSource::Verdict::Media
+                                                                            : ProbedSource::Verdict::NotMedia;
+    return probed;
+}
 
-    SourceItem item;
-    if (!querySourceItem(library, path, item)) return false;
-    if (item.media.videoStreamCount == 0 && item.media.audioStreamCount == 0 && extension != "swf" &&
-        extension != "mmf") {
+bool acceptProbedSource(SourceList& list, const std::string& path, ProbedSource probed, RunObserver& observer,
+                        const OptionStore* rememberIn) {
+    if (probed.verdict == ProbedSource::Verdict::Skipped) return false;
+    if (probed.verdict == ProbedSource::Verdict::NotMedia) {
         observer.showMessage("안내", kNotMediaMessage, MessageIcon::Error);
         return false;
     }
-
-    const std::size_t row = list.appendItem(std::move(item));
+    const std::size_t row = list.appendItem(std::move(probed.item));
     list.selectOnly(row);
     if (const std::string_view folder = parentFolder(path); rememberIn != nullptr && !folder.empty()) {
         rememberIn->setLastOpenFolder(folder);
     }
     return true;
+}
+
+bool addSourceFile(SourceList& list, const std::string& path, MediaInfoLibrary& library, RunObserver& observer,
+                   const OptionStore* rememberIn) {
+    return acceptProbedSource(list, path, probeSourceFile(path, library), observer, rememberIn);
 }
 
 }  // namespace torvane

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "media/source_item.h"
+
 namespace torvane {
 
 class MediaInfoLibrary;
@@ -19,5 +21,18 @@ inline constexpr std::string_view kNotMediaMessage = "멀티미디어 파일이 
 // Returns true when a row was added.
 bool addSourceFile(SourceList& list, const std::string& path, MediaInfoLibrary& library, RunObserver& observer,
                    const OptionStore* rememberIn);
+
+// addSourceFile in two halves, so the probe (the slow half) can run on another thread while
+// the list stays with its owner.
+struct ProbedSource {
+    enum class Verdict { Skipped, NotMedia, Media };
+    Verdict verdict = Verdict::Skipped;
+    SourceItem item;
+};
+// Touches nothing but the file and the library.
+ProbedSource probeSourceFile(const std::string& path, MediaInfoLibrary& library);
+// The rest of addSourceFile for a probe's result.
+bool acceptProbedSource(SourceList& list, const std::string& path, ProbedSource probed, RunObserver& observer,
+                        const OptionStore* rememberIn);
 
 }  // namespace torvane

@@ -1,0 +1,57 @@
+#include "command/settings_summary.h"
+
+#include "command/output_naming.h"
+#include "command/placeholders.h"
+#include "media/source_item.h"
+#include "run/time_size_text.h"
+#include "settings/encode_settings.h"
+#include "settings/format_catalogue.h"
+#include "settings/text_rules.h"
+
+namespace torvane {
+namespace {
+
+constexpr std::string_view kLineBreak = "\n";
+
+std::string fileRow(const EncodeSettings& settings, const FormatCatalogue& catalogue, const SourceItem& item,
+                    const PlaceholderValues& values) {
+    std::string row = outputFileName(settings, item, catalogue.findContainer(settings.container));
+    row += kLineBreak;
+    if (settings.container != "etc") {
+        const long long totalBitrate = leadingInteger(settings.video_bitrate) + leadingInteger(settings.audio_bitrate);
+        row += settings.container + "  " + formatDuration(item.media.durationSeconds, DurationStyle::Clock) + "  " +
+               std::to_string(totalBitrate) + "Kbps";
+    }
+    return expandPlaceholders(row, settings, item, item.sourcePath, item.outputPath, values);
+}
+
+std::string videoRow(const EncodeSettings& settings) {
+    if (!isTruthy(settings.video_use)) return {};
+    std::string row = settings.video_codec + std::string(kLineBreak);
+    if (settings.video_codec == "copy") return row;
+    row += settings.video_width.empty() ? std::string("원본크기") : settings.video_width + "x" + settings.video_height;
+    row += "  " + settings.video_fps + " fps  " + settings.video_bitrate + " Kbps";
+    return row;
+}
+
+std::string audioRow(const EncodeSettings& settings) {
+    if (!isTruthy(settings.audio_use)) return {};
+    std::string row = settings.audio_codec + std::string(kLineBreak);
+    if (settings.audio_codec == "copy") return row;
+    row += settings.audio_vbr + "    " + settings.audio_bitrate + " Kbps  " + settings.audio_channels + " Ch  " +
+           settings.audio_srate + " Hz";
+    return row;
+}
+
+}  // namespace
+
+SettingsSummary summarizeSettings(const EncodeSettings& settings, const FormatCatalogue& catalogue,
+                                  const SourceItem& item, const PlaceholderValues& values) {
+    SettingsSummary summary;
+    summary.file = fileRow(settings, catalogue, item, values);
+    summary.video = videoRow(settings);
+    summary.audio = audioRow(settings);
+    return summary;
+}
+
+}  // namespace torvane

@@ -1,0 +1,88 @@
+#include "command/settings_summary.h"
+
+#include <gtest/gtest.h>
+
+#include "command/placeholders.h"
+#include "media/source_item.h"
+#include "settings/encode_settings.h"
+#include "settings/format_catalogue.h"
+#include "support/test_support.h"
+
+namespace torvane {
+namespace {
+
+class SettingsSummaryTest : public ::testing::Test {
+protected:
+    SettingsSummaryTest() {
+        test::writeFile(folder_ / "torvane.ini",
+                        "[config]\ncontainer=avi,etc\n"
+                        "[container_avi]\ntitle=AVI\nfile_ext=.avi\nuse_video=y\nuse_audio=y\n"
+                        "[container_etc]\ntitle=ETC\nfile_ext=.bin\n");
+        EXPECT_TRUE(catalogue_.loadCatalogue(folder_ / "torvane.ini"));
+        settings_.container = "avi";
+        settings_.filename = "{ori_name}_new.{base_ext}";
+        settings_.video_use = "y";
+        settings_.video_codec = "xvid";
+        settings_.video_width = "640";
+        settings_.video_height = "480";
+        settings_.video_fps = "25";
+        settings_.video_bitrate = "1200";
+        settings_.audio_use = "y";
+        settings_.audio_codec = "mp3";
+        settings_.audio_vbr = "cbr";
+        settings_.audio_bitrate = "128";
+        settings_.audio_channels = "2";
+        settings_.audio_srate = "44100";
+        item_.sourcePath = "/videos/holiday.mkv";
+        item_.media.durationSeconds = 90;
+    }
+    SettingsSummary summary() const { return summarizeSettings(settings_, catalogue_, item_, values_); }
+
+    test::TempFolder folder_;
+    FormatCatalogue catalogue_;
+    EncodeSettings settings_;
+    SourceItem item_;
+    PlaceholderValues values_;
+};
+
+TEST_F(SettingsSummaryTest, RowsShowNameFormatTimeAndStreams) {
+    const SettingsSummary rows = summary();
+    EXPECT_EQ(rows.file, "holiday_new.avi\navi  00:01:30  1328Kbps");
+    EXPECT_EQ(rows.video, "xvid\n640x480  25 fps  1200 Kbps");
+    EXPECT_EQ(rows.audio, "mp3\ncbr    128 Kbps  2 Ch  44100 Hz");
+    EXPECT_EQ(rows.other, "");
+}
+
+TEST_F(SettingsSummaryTest, SpecialValuesShortenTheirRows) {
+    item_.media.durationSeconds = 0;
+    settings_.video_width.clear();
+    EXPECT_EQ(summary().file, "holiday_new.avi\navi  0 초  1328Kbps");
+    EXPECT_EQ(summary().video, "xvid\n원본크기  25 fps  1200 Kbps");
+
+    settings_.video_codec = "copy";
+    settings_.audio_codec = "copy";
+    EXPECT_EQ(summary().video, "copy\n");
+    EXPECT_EQ(summary().audio, "copy\n");
+
+    settings_.video_use = "no";
+    settings_.audio_use = "n";
+    EXPECT_EQ(summary().video, "");
+    EXPECT_EQ(summary().audio, "");
+
+    settings_.container = "etc";
+    EXPECT_EQ(summary().file, "holiday_new.bin\n");
+}
+
+TEST_F(SettingsSummaryTest, SizesLeftAsKeepSourceShowAsStored) {
+    settings_.video_width = "원본";
+    settings_.video_height = "원본";
+    EXPECT_EQ(summary().video, "xvid\n원본x원본  25 fps  1200 Kbps");
+}
+
+TEST_F(SettingsSummaryTest, FileRowNamesTheFileOnlyAndExpandsPlaceholders) {
+    settings_.filename = "sub\\dir/{ori_name}_{vbitrate}k.{base_ext}";
+    EXPECT_EQ(summary().file, "holiday_1200k.avi\navi  00:01:30  1328Kbps");
+}
+
+}  // namespace
+}  // namespace torvane
