@@ -1,0 +1,88 @@
+#include "app/desktop_actions.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "app/qt_text.h"
+#include "platform/user_folders.h"
+
+namespace torvane::app {
+namespace {
+
+// A file manager that has to be started first by D-Bus activation needs a moment; a bus that
+// never answers must not hold the window longer than this.
+constexpr int kFileManagerReplyTimeoutMs = 5000;
+
+// The program outlives this call and is never waited for; being detached, it leaves no zombie
+// behind. Its console output would only clutter ours.
+bool startDetached(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
+}
+
+}  // namespace
+
+QStringList playerArguments(const std::string& path, PlayerConsole console) {
+    QStringList arguments{QStringLiteral("-subcp"), QStringLiteral("cp949")};
+    // Without a terminal there are no keys to read, and mplayer should not try.
+    if (console == PlayerConsole::None) arguments << QStringLiteral("-noconsolecontrols");
+    // A file whose name begins with "-" is still a file, not an option.
+    arguments << QStringLiteral("--") << toQt(path);
+    return arguments;
+}
+
+ProgramLaunch playerLaunch(const QString& mplayerPath, const std::string& path, const QString& terminalPath) {
+    if (terminalPath.isEmpty()) return {mplayerPath, playerArguments(path, PlayerConsole::None)};
+    QStringList arguments{QStringLiteral("-e"), mplayerPath};
+    arguments << playerArguments(path, PlayerConsole::Terminal);
+    return {terminalPath, arguments};
+}
+
+bool playFile(const std::string& programFolder, const std::string& path, bool showConsole) {
+    const std::string mplayer = findProgram(programFolder, "mplayer");
+    if (mplayer.empty()) return false;
+    const QString terminal =
+        showConsole ? QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator")) : QString();
+    const ProgramLaunch launch = playerLaunch(toQt(mplayer), path, terminal);
+    return startDetached(launch.program, launch.arguments);
+}
+
+bool openFolder(const std::string& folder) {
+    const QFileInfo target(folder.empty() ? QDir::homePath() : toQt(folder));
+    if (!target.isDir()) return false;
+    // Absolute, so that a folder named like an option cannot be taken for one.
+    const QString path = target.absoluteFilePath();
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!xdgOpen.isEmpty()) return startDetached(xdgOpen, {path});
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool showItemsOverBus(const QDBusConnection& bus, const std::string& file) {
+    if (!bus.isConnected()) return false;
+    const QString uri = QUrl::fromLocalFile(QFileInfo(toQt(file)).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{uri} << QString();
+    // The window keeps painting while the file manager starts up.
+    const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, kFileManagerReplyTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+bool showFileInFileManager(const std::string& file) {
+    if (showItemsOverBus(QDBusConnection::sessionBus(), file)) return true;
+    return openFolder(fromQt(QFileInfo(toQt(file)).absolutePath()));
+}
+
+}  // namespace torvane::app

@@ -1,0 +1,76 @@
+#include "app/finish_dialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "app/app_icon.h"
+#include "app/desktop_actions.h"
+#include "platform/file_system.h"
+
+namespace torvane::app {
+
+FinishFolderTarget finishFolderTarget(const std::string& lastOutputPath, std::size_t runItemCount,
+                                      const std::string& outputFolderField) {
+    if (!lastOutputPath.empty() && runItemCount == 1 && isFileNotFolder(lastOutputPath)) {
+        return {lastOutputPath, true};
+    }
+    return {outputFolderField, false};
+}
+
+FinishDialog::FinishDialog(FinishFolderTarget target, QWidget* parent) : QDialog(parent), target_(std::move(target)) {
+    setWindowTitle(QStringLiteral("안내"));
+    setWindowIcon(appIcon());
+    setModal(true);
+
+    auto* icon = new QLabel;
+    icon->setPixmap(appIcon().pixmap(48, 48));
+    icon->setAlignment(Qt::AlignTop);
+    auto* title = new QLabel(QStringLiteral("축하드립니다!"));
+    QFont titleFont = title->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    title->setFont(titleFont);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(title);
+    texts->addWidget(new QLabel(QStringLiteral("동영상 변환이 완료되었습니다.")));
+    auto* message = new QHBoxLayout;
+    message->addWidget(icon);
+    message->addSpacing(12);
+    message->addLayout(texts, 1);
+
+    auto* openFolderButton = new QPushButton(QStringLiteral("저장 폴더열기"));
+    openFolderButton->setObjectName(QStringLiteral("openFolder"));
+    openFolderButton->setAutoDefault(false);
+    auto* close = new QPushButton(QStringLiteral("닫기"));
+    close->setObjectName(QStringLiteral("close"));
+    close->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(openFolderButton);
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(message);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+
+    connect(openFolderButton, &QPushButton::clicked, this, [this] {
+        openTarget();
+        accept();
+    });
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    close->setFocus();
+}
+
+void FinishDialog::openTarget() {
+    if (target_.selectFile) {
+        showFileInFileManager(target_.path);
+    } else {
+        openFolder(target_.path);
+    }
+}
+
+}  // namespace torvane::app

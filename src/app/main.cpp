@@ -1,1 +1,98 @@
-int main() { return 0; }
+// torvane: the converter's window. One copy runs per user; a second start shows the first.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
+#include <QMessageBox>
+#include <QStringList>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/main_window.h"
+#include "app/power_control.h"
+#include "app/qt_text.h"
+#include "app/single_instance.h"
+#include "app/support_site.h"
+#include "media/mediainfo_library.h"
+#include "platform/file_system.h"
+#include "platform/user_folders.h"
+#include "settings/format_catalogue.h"
+#include "settings/option_store.h"
+#include "settings/program_files.h"
+
+namespace {
+
+using torvane::app::toQt;
+
+// For bench/startup_bench.sh: with TORVANE_REPORT_FIRST_PAINT set, the wall-clock time of the
+// window's first paint is printed (nanoseconds since the epoch) and the program ends.
+class FirstPaintReporter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !reported_) {
+            reported_ = true;
+            const auto now = std::chrono::system_clock::now().time_since_epoch();
+            std::printf("first-paint-ns %lld\n",
+                        static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+            std::fflush(stdout);
+            QTimer::singleShot(0, qApp, &QApplication::quit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool reported_ = false;
+};
+
+void warn(QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, QStringLiteral("안내"), text, QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("확인"));
+    box.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("torvane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("토르베인"));
+    QApplication::setDesktopFileName(QStringLiteral("torvane"));
+    // Closing the window may only hide it to the tray; the program ends when the window says so.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    torvane::app::SingleInstance instance(torvane::app::SingleInstance::defaultName());
+    if (!instance.claim()) return 0;
+
+    torvane::MediaInfoLibrary& library = torvane::MediaInfoLibrary::instance();
+    if (!library.isLoaded()) {
+        warn(QMessageBox::Critical, toQt(torvane::MediaInfoLibrary::kMissingMessage));
+        return 1;
+    }
+
+    const std::string programFolder = torvane::executableFolder();
+    const std::string cataloguePath = torvane::catalogueFileOf(programFolder);
+    torvane::FormatCatalogue catalogue;
+    if (!catalogue.loadCatalogue(cataloguePath)) {
+        warn(QMessageBox::Warning,
+             QStringLiteral("torvane.ini 파일이 존재하지 않습니다.\n\n%1 에서 받으실 수 있습니다.")
+                 .arg(QString::fromLatin1(torvane::app::kDownloadAddress)));
+        return 1;
+    }
+    const torvane::OptionStore options(torvane::defaultConfigFolder());
+    torvane::app::LogindPowerControl power;
+
+    torvane::app::MainWindow window(torvane::app::AppServices{programFolder, &catalogue, &options, &library, &power});
+    QObject::connect(&instance, &torvane::app::SingleInstance::showRequested, &window,
+                     &torvane::app::MainWindow::showAndRaise);
+    QObject::connect(&window, &torvane::app::MainWindow::closed, &application, &QApplication::quit);
+    FirstPaintReporter firstPaint;
+    if (std::getenv("TORVANE_REPORT_FIRST_PAINT") != nullptr) window.installEventFilter(&firstPaint);
+    window.show();
+
+    // Files named on the command line (the desktop entry passes them) are added at once.
+    QStringList files = QApplication::arguments();
+    files.removeFirst();
+    if (!files.isEmpty()) window.addFiles(files);
+    return QApplication::exec();
+}

@@ -1,0 +1,542 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWindow>
+
+#include "app/app_icon.h"
+#include "app/desktop_actions.h"
+#include "app/finish_dialog.h"
+#include "app/media_detail_dialog.h"
+#include "app/options_dialog.h"
+#include "app/power_control.h"
+#include "app/preset_tree.h"
+#include "app/qt_run_observer.h"
+#include "app/qt_text.h"
+#include "app/settings_dialog.h"
+#include "app/shutdown_countdown.h"
+#include "app/source_list_view.h"
+#include "app/source_prober.h"
+#include "app/test_encode_dialog.h"
+#include "command/command_context.h"
+#include "command/settings_summary.h"
+#include "media/media_query.h"
+#include "platform/file_system.h"
+#include "platform/user_folders.h"
+#include "run/queue_controller.h"
+#include "run/source_list_commands.h"
+#include "settings/option_store.h"
+#include "settings/program_files.h"
+
+namespace torvane::app {
+namespace {
+
+const char kTitle[] = "토르베인 - 세상에서 가장 쉽고 빠른 동영상변환기";
+const char kCloseWhileConverting[] =
+    "종료하시겠습니까? \n\n[안내] 창을 닫을 때 트레이로 가게하려면, 환경설정에서 값을 수정해주세요.";
+const char kMediaFilter[] =
+    "미디어 파일(Media Files) (*.avi *.as* *.3g* *.mp* *.m4* *.div* *.dat *.skm *.k3g *.webm *.*264 *.m*v "
+    "*.dvr-ms *.mod *.m*a *.qt *.rm* *.ra* *.*ts *.m2t *.wm* *.mk* *.og* *.vp* *.vob *.dv *.ac3 *.fla* "
+    "*.aif* *.caf *.flac *.wav *.tp *.dvd *.mmf *.pcm *.swf *.f4v *.flv *.ape *.amr *.aac *.mxf *.jpm *.jpx "
+    "*.mqv *.ismv *.dif *.vfw *.amv *.fli *.yuv *.cpk *.pmp *.ca1 *.ca2 *.m3u *.img *.vivo *.iso *.bin);;"
+    "모든 파일 (*)";
+constexpr int kShutdownSeconds = 30;
+
+QString text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(parent), services_(std::move(services)) {
+    setWindowTitle(text(kTitle));
+    setWindowIcon(appIcon());
+    setAcceptDrops(true);
+    w_ = buildMainWindowLayout(*this, list_);
+
+    observer_ = std::make_unique<QtRunObserver>(*this, w_, *statusBar(),
+                                                QtRunObserver::Hooks{[this] {
+                                                                         controller_->processEvents();
+                                                                         afterRunCall();
+                                                                     },
+                                                                     [this](bool running) { setRunningUi(running); }});
+    controller_ = std::make_unique<QueueController>(
+        list_, currentSettings_,
+        programCommandContext(services_.programFolder, *services_.catalogue, *services_.options), *services_.options,
+        *observer_);
+    prober_ = std::make_unique<SourceProber>(*services_.library, [this](const std::string& path, ProbedSource probed) {
+        acceptProbed(path, std::move(probed));
+    });
+    connect(prober_.get(), &SourceProber::idle, this, &MainWindow::filesAdded);
+
+    w_.tree->populatePresetTree(presetFolderOf(services_.programFolder));
+    createTray();
+    loadLastPreset();
+    chooseStartingOutputFolder();
+    wireCommands();
+    refreshSummary();
+    resize(1120, 760);
+}
+
+MainWindow::~MainWindow() {
+    // The prober's worker and the run's encoder end before the list they work for.
+    prober_.reset();
+    controller_.reset();
+}
+
+void MainWindow::wireCommands() {
+    connect(w_.addButton, &QPushButton::clicked, this, &MainWindow::chooseFilesToAdd);
+    connect(w_.addFilesAction, &QAction::triggered, this, &MainWindow::chooseFilesToAdd);
+    connect(w_.removeSelectedButton, &QPushButton::clicked, this, &MainWindow::removeSelected);
+    connect(w_.removeSelectedAction, &QAction::triggered, this, &MainWindow::removeSelected);
+    connect(w_.removeAllButton, &QPushButton::clicked, this, &MainWindow::removeAll);
+    connect(w_.removeAllAction, &QAction::triggered, this, &MainWindow::removeAll);
+    connect(w_.upButton, &QPushButton::clicked, this, [this] { moveSelected(true); });
+    connect(w_.downButton, &QPushButton::clicked, this, [this] { moveSelected(false); });
+    connect(w_.quitAction, &QAction::triggered, this, &MainWindow::quitProgram);
+
+    connect(w_.list, &SourceListView::rowChosen, this, &MainWindow::rowChosen);
+    connect(w_.list, &SourceListView::rowDoubleClicked, this, [this](int row) {
+        clickedRow_ = row;
+        playSource();
+    });
+    connect(w_.list, &SourceListView::menuRequested, this, &MainWindow::showListMenu);
+    connect(w_.list, &SourceListView::insertPressed, this, &MainWindow::chooseFilesToAdd);
+    connect(w_.list, &SourceListView::deletePressed, this, &MainWindow::removeSelected);
+
+    connect(w_.tree, &PresetTree::presetSelected, this, &MainWindow::presetSelected);
+    connect(w_.changeSettingsButton, &QPushButton::clicked, this, [this] { openSettingsDialog(kSettingsFromButton); });
+    connect(w_.currentPresetName, &QLabel::linkActivated, this, [this] { openSettingsDialog(kSettingsFromButton); });
+
+    connect(w_.startButton, &QPushButton::clicked, this, [this] { startConversion(false); });
+    connect(w_.testButton, &QPushButton::clicked, this, [this] {
+        TestEncodeDialog dialog(controller_->testEncodeSeconds, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        controller_->testEncodeSeconds = dialog.seconds();
+        startConversion(true);
+    });
+    connect(w_.stopButton, &QPushButton::clicked, this, [this] {
+        controller_->requestStop();
+        afterRunCall();
+    });
+    connect(w_.powerOffCheck, &QCheckBox::toggled, this, [this](bool on) { controller_->powerOffAfterRun = on; });
+    connect(w_.exitCheck, &QCheckBox::toggled, this, [this](bool on) { controller_->exitAfterRun = on; });
+
+    connect(w_.changeFolderButton, &QPushButton::clicked, this, &MainWindow::changeOutputFolder);
+    connect(w_.openFolderButton, &QPushButton::clicked, this,
+            [this] { openFolder(fromQt(w_.outputFolderEdit->text())); });
+    connect(w_.sameFolderCheck, &QCheckBox::toggled, this, &MainWindow::sameFolderToggled);
+
+    connect(w_.sourceDetailsButton, &QPushButton::clicked, this, &MainWindow::showSourceDetails);
+    connect(w_.sourcePlayButton, &QPushButton::clicked, this, &MainWindow::playSource);
+    connect(w_.outputDetailsButton, &QPushButton::clicked, this, &MainWindow::showOutputDetails);
+    connect(w_.outputPlayButton, &QPushButton::clicked, this, &MainWindow::playOutput);
+
+    connect(w_.optionsButton, &QPushButton::clicked, this, &MainWindow::openOptions);
+    connect(w_.optionsAction, &QAction::triggered, this, &MainWindow::openOptions);
+    connect(w_.quickButton, &QPushButton::clicked, this, [this] { w_.presetArea->setCurrentWidget(w_.tree); });
+    connect(w_.favouritesButton, &QPushButton::clicked, this,
+            [this] { w_.presetArea->setCurrentWidget(w_.favourites); });
+    // "도움말", "변환요청", "업데이트" and "프로그램 안내" arrive with the web services; "구간설정"
+    // with the trim dialog. Until then they do nothing.
+}
+
+void MainWindow::createTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    tray_ = new QSystemTrayIcon(appIcon(), this);
+    tray_->setToolTip(text("토르베인"));
+    auto* menu = new QMenu(this);
+    connect(menu->addAction(text("토르베인 열기")), &QAction::triggered, this, &MainWindow::showAndRaise);
+    menu->addSeparator();
+    connect(menu->addAction(text("종료")), &QAction::triggered, this, &MainWindow::quitProgram);
+    tray_->setContextMenu(menu);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this, menu](QSystemTrayIcon::ActivationReason reason) {
+        // A left click opens the same menu a right click does.
+        if (reason == QSystemTrayIcon::Trigger) menu->popup(QCursor::pos() - QPoint(10, 10));
+    });
+    tray_->show();
+}
+
+void MainWindow::loadLastPreset() {
+    const std::string fallback = defaultProfileOf(services_.programFolder);
+    const std::string remembered = services_.options->getOption("lastpreset", fallback);
+    // A remembered preset that has since been deleted must not leave the settings empty.
+    if (!currentSettings_.loadProfile(remembered)) currentSettings_.loadProfile(fallback);
+}
+
+void MainWindow::chooseStartingOutputFolder() {
+    std::string fallback = defaultOutputFolder();
+    makeFolders(fallback);
+    if (!isDirectory(fallback)) fallback = isDirectory(documentsFolder()) ? documentsFolder() : std::string();
+    std::string folder = services_.options->getOption("lastoutdir", fallback);
+    if (!isDirectory(folder)) folder = fallback;
+    if (isDirectory(folder)) w_.outputFolderEdit->setText(toQt(folder));
+}
+
+bool MainWindow::probing() const {
+    return prober_->busy();
+}
+
+void MainWindow::addFiles(const QStringList& paths) {
+    std::vector<std::string> files;
+    files.reserve(static_cast<std::size_t>(paths.size()));
+    for (const QString& path : paths) files.push_back(fromQt(path));
+    prober_->probe(std::move(files));
+}
+
+void MainWindow::chooseFilesToAdd() {
+    const QString start = toQt(services_.options->lastOpenFolder());
+    const QStringList paths =
+        QFileDialog::getOpenFileNames(this, text("원본 동영상을 선택해주세요."), start, text(kMediaFilter));
+    if (!paths.isEmpty()) addFiles(paths);
+}
+
+void MainWindow::acceptProbed(const std::string& path, ProbedSource probed) {
+    if (!acceptProbedSource(list_, path, std::move(probed), *observer_, nullptr)) return;
+    w_.list->showAppendedRow();
+    // Remembered once per folder rather than once per file: hundreds of files from one folder
+    // need not rewrite the store hundreds of times.
+    const std::string folder(parentFolder(path));
+    if (!folder.empty() && folder != lastRememberedFolder_) {
+        services_.options->setLastOpenFolder(folder);
+        lastRememberedFolder_ = folder;
+    }
+}
+
+const SourceItem* MainWindow::clickedItem() const {
+    return clickedRow_ < 0 ? nullptr : list_.item(static_cast<std::size_t>(clickedRow_));
+}
+
+void MainWindow::rowChosen(int row) {
+    clickedRow_ = row;
+    const SourceItem* item = clickedItem();
+    w_.sourceFile->setText(item ? toQt(item->fileLine) : QString());
+    w_.sourceVideo->setText(item ? toQt(item->videoLine) : QString());
+    w_.sourceAudio->setText(item ? toQt(item->audioLine) : QString());
+    w_.sourceSubtitle->setText(item ? toQt(item->subtitleLine) : QString());
+    refreshSummary();
+}
+
+std::unique_ptr<QMenu> MainWindow::makeListMenu(int row) {
+    if (row >= 0) clickedRow_ = row;
+    const SourceItem* item = row >= 0 ? list_.item(static_cast<std::size_t>(row)) : nullptr;
+    const bool outputExists = item != nullptr && !item->outputPath.empty() && isFileNotFolder(item->outputPath);
+    const bool running = controller_->runActive();
+
+    auto menu = std::make_unique<QMenu>(text("리스트뷰 메뉴"), this);
+    QAction* sourceDetails = menu->addAction(text("원본 상세정보\t(&D)"), this, &MainWindow::showSourceDetails);
+    QAction* playSourceAction = menu->addAction(text("원본 파일 플레이\t(&P)"), this, &MainWindow::playSource);
+    menu->addSeparator();
+    QAction* outputDetails = menu->addAction(text("생성된 파일 상세정보\t(&R)"), this, &MainWindow::showOutputDetails);
+    QAction* playOutputAction = menu->addAction(text("생성된 파일 플레이\t(&O)"), this, &MainWindow::playOutput);
+    menu->addSeparator();
+    menu->addAction(text("파일 추가\t(&A)"), this, &MainWindow::chooseFilesToAdd);
+    QAction* removeSelectedAction = menu->addAction(text("선택 목록제거\t(&D)"), this, &MainWindow::removeSelected);
+    QAction* removeAllAction = menu->addAction(text("전체 목록제거\t(&E)"), this, &MainWindow::removeAll);
+    menu->addSeparator();
+    QAction* openFolderAction = menu->addAction(text("원본 폴더 열기\t(&S)"), this, &MainWindow::openSourceFolder);
+
+    sourceDetails->setEnabled(item != nullptr);
+    playSourceAction->setEnabled(item != nullptr);
+    openFolderAction->setEnabled(item != nullptr);
+    outputDetails->setEnabled(outputExists);
+    playOutputAction->setEnabled(outputExists);
+    // Rows removed under a running queue would shift the rows it is converting.
+    removeSelectedAction->setEnabled(!running);
+    removeAllAction->setEnabled(!running);
+    return menu;
+}
+
+void MainWindow::showListMenu(int row, QPoint globalPosition) {
+    makeListMenu(row)->exec(globalPosition);
+}
+
+void MainWindow::showAllRowsKeepingClicked() {
+    w_.list->showAllRows();
+    rowChosen(clickedRow_);
+}
+
+void MainWindow::removeSelected() {
+    if (controller_->runActive()) return;
+    w_.list->storeSelection();
+    const std::size_t rowsBefore = list_.rowCount();
+    const int clicked = removeSelectedSources(list_, *observer_, clickedRow_);
+    if (list_.rowCount() == rowsBefore) return;
+    clickedRow_ = clicked;
+    if (clickedRow_ >= 0) list_.selectOnly(static_cast<std::size_t>(clickedRow_));
+    showAllRowsKeepingClicked();
+}
+
+void MainWindow::removeAll() {
+    if (controller_->runActive()) return;
+    if (!removeAllSources(list_, *observer_)) return;
+    clickedRow_ = -1;
+    observer_->showOverallProgress("0%", 0);
+    showAllRowsKeepingClicked();
+}
+
+void MainWindow::moveSelected(bool up) {
+    if (controller_->runActive()) return;
+    w_.list->storeSelection();
+    if (!list_.anySelected()) {
+        observer_->showMessage("알림", "이동할 항목을 먼저 선택하십시요", MessageIcon::Warning);
+        return;
+    }
+    if (up) {
+        list_.moveSelectedUp();
+    } else {
+        list_.moveSelectedDown();
+    }
+    w_.list->showAllRows();
+    // The clicked row follows the first selected row, where the moved block now starts.
+    for (std::size_t row = 0; row < list_.rowCount(); ++row) {
+        if (list_.isSelected(row)) {
+            clickedRow_ = static_cast<int>(row);
+            break;
+        }
+    }
+    rowChosen(clickedRow_);
+}
+
+void MainWindow::presetSelected(const QString& profilePath) {
+    // The run builds each item's command from the current settings: they stay as they are.
+    if (controller_->runActive()) return;
+    EncodeSettings chosen;
+    if (!chosen.loadProfile(fromQt(profilePath))) {
+        statusBar()->showMessage(text("프리셋 파일을 읽을 수 없습니다: ") + profilePath);
+        return;
+    }
+    currentSettings_.assignSettings(chosen);
+    refreshSummary();
+    if (services_.options->getOption("viewsettingonpreset", "y") == "y") openSettingsDialog(kSettingsOnPreset);
+}
+
+void MainWindow::openSettingsDialog(int dialogMode) {
+    const SettingsDialogContext context{services_.catalogue, services_.options,
+                                        startupPlaceholderValues(services_.programFolder)};
+    runSettingsDialog(this, context, currentSettings_, dialogSettings_, dialogMode);
+    refreshSummary();
+}
+
+void MainWindow::refreshSummary() {
+    const SourceItem* item = clickedItem();
+    if (item == nullptr) {
+        for (QLabel* row : {w_.outputFile, w_.outputVideo, w_.outputAudio, w_.outputOther}) row->clear();
+        w_.outputDetailsButton->setEnabled(false);
+        w_.outputPlayButton->setEnabled(false);
+        return;
+    }
+    const SettingsSummary summary = summarizeSettings(currentSettings_, *services_.catalogue, *item,
+                                                      startupPlaceholderValues(services_.programFolder));
+    w_.outputFile->setText(toQt(summary.file));
+    w_.outputVideo->setText(toQt(summary.video));
+    w_.outputAudio->setText(toQt(summary.audio));
+    w_.outputOther->setText(toQt(summary.other));
+    const bool converted = !item->outputPath.empty() && isFileNotFolder(item->outputPath);
+    w_.outputDetailsButton->setEnabled(converted);
+    w_.outputPlayButton->setEnabled(converted);
+}
+
+void MainWindow::startConversion(bool testRun) {
+    if (controller_->runActive()) return;
+    if (list_.rowCount() > 0 && services_.options->getOption("settingbeforestart", "n") == "y") {
+        const SettingsDialogContext context{services_.catalogue, services_.options,
+                                            startupPlaceholderValues(services_.programFolder)};
+        if (runSettingsDialog(this, context, currentSettings_, dialogSettings_, kSettingsBeforeStart) !=
+            kSettingsBeforeStart) {
+            return;
+        }
+        refreshSummary();
+    }
+    OutputFolderChoice output;
+    output.folder = fromQt(w_.outputFolderEdit->text());
+    output.sameFolderAsSource = w_.sameFolderCheck->isChecked();
+    // The encoders write into the folder but do not make it; it may have been removed since.
+    if (!output.sameFolderAsSource && !output.folder.empty()) makeFolders(output.folder);
+    controller_->setOutputFolder(output);
+    controller_->powerOffAfterRun = w_.powerOffCheck->isChecked();
+    controller_->exitAfterRun = w_.exitCheck->isChecked();
+    awaitingOutcome_ = controller_->startRun(testRun);
+    afterRunCall();
+}
+
+void MainWindow::afterRunCall() {
+    refreshSummary();
+    if (!awaitingOutcome_ || controller_->runActive() || !controller_->outcome()) return;
+    awaitingOutcome_ = false;
+    const CompletionAction action = controller_->outcome()->action;
+    // Carried out once the run's own call has returned, so a dialog's event loop never runs
+    // inside the run's processing.
+    QTimer::singleShot(0, this, [this, action] {
+        completeRun(action);
+        emit runFinished();
+    });
+}
+
+void MainWindow::completeRun(CompletionAction action) {
+    switch (action) {
+        case CompletionAction::PowerOff: {
+            ShutdownCountdown countdown(kShutdownSeconds, this);
+            if (countdown.exec() == QDialog::Accepted) services_.power->powerAction("shutdown");
+            break;
+        }
+        case CompletionAction::ExitProgram:
+            quitProgram();
+            break;
+        case CompletionAction::FinishDialog: {
+            FinishDialog dialog(finishFolderTarget(controller_->lastOutputPath(), list_.rowCount(),
+                                                   fromQt(w_.outputFolderEdit->text())),
+                                this);
+            dialog.exec();
+            break;
+        }
+        case CompletionAction::None:
+            break;
+    }
+}
+
+void MainWindow::setRunningUi(bool running) {
+    for (QPushButton* button : {w_.upButton, w_.downButton, w_.removeSelectedButton, w_.removeAllButton}) {
+        button->setEnabled(!running);
+    }
+    w_.testButton->setEnabled(!running);
+    w_.testButton->setVisible(!running);
+    w_.startButton->setEnabled(!running);
+    w_.startButton->setVisible(!running);
+    w_.stopButton->setText(text("변환 중지"));
+    w_.stopButton->setEnabled(running);
+    w_.stopButton->setVisible(running);
+    w_.changeSettingsButton->setEnabled(!running);
+
+    const bool runPanel = running && services_.options->getOption("ad2", "n") == "y";
+    w_.runPanel->setEnabled(runPanel);
+    w_.runPanel->setVisible(runPanel);
+    w_.tree->setEnabled(!runPanel);
+    if (isVisible()) {
+        raise();
+        activateWindow();
+    }
+}
+
+void MainWindow::changeOutputFolder() {
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, text("출력될 폴더를 지정해주세요."), w_.outputFolderEdit->text());
+    if (chosen.isEmpty()) return;
+    services_.options->setOption("lastoutdir", fromQt(chosen));
+    w_.outputFolderEdit->setText(chosen);
+}
+
+void MainWindow::sameFolderToggled(bool same) {
+    w_.outputFolderEdit->setVisible(!same);
+    w_.changeFolderButton->setVisible(!same);
+    w_.openFolderButton->setVisible(!same);
+    w_.sameFolderNote->setVisible(same);
+}
+
+void MainWindow::playSource() {
+    const SourceItem* item = clickedItem();
+    if (item == nullptr || item->sourcePath.empty() || !isFileNotFolder(item->sourcePath)) return;
+    const bool hasPicture = !item->media.videoWidth.empty() && !item->media.videoHeight.empty();
+    playFile(services_.programFolder, item->sourcePath, !hasPicture);
+}
+
+void MainWindow::playOutput() {
+    const SourceItem* item = clickedItem();
+    if (item == nullptr || item->outputPath.empty() || !isFileNotFolder(item->outputPath)) return;
+    MediaSummary output;
+    queryMediaSummary(*services_.library, item->outputPath, output);
+    const bool hasPicture = !output.videoWidth.empty() && !output.videoHeight.empty();
+    playFile(services_.programFolder, item->outputPath, !hasPicture);
+}
+
+void MainWindow::showSourceDetails() {
+    const SourceItem* item = clickedItem();
+    if (item == nullptr) return;
+    MediaDetailDialog dialog(*services_.library, *services_.options, keptDetails_, item->sourcePath, this);
+    dialog.exec();
+}
+
+void MainWindow::showOutputDetails() {
+    const SourceItem* item = clickedItem();
+    if (item == nullptr || item->outputPath.empty() || !isFileNotFolder(item->outputPath)) return;
+    MediaDetailDialog dialog(*services_.library, *services_.options, keptDetails_, item->outputPath, this);
+    dialog.exec();
+}
+
+void MainWindow::openSourceFolder() {
+    const SourceItem* item = clickedItem();
+    if (item != nullptr) openFolder(std::string(parentFolder(item->sourcePath)));
+}
+
+void MainWindow::openOptions() {
+    OptionsDialog dialog(*services_.options, services_.programFolder, this);
+    dialog.exec();
+}
+
+void MainWindow::showAndRaise() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::quitProgram() {
+    quitting_ = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!quitting_) {
+        if (services_.options->getOption("closetotray", "n") == "y") {
+            hide();
+            event->ignore();
+            return;
+        }
+        if (controller_->runActive() && !observer_->askYesNo("질문", kCloseWhileConverting)) {
+            event->ignore();
+            return;
+        }
+    }
+    // The controller quits a running encoder when the window is destroyed.
+    if (tray_ != nullptr) tray_->hide();
+    event->accept();
+    emit closed();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    }
+    if (paths.isEmpty()) return;
+    event->acceptProposedAction();
+    addFiles(paths);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    // The window can be dragged by its background, as by its title bar.
+    if (event->button() == Qt::LeftButton && windowHandle() != nullptr) windowHandle()->startSystemMove();
+    QMainWindow::mousePressEvent(event);
+}
+
+}  // namespace torvane::app

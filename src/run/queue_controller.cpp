@@ -66,7 +66,10 @@ QueueController::QueueController(SourceList& list, const EncodeSettings& setting
       runner_(std::make_unique<JobRunner>(*this)) {}
 
 QueueController::~QueueController() {
-    runner_.reset();  // ends the encoder before the rest of the controller goes
+    // The program is closing: ffmpeg is asked to finish its file, then the encoder ends before
+    // the rest of the controller goes.
+    quitEncoder();
+    runner_.reset();
 }
 
 std::uint32_t QueueController::nowMs() const {

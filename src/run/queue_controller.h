@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "command/command_context.h"
@@ -57,6 +58,9 @@ public:
     // The "변환 후" choices of the main window.
     bool powerOffAfterRun = false;
     bool exitAfterRun = false;
+
+    // Where the next run writes ("저장폴더", or each source's own folder).
+    void setOutputFolder(OutputFolderChoice output) { context_.output = std::move(output); }
 
     // Starts a run over every row ("변환 시작", or "테스트" with testRun); false, after a
     // message, when the list is empty.

@@ -1,13 +1,27 @@
 // The window tests run on Qt's offscreen platform: no display is needed, and every widget,
-// dialog and timer behaves as on a desktop.
+// dialog and timer behaves as on a desktop. They get a home folder of their own, so the
+// window's default output folder and stored options never touch the real user's.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    std::string home = (std::filesystem::temp_directory_path() / "torvane-window-home.XXXXXX").string();
+    if (mkdtemp(home.data()) == nullptr) return 1;
+    setenv("HOME", home.c_str(), 1);
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TORVANE_CONFIG_DIR"}) unsetenv(name);
+
+    int status = 0;
+    {
+        QApplication application(argc, argv);
+        testing::InitGoogleTest(&argc, argv);
+        status = RUN_ALL_TESTS();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+    return status;
 }

@@ -1,0 +1,141 @@
+// Whole conversions driven through the window's own buttons, with the real encoders.
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeWidget>
+
+#include "app/main_window_fixture.h"
+#include "app/preset_tree.h"
+#include "app/source_list_view.h"
+#include "app/window_test_support.h"
+#include "media/media_query.h"
+#include "run/queue_controller.h"
+
+namespace torvane::app {
+namespace {
+
+using test::MainWindowTest;
+using torvane::test::testMedia;
+
+QString cell(MainWindow& window, int row, SourceColumn column) {
+    QTableWidgetItem* item = window.widgets().list->item(row, static_cast<int>(column));
+    return item == nullptr ? QString() : item->text();
+}
+
+class WindowConversionTest : public MainWindowTest {
+protected:
+    // Clicks "변환 시작" and waits for the run and its completion action to end.
+    void runToTheEnd() {
+        QSignalSpy finished(&window(), &MainWindow::runFinished);
+        window().widgets().startButton->click();
+        ASSERT_TRUE(finished.wait(120000));
+    }
+};
+
+TEST_F(WindowConversionTest, TwoClipsConvertWithProgressReachingTheEnd) {
+    addAndWait({testMedia("av.mp4"), testMedia("video_only.avi")});
+    MainWindowWidgets& w = window().widgets();
+
+    QString finishTexts;
+    torvane::test::clickInNextModal(QStringLiteral("닫기"), &finishTexts);
+    runToTheEnd();
+
+    EXPECT_TRUE(finishTexts.contains(QStringLiteral("동영상 변환이 완료되었습니다."))) << finishTexts.toStdString();
+    EXPECT_EQ(w.overallBar->value(), 100);
+    EXPECT_EQ(w.overallPercent->text(), QStringLiteral("100%"));
+    EXPECT_EQ(w.currentBar->value(), 100);
+    EXPECT_EQ(window().statusBar()->currentMessage(), QStringLiteral("작업완료"));
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(cell(window(), row, SourceColumn::Progress), QStringLiteral("100%"));
+        const QString produced = cell(window(), row, SourceColumn::OutputFile);
+        EXPECT_TRUE(produced.endsWith(QStringLiteral(".avi"))) << produced.toStdString();
+        EXPECT_TRUE(std::filesystem::file_size(output_ / produced.toStdString()) > 0);
+    }
+    // Back to idle, and the produced file of the clicked row can now be looked at.
+    EXPECT_TRUE(w.startButton->isVisibleTo(&window()));
+    EXPECT_FALSE(w.stopButton->isVisibleTo(&window()));
+    EXPECT_TRUE(w.outputDetailsButton->isEnabled());
+}
+
+TEST_F(WindowConversionTest, DuringARunTheControlsLockAndAStopEndsItAtOnce) {
+    addAndWait({testMedia("proof3.mp4"), testMedia("av4.mp4")});
+    MainWindowWidgets& w = window().widgets();
+    const std::string settingsBefore = window().currentSettings().profilePath;
+
+    w.startButton->click();
+    ASSERT_TRUE(window().controller().runActive());
+    EXPECT_FALSE(w.startButton->isVisibleTo(&window()));
+    EXPECT_FALSE(w.testButton->isVisibleTo(&window()));
+    EXPECT_TRUE(w.stopButton->isVisibleTo(&window()));
+    EXPECT_TRUE(w.stopButton->isEnabled());
+    EXPECT_FALSE(w.upButton->isEnabled());
+    EXPECT_FALSE(w.removeAllButton->isEnabled());
+    EXPECT_FALSE(w.changeSettingsButton->isEnabled());
+
+    // A preset chosen now shows in the tree but leaves the run's settings alone.
+    QTreeWidgetItem* general = w.tree->topLevelItem(0);
+    ASSERT_GT(general->childCount(), 1);
+    w.tree->setCurrentItem(general->child(1));
+    EXPECT_EQ(window().currentSettings().profilePath, settingsBefore);
+
+    QString stopped;
+    torvane::test::clickInNextModal(QStringLiteral("확인"), &stopped);
+    QSignalSpy finished(&window(), &MainWindow::runFinished);
+    w.stopButton->click();
+    EXPECT_EQ(stopped, QStringLiteral("동영상 변환이 중지 되었습니다."));
+    EXPECT_FALSE(window().controller().runActive());
+    EXPECT_TRUE(w.startButton->isVisibleTo(&window()));
+    EXPECT_FALSE(w.stopButton->isVisibleTo(&window()));
+    EXPECT_EQ(w.stopButton->text(), QStringLiteral("변환 중지"));
+    // The stopped item is not marked done, and the second never started.
+    EXPECT_NE(cell(window(), 0, SourceColumn::Progress), QStringLiteral("100%"));
+    EXPECT_TRUE(cell(window(), 1, SourceColumn::OutputFile).isEmpty());
+    ASSERT_TRUE(finished.wait(5000));
+}
+
+TEST_F(WindowConversionTest, PowerOffAfterTheRunWaitsForTheCountdown) {
+    addAndWait({testMedia("av.mp4")});
+    window().widgets().powerOffCheck->setChecked(true);
+    window().widgets().exitCheck->setChecked(true);
+
+    // Cancelled: nothing happens.
+    torvane::test::clickInNextModal(QStringLiteral("PC종료 취소"));
+    runToTheEnd();
+    EXPECT_TRUE(power_.requests.empty());
+
+    // Run out (accepted here rather than waiting thirty seconds): the machine is asked to power off.
+    torvane::test::whenModalShows([](QWidget* countdown) { qobject_cast<QDialog*>(countdown)->accept(); });
+    runToTheEnd();
+    EXPECT_EQ(power_.requests, std::vector<std::string>{"shutdown"});
+}
+
+TEST_F(WindowConversionTest, ATestRunEncodesOnlyTheChosenSeconds) {
+    addAndWait({testMedia("av4.mp4")});
+    options_.setOption("finishalert", "n");
+    torvane::test::whenModalShows([](QWidget* dialog) {
+        auto* seconds = dialog->findChild<QLineEdit*>();
+        ASSERT_NE(seconds, nullptr);
+        EXPECT_EQ(seconds->text(), QStringLiteral("5"));
+        seconds->setText(QStringLiteral("1"));
+        torvane::test::findButton(dialog, QStringLiteral("확인"))->click();
+    });
+    QSignalSpy finished(&window(), &MainWindow::runFinished);
+    window().widgets().testButton->click();
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(window().controller().testEncodeSeconds, 1);
+    ASSERT_EQ(window().controller().results().size(), 1u);
+    EXPECT_EQ(window().controller().results()[0].state, RunItemResult::State::Succeeded)
+        << window().controller().results()[0].reason;
+
+    SourceItem produced;
+    ASSERT_TRUE(querySourceItem(MediaInfoLibrary::instance(), window().controller().lastOutputPath(), produced));
+    EXPECT_LE(produced.media.durationExact, 1.5f);
+    EXPECT_GT(produced.media.durationExact, 0.5f);
+}
+
+}  // namespace
+}  // namespace torvane::app

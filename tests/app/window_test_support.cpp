@@ -12,7 +12,8 @@ namespace torvane::test {
 void whenModalShows(std::function<void(QWidget* modal)> action) {
     auto timer = std::make_shared<QTimer>();
     auto pending = std::make_shared<std::function<void(QWidget*)>>(std::move(action));
-    timer->setInterval(0);
+    // Often enough to answer at once, seldom enough not to compete with a running encoder.
+    timer->setInterval(20);
     QObject::connect(timer.get(), &QTimer::timeout, [timer, pending] {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible()) return;

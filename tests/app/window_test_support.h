@@ -10,7 +10,7 @@ namespace torvane::test {
 
 // Modal dialogs and message boxes run their own event loop; a test answers them from inside
 // that loop. The action runs once, on the first modal widget that appears after this call
-// (the widget is given to it), checked on every turn of the event loop.
+// (the widget is given to it), checked every few milliseconds.
 void whenModalShows(std::function<void(QWidget* modal)> action);
 
 // The button of a widget whose text is exactly text; nullptr when there is none.

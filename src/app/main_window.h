@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/main_window_layout.h"
+#include "media/media_summary.h"
+#include "run/add_source_file.h"
+#include "run/source_list.h"
+#include "settings/encode_settings.h"
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace torvane {
+class FormatCatalogue;
+class MediaInfoLibrary;
+class OptionStore;
+class QueueController;
+enum class CompletionAction;
+}  // namespace torvane
+
+namespace torvane::app {
+
+class PowerControl;
+class QtRunObserver;
+class SourceProber;
+
+// What the window is given by the program: it keeps none of these alive.
+struct AppServices {
+    std::string programFolder;
+    const FormatCatalogue* catalogue = nullptr;
+    const OptionStore* options = nullptr;
+    MediaInfoLibrary* library = nullptr;
+    PowerControl* power = nullptr;
+};
+
+// The main window: the source list, the preset tree, the two facts panels, the progress area
+// and every command. It owns the list, the current settings and the run.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(AppServices services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Files from the add dialog, a drop or the command line: probed in order off the UI thread,
+    // then appended.
+    void addFiles(const QStringList& paths);
+    // Brings the window back from the tray or from behind other windows.
+    void showAndRaise();
+    // "종료": ends the program without a question, stopping a run on the way.
+    void quitProgram();
+
+    // For the tests and the screenshot script.
+    MainWindowWidgets& widgets() { return w_; }
+    SourceList& sourceList() { return list_; }
+    EncodeSettings& currentSettings() { return currentSettings_; }
+    QueueController& controller() { return *controller_; }
+    int clickedRow() const { return clickedRow_; }
+    // The list's context menu for a row (-1: below the last row), as a right click shows it.
+    std::unique_ptr<QMenu> makeListMenu(int row);
+    bool probing() const;
+
+signals:
+    // Every file given to addFiles so far has been probed and accepted or refused.
+    void filesAdded();
+    // The window closed for good (not hidden to the tray): the program ends.
+    void closed();
+    // A run ended and its completion action (if any) has been carried out.
+    void runFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void wireCommands();
+    void createTray();
+    void loadLastPreset();
+    void chooseStartingOutputFolder();
+
+    void chooseFilesToAdd();
+    void acceptProbed(const std::string& path, ProbedSource probed);
+    void rowChosen(int row);
+    void showListMenu(int row, QPoint globalPosition);
+    void removeSelected();
+    void removeAll();
+    void moveSelected(bool up);
+    void showAllRowsKeepingClicked();
+
+    void presetSelected(const QString& profilePath);
+    void openSettingsDialog(int dialogMode);
+    void refreshSummary();
+
+    void startConversion(bool testRun);
+    void afterRunCall();
+    void completeRun(CompletionAction action);
+    void setRunningUi(bool running);
+
+    void changeOutputFolder();
+    void sameFolderToggled(bool same);
+    void playSource();
+    void playOutput();
+    void showSourceDetails();
+    void showOutputDetails();
+    void openSourceFolder();
+    void openOptions();
+
+    const SourceItem* clickedItem() const;
+
+    AppServices services_;
+    SourceList list_;
+    EncodeSettings currentSettings_;
+    EncodeSettings dialogSettings_;
+    MainWindowWidgets w_;
+    std::unique_ptr<QtRunObserver> observer_;
+    std::unique_ptr<QueueController> controller_;
+    std::unique_ptr<SourceProber> prober_;
+    MediaSummary keptDetails_;
+    QSystemTrayIcon* tray_ = nullptr;
+    int clickedRow_ = -1;
+    bool awaitingOutcome_ = false;
+    bool quitting_ = false;
+    std::string lastRememberedFolder_;
+};
+
+}  // namespace torvane::app
