@@ -12,6 +12,8 @@ packages=(
   fonts-nanum
   # the window: Qt 6 Widgets (with D-Bus and QtTest), and a virtual display for screenshots
   qt6-base-dev qt6-qpa-plugins xvfb xauth
+  # a private session bus for the file-manager tests
+  dbus-daemon
 )
 
 missing=()

@@ -141,7 +141,7 @@ QWidget* buildPresetColumn(MainWindowWidgets& w) {
     w.runPanel->setEnabled(false);
     w.runPanel->hide();
     layout->addWidget(w.runPanel);
-    column->setMinimumWidth(250);
+    column->setMinimumWidth(320);
     return column;
 }
 
@@ -299,8 +299,8 @@ MainWindowWidgets buildMainWindowLayout(QMainWindow& window, SourceList& list) {
     layout->addLayout(buildTopRow(w));
 
     auto* middle = new QHBoxLayout;
-    middle->addWidget(buildListColumn(w, list), 3);
-    middle->addWidget(buildPresetColumn(w), 1);
+    middle->addWidget(buildListColumn(w, list), 5);
+    middle->addWidget(buildPresetColumn(w), 2);
     layout->addLayout(middle, 1);
 
     auto* facts = new QHBoxLayout;

@@ -104,8 +104,8 @@ QWidget* OptionsDialog::makeLogoGroup() {
     auto* layout = new QGridLayout(group);
 
     logoUse_ = addFlag("logouse", QStringLiteral("로고삽입"));
-    layout->addWidget(logoUse_, 0, 0, 1, 2);
-    layout->addWidget(noteLabel(QStringLiteral("PNG 파일만 사용가능. 투명한 png 지원합니다.")), 0, 2, 1, 2);
+    layout->addWidget(logoUse_, 0, 0);
+    layout->addWidget(noteLabel(QStringLiteral("PNG 파일만 사용가능. 투명한 png 지원합니다.")), 0, 1, 1, 3);
 
     logoPath_ = new QLineEdit;
     logoPath_->setObjectName(QStringLiteral("logopath"));

@@ -1,5 +1,6 @@
 #include "run/source_list.h"
 
+#include <initializer_list>
 #include <utility>
 
 #include "media/media_query.h"
@@ -9,10 +10,11 @@
 namespace torvane {
 namespace {
 
-const std::string& firstNonEmpty(const std::string& a, const std::string& b, const std::string& c) {
-    if (!a.empty()) return a;
-    if (!b.empty()) return b;
-    return c;
+const std::string& firstNonEmpty(std::initializer_list<const std::string*> texts) {
+    for (const std::string* text : texts) {
+        if (!text->empty()) return *text;
+    }
+    return **texts.begin();
 }
 
 }  // namespace
@@ -113,8 +115,11 @@ std::array<std::string, kSourceColumnCount> SourceList::cells(std::size_t row) c
     cell(SourceColumn::InputFile) = std::string(fileNamePart(source->sourcePath));
     cell(SourceColumn::Duration) = formatDuration(media.durationSeconds, DurationStyle::Clock);
     cell(SourceColumn::Size) = media.videoWidth + " x " + media.videoHeight;
-    cell(SourceColumn::Video) = firstNonEmpty(media.videoCodecIdHint, media.videoCodec, media.videoCodecInfo);
-    cell(SourceColumn::Audio) = firstNonEmpty(media.audioCodecIdHint, media.audioCodec, media.audioCodecInfo);
+    // Current MediaInfo releases leave the old codec fields empty; the format name says the same.
+    cell(SourceColumn::Video) =
+        firstNonEmpty({&media.videoCodecIdHint, &media.videoCodec, &media.videoCodecInfo, &media.videoFormat});
+    cell(SourceColumn::Audio) =
+        firstNonEmpty({&media.audioCodecIdHint, &media.audioCodec, &media.audioCodecInfo, &media.audioFormat});
     cell(SourceColumn::Subtitle) = source->subtitlePath.empty() ? "X" : "O";
     cell(SourceColumn::Progress) = rows_[row].progressText;
     cell(SourceColumn::FileSize) = formatSize(static_cast<std::int64_t>(source->fileSize), SizeDecimals::One);

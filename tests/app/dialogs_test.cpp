@@ -178,15 +178,17 @@ TEST_F(OptionsDialogTest, CancelStoresNothingButTheLogoChosenWithBrowse) {
     QString startFolder;
     QString caption;
     test::whenModalShows([&](QWidget* modal) {
-        fprintf(stderr, "modal %s\n", modal->metaObject()->className());
         auto* files = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(files, nullptr);
         caption = files->windowTitle();
         startFolder = files->directory().absolutePath();
-        files->selectFile(toQt(newLogo));
-        fprintf(stderr, "sel %s\n", qPrintable(files->selectedFiles().join("|")));
+        // Typed as a user would: selectFile() leaves a focused name box alone.
+        auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(toQt(newLogo));
         static_cast<QDialog*>(files)->accept();
-        fprintf(stderr, "visible %d\n", files->isVisible());
+        // A refused name keeps the dialog open: end it so the test fails instead of hanging.
+        if (files->isVisible()) static_cast<QDialog*>(files)->reject();
     });
     test::findButton(&dialog, QStringLiteral("찾기"))->click();
     EXPECT_EQ(caption, QStringLiteral("원본 동영상을 선택해주세요."));

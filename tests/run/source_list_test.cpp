@@ -128,6 +128,15 @@ TEST(SourceList, CellsShowTheItemAsTheListDoes) {
     EXPECT_EQ(bare[2], "0 초");
     EXPECT_EQ(bare[3], " x ");
     EXPECT_EQ(bare[6], "X");
+    EXPECT_EQ(bare[4], "");
+
+    // Where the library gives no codec name, the stream's format stands in.
+    SourceItem modern = makeItem("new.mkv", 10, 1);
+    modern.media.videoFormat = "AVC";
+    modern.media.audioFormat = "Opus";
+    list.appendItem(modern);
+    EXPECT_EQ(list.cells(2)[4], "AVC");
+    EXPECT_EQ(list.cells(2)[5], "Opus");
     EXPECT_EQ(bare[8], "0 Bytes");
 }
 
