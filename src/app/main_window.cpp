@@ -84,6 +84,12 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
     prober_ = std::make_unique<SourceProber>(*services_.library, [this](const std::string& path, ProbedSource probed) {
         acceptProbed(path, std::move(probed));
     });
+    // Each batch of probed files ends with its last row selected, as if added one by one; the
+    // panels are filled once per batch rather than once per file.
+    connect(prober_.get(), &SourceProber::batchAccepted, this, [this] {
+        if (lastAddedRow_ >= 0) w_.list->selectOnlyRow(static_cast<std::size_t>(lastAddedRow_));
+        lastAddedRow_ = -1;
+    });
     connect(prober_.get(), &SourceProber::idle, this, &MainWindow::filesAdded);
 
     w_.tree->populatePresetTree(presetFolderOf(services_.programFolder));
@@ -210,7 +216,8 @@ void MainWindow::chooseFilesToAdd() {
 
 void MainWindow::acceptProbed(const std::string& path, ProbedSource probed) {
     if (!acceptProbedSource(list_, path, std::move(probed), *observer_, nullptr)) return;
-    w_.list->showAppendedRow();
+    w_.list->appendRow();
+    lastAddedRow_ = static_cast<int>(list_.rowCount()) - 1;
     // Remembered once per folder rather than once per file: hundreds of files from one folder
     // need not rewrite the store hundreds of times.
     const std::string folder(parentFolder(path));

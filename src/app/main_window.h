@@ -124,6 +124,7 @@ private:
     MediaSummary keptDetails_;
     QSystemTrayIcon* tray_ = nullptr;
     int clickedRow_ = -1;
+    int lastAddedRow_ = -1;  // the newest row of the batch being accepted
     bool awaitingOutcome_ = false;
     bool quitting_ = false;
     std::string lastRememberedFolder_;

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStackedWidget>
 #include <QStyleOptionSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -46,7 +47,7 @@ QString originalSizeText() {
     return QStringLiteral("원본");
 }
 
-QStringList aspectRatios() {
+QStringList cropRatios() {
     return {"4:3", "16:11", "16:10", "16:9", "2.31:1"};
 }
 
@@ -107,6 +108,25 @@ void refillSelecting(QComboBox* list, const QStringList& items, const std::strin
     setListText(list, selected);
 }
 
+// The "사용" check of a side the format does not carry is cleared, disabled and hidden.
+void offerSide(QCheckBox* useCheck, bool carried) {
+    useCheck->setChecked(carried);
+    useCheck->setEnabled(carried);
+    useCheck->setVisible(carried);
+}
+
+// The edited format shows the settings' own codec (nothing when it lacks that codec); another
+// format preselects its default codec, else its first.
+void fillCodecList(QComboBox* list, const QStringList& titles, bool isEditedFormat, const std::string& ownTitle,
+                   const std::string& defaultTitle) {
+    list->addItems(titles);
+    if (isEditedFormat) {
+        setListText(list, ownTitle);
+    } else {
+        list->setCurrentIndex(std::max(list->findText(toQt(defaultTitle)), 0));
+    }
+}
+
 // The container a format list text stands for: the first with that title in name order.
 const ContainerEntry* containerByTitle(const FormatCatalogue& catalogue, std::string_view title) {
     for (const auto& [name, entry] : catalogue.containers()) {
@@ -157,7 +177,10 @@ public:
     explicit SizeSpinBox(const QString& name) {
         setObjectName(name);
         setKeyboardTracking(false);
-        lineEdit()->installEventFilter(new DigitKeysOnly(this));
+        // Keys reach the box first and are handed to its line edit directly, past any filter there.
+        auto* digitsOnly = new DigitKeysOnly(this);
+        installEventFilter(digitsOnly);
+        lineEdit()->installEventFilter(digitsOnly);
     }
 
     void setText(const QString& text) { lineEdit()->setText(text); }
@@ -194,6 +217,15 @@ private:
 
     int position_ = kSizeMin;
 };
+
+// A format no catalogue entry has: no codecs, no video, no audio.
+const ContainerEntry kNoFormat{};
+
+template <typename Widget>
+Widget* named(Widget* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
 
 QCheckBox* newCheck(const QString& text, const QString& name) {
     auto* check = new QCheckBox(text);
@@ -249,14 +281,16 @@ struct SettingsControls {
     QComboBox* containerList = newList("containerList", false);
 
     QCheckBox* videoUse = newCheck("비디오 사용", "videoUseCheck");
-    QLabel* videoOffNote = newLabel("비디오 사용 안함");
+    QLabel* videoOffNote = named(newLabel("비디오 사용 안함"), "videoOffNote");
     QWidget* videoPanel = new QWidget;
+    // The note takes the place of the video controls, in the same space, so the window keeps its size.
+    QStackedWidget* videoPages = new QStackedWidget;
     QComboBox* videoCodecList = newList("videoCodecList", false);
     QComboBox* videoBitrate = newList("videoBitrate", true);
     QCheckBox* sizeCheck = newCheck("비디오 크기 조정", "sizeCheck");
     SizeSpinBox* widthBox = new SizeSpinBox("widthBox");
     SizeSpinBox* heightBox = new SizeSpinBox("heightBox");
-    QToolButton* sizeMenuButton = new QToolButton;
+    QToolButton* sizeMenuButton = named(new QToolButton, "sizeMenuButton");
     QCheckBox* keepRatio = newCheck("원본 비율유지하면서 사이즈 변경 (빈공간 검은색)", "keepRatioCheck");
     QCheckBox* cropCheck = newCheck("비율 많이 다를 때 자동 잘라내기", "cropCheck");
     QComboBox* cropList = newList("cropList", true);
@@ -278,7 +312,7 @@ struct SettingsControls {
     QRadioButton* stereo = newRadio("스테레오", "stereoRadio", channels);
     QRadioButton* mono = newRadio("모노", "monoRadio", channels);
     QComboBox* vbrList = newList("vbrList", true);
-    QSlider* volumeSlider = new QSlider(Qt::Vertical);
+    QSlider* volumeSlider = named(new QSlider(Qt::Vertical), "volumeSlider");
     QLineEdit* volumeBox = newBox("volumeBox");
 
     QCheckBox* subUse = newCheck("자막 사용", "subUseCheck");
@@ -289,7 +323,7 @@ struct SettingsControls {
     QComboBox* subBlur = newList("subBlurList", true);
     QLineEdit* subDelay = newBox("subDelayBox");
     QLineEdit* subFont = newBox("subFontBox");
-    QPushButton* fontBrowse = new QPushButton("찾기");
+    QPushButton* fontBrowse = named(new QPushButton("찾기"), "fontBrowseButton");
 
     QCheckBox* speedCheck = newCheck("속도 변경", "speedCheck");
     QLineEdit* speedBox = newBox("speedBox");
@@ -298,8 +332,8 @@ struct SettingsControls {
 
     QLineEdit* plusparamBox = newBox("plusparamBox");
     QLineEdit* plusparam2Box = newBox("plusparam2Box");
-    QPushButton* applyButton = new QPushButton("적 용");
-    QPushButton* cancelButton = new QPushButton("취 소");
+    QPushButton* applyButton = named(new QPushButton("적 용"), "applyButton");
+    QPushButton* cancelButton = named(new QPushButton("취 소"), "cancelButton");
 };
 
 SettingsDialog::SettingsDialog(const SettingsDialogContext& context, EncodeSettings& currentSettings,
@@ -346,11 +380,9 @@ QGridLayout* newGrid(QWidget* owner) {
 }
 
 QGroupBox* buildVideoGroup(SettingsControls& c) {
-    c.sizeMenuButton->setObjectName("sizeMenuButton");
     c.sizeMenuButton->setText("▼");
-    c.videoOffNote->setObjectName("videoOffNote");
     c.videoOffNote->setAlignment(Qt::AlignCenter);
-    c.cropList->hide();  // the aspect ratio is kept and stored, never offered
+    c.cropList->hide();  // the crop ratio is kept and stored, never offered
 
     auto* grid = newGrid(c.videoPanel);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -373,15 +405,15 @@ QGroupBox* buildVideoGroup(SettingsControls& c) {
     auto* group = new QGroupBox("비디오");
     auto* layout = new QVBoxLayout(group);
     layout->addWidget(c.videoUse);
-    layout->addWidget(c.videoOffNote, 1);
-    layout->addWidget(c.videoPanel, 1);
+    c.videoPages->addWidget(c.videoPanel);
+    c.videoPages->addWidget(c.videoOffNote);
+    layout->addWidget(c.videoPages, 1);
     return group;
 }
 
 // The slider's top is 300 percent; its value is the percentage itself, so "300 minus the
 // position counted from the top" is simply the value.
 QWidget* buildVolumeControl(SettingsControls& c) {
-    c.volumeSlider->setObjectName("volumeSlider");
     c.volumeSlider->setRange(0, kVolumeMaxPercent);
     c.volumeSlider->setTickPosition(QSlider::TicksRight);
     c.volumeSlider->setTickInterval(100);
@@ -424,7 +456,7 @@ QGroupBox* buildAudioGroup(SettingsControls& c) {
 }
 
 QGroupBox* buildSubtitleGroup(SettingsControls& c) {
-    c.fontBrowse->setObjectName("fontBrowseButton");
+    c.subFont->setMinimumWidth(c.subFont->fontMetrics().averageCharWidth() * 28);
     auto* group = new QGroupBox("자막");
     auto* grid = newGrid(group);
     grid->addWidget(c.subUse, 0, 0, 1, 2);
@@ -468,9 +500,7 @@ QWidget* buildExtraOptions(SettingsControls& c) {
 
 void SettingsDialog::buildLayout() {
     SettingsControls& c = *controls_;
-    c.applyButton->setObjectName("applyButton");
     c.applyButton->setDefault(true);
-    c.cancelButton->setObjectName("cancelButton");
     c.rotation->setParent(this);
     c.channels->setParent(this);
 
@@ -496,7 +526,7 @@ void SettingsDialog::connectInteractions() {
     SettingsControls& c = *controls_;
     connect(c.containerList, &QComboBox::currentTextChanged, this, [this](const QString& title) {
         const ContainerEntry* format = containerByTitle(catalogue(), fromQt(title));
-        switchFormat(format != nullptr ? *format : catalogue().findContainer(""));
+        switchFormat(format != nullptr ? *format : kNoFormat);
     });
     connect(c.sizeCheck, &QCheckBox::toggled, this, &SettingsDialog::updateRatioControls);
     connect(c.keepRatio, &QCheckBox::toggled, this, &SettingsDialog::updateRatioControls);
@@ -540,23 +570,16 @@ void SettingsDialog::switchVideo(const ContainerEntry& format, bool isEditedForm
     SettingsControls& c = *controls_;
     c.videoCodecList->clear();
     const bool hasVideo = isTruthy(format.use_video);
-    c.videoUse->setChecked(hasVideo);
-    c.videoUse->setEnabled(hasVideo);
-    c.videoUse->setVisible(hasVideo);
-    c.videoPanel->setVisible(hasVideo);
-    c.videoOffNote->setVisible(!hasVideo);
+    offerSide(c.videoUse, hasVideo);
+    c.videoPages->setCurrentWidget(hasVideo ? c.videoPanel : static_cast<QWidget*>(c.videoOffNote));
     if (!hasVideo) return;
 
-    for (const std::string& name : format.vcodecList)
-        c.videoCodecList->addItem(toQt(format.findVideoCodec(name).title));
-    if (isEditedFormat) {
-        setListText(c.videoCodecList, format.findVideoCodec(dialogSettings_.video_codec).title);
-    } else {
-        const int index = c.videoCodecList->findText(toQt(format.findVideoCodec(format.default_vcodec).title));
-        c.videoCodecList->setCurrentIndex(std::max(index, 0));
-    }
+    QStringList titles;
+    for (const std::string& name : format.vcodecList) titles << toQt(format.findVideoCodec(name).title);
     const VideoCodecEntry& defaultCodec = format.findVideoCodec(format.default_vcodec);
-    refillKeepingText(c.cropList, aspectRatios());
+    fillCodecList(c.videoCodecList, titles, isEditedFormat, format.findVideoCodec(dialogSettings_.video_codec).title,
+                  defaultCodec.title);
+    refillKeepingText(c.cropList, cropRatios());
     refillKeepingText(c.videoBitrate, toQtList(defaultCodec.bitrateList));
     refillKeepingText(c.fpsList, toQtList(defaultCodec.framerateList));
 }
@@ -565,20 +588,14 @@ void SettingsDialog::switchAudio(const ContainerEntry& format, bool isEditedForm
     SettingsControls& c = *controls_;
     c.audioCodecList->clear();
     const bool hasAudio = isTruthy(format.use_audio);
-    c.audioUse->setChecked(hasAudio);
-    c.audioUse->setEnabled(hasAudio);
-    c.audioUse->setVisible(hasAudio);
+    offerSide(c.audioUse, hasAudio);
     if (!hasAudio) return;
 
-    for (const std::string& name : format.acodecList)
-        c.audioCodecList->addItem(toQt(format.findAudioCodec(name).title));
-    if (isEditedFormat) {
-        setListText(c.audioCodecList, format.findAudioCodec(dialogSettings_.audio_codec).title);
-    } else {
-        const int index = c.audioCodecList->findText(toQt(format.findAudioCodec(format.default_acodec).title));
-        c.audioCodecList->setCurrentIndex(std::max(index, 0));
-    }
+    QStringList titles;
+    for (const std::string& name : format.acodecList) titles << toQt(format.findAudioCodec(name).title);
     const AudioCodecEntry& defaultCodec = format.findAudioCodec(format.default_acodec);
+    fillCodecList(c.audioCodecList, titles, isEditedFormat, format.findAudioCodec(dialogSettings_.audio_codec).title,
+                  defaultCodec.title);
     refillSelecting(c.audioBitrate, toQtList(defaultCodec.bitrateList), defaultCodec.default_bitrate);
     refillSelecting(c.srateList, toQtList(defaultCodec.srateList), defaultCodec.default_srate);
     refillKeepingText(c.vbrList, bitrateModes());
@@ -684,7 +701,7 @@ void SettingsDialog::readChoices(EncodeSettings& settings) const {
     const std::string formatTitle = fromQt(c.containerList->currentText());
     const ContainerEntry* format = containerByTitle(catalogue(), formatTitle);
     settings.container = kindOf(format, formatTitle);
-    const ContainerEntry& chosen = format != nullptr ? *format : catalogue().findContainer("");
+    const ContainerEntry& chosen = format != nullptr ? *format : kNoFormat;
     const std::string videoTitle = fromQt(c.videoCodecList->currentText());
     settings.video_codec = kindOf(codecByTitle(chosen.vcodecs, videoTitle), videoTitle);
     const std::string audioTitle = fromQt(c.audioCodecList->currentText());

@@ -97,14 +97,16 @@ void SourceListView::showAllRows() {
     }
 }
 
-void SourceListView::showAppendedRow() {
+void SourceListView::appendRow() {
+    const QSignalBlocker quiet(this);
     const int row = rowCount();
-    {
-        const QSignalBlocker quiet(this);
-        insertRow(row);
-        fillRow(row);
-    }
-    selectOnlyRow(static_cast<std::size_t>(row));
+    insertRow(row);
+    fillRow(row);
+}
+
+void SourceListView::showAppendedRow() {
+    appendRow();
+    selectOnlyRow(static_cast<std::size_t>(rowCount() - 1));
 }
 
 void SourceListView::setCell(std::size_t row, std::size_t column, const QString& text) {

@@ -21,8 +21,10 @@ public:
 
     // Redraws every row from the list (after adds, moves and removals).
     void showAllRows();
-    // A new last row.
+    // A new last row, made the selected one.
     void showAppendedRow();
+    // A new last row, selection left as it is (a batch selects its last row once, at its end).
+    void appendRow();
     // One cell the run writes.
     void setCell(std::size_t row, std::size_t column, const QString& text);
     // Makes row the one selected and focused row and scrolls to it.

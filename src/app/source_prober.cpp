@@ -57,7 +57,9 @@ void SourceProber::deliver() {
     // here: the outer call goes on with the rest once the box is closed, so order is kept.
     if (delivering_) return;
     delivering_ = true;
+    bool accepted = false;
     while (!results_.empty()) {
+        accepted = true;
         Result next = std::move(results_.front());
         results_.pop_front();
         lock.unlock();
@@ -67,6 +69,7 @@ void SourceProber::deliver() {
     delivering_ = false;
     const bool done = waiting_.empty() && inFlight_ == 0;
     lock.unlock();
+    if (accepted) emit batchAccepted();
     if (done) emit idle();
 }
 

@@ -36,6 +36,8 @@ public:
     bool busy() const;
 
 signals:
+    // The results that were ready have all been accepted; more may follow.
+    void batchAccepted();
     // The last given path has been accepted.
     void idle();
 

@@ -100,16 +100,21 @@ TEST(SettingsDialog, SwitchingFormatsBackAndForthKeepsOneCopyOfEachChoice) {
     const ContainerEntry& avi = realCatalogue().findContainer("avi");
     const VideoCodecEntry& xvid = avi.findVideoCodec("xvid");
     const AudioCodecEntry& mp3 = avi.findAudioCodec("mp3");
-    EXPECT_EQ(open.control<QComboBox>("containerList")->count(), 29);
-    EXPECT_EQ(open.control<QComboBox>("videoCodecList")->count(), static_cast<int>(avi.vcodecList.size()));
-    EXPECT_EQ(open.control<QComboBox>("videoBitrate")->count(), static_cast<int>(xvid.bitrateList.size()));
-    EXPECT_EQ(open.control<QComboBox>("fpsList")->count(), static_cast<int>(xvid.framerateList.size()));
-    EXPECT_EQ(open.control<QComboBox>("cropList")->count(), 5);
-    EXPECT_EQ(open.control<QComboBox>("audioCodecList")->count(), static_cast<int>(avi.acodecList.size()));
-    EXPECT_EQ(open.control<QComboBox>("audioBitrate")->count(), static_cast<int>(mp3.bitrateList.size()));
-    EXPECT_EQ(open.control<QComboBox>("srateList")->count(), static_cast<int>(mp3.srateList.size()));
-    EXPECT_EQ(open.control<QComboBox>("vbrList")->count(), 5);
-    EXPECT_EQ(open.control<QComboBox>("subPosList")->count(), 101);
+    const std::pair<const char*, std::size_t> listSizes[] = {
+        {"containerList", 29},
+        {"videoCodecList", avi.vcodecList.size()},
+        {"videoBitrate", xvid.bitrateList.size()},
+        {"fpsList", xvid.framerateList.size()},
+        {"cropList", 5},
+        {"audioCodecList", avi.acodecList.size()},
+        {"audioBitrate", mp3.bitrateList.size()},
+        {"srateList", mp3.srateList.size()},
+        {"vbrList", 5},
+        {"subPosList", 101},
+    };
+    for (const auto& [name, size] : listSizes) {
+        EXPECT_EQ(open.control<QComboBox>(name)->count(), static_cast<int>(size)) << name;
+    }
     // Refilling a list offers new choices but keeps the value shown.
     EXPECT_EQ(open.text("videoBitrate"), "1200");
     EXPECT_EQ(open.text("fpsList"), "원본");
@@ -177,7 +182,11 @@ TEST(SettingsDialog, ApplyCopiesTheEditsAndRemembersThePresetWhileCancelAndClose
         EncodeSettings working;
         test::whenModalShows([&](QWidget* modal) {
             editBitrate(modal);
-            closeWindow ? static_cast<void>(modal->close()) : test::findButton(modal, "취 소")->click();
+            if (closeWindow) {
+                modal->close();
+            } else {
+                test::findButton(modal, "취 소")->click();
+            }
         });
         EXPECT_EQ(runSettingsDialog(nullptr, context, current, working, kSettingsFromButton), kSettingsCancelled);
         EXPECT_EQ(current.video_bitrate, original.video_bitrate);
@@ -327,8 +336,9 @@ TEST(SettingsDialog, FormatWithoutVideoShowsTheNoteAndFormatWithoutAudioHidesIts
 }
 
 // Types as a user does, into a focused box of the shown dialog.
-void typeInto(QLineEdit* box, const QString& keys) {
-    box->clear();
+void typeInto(QWidget* box, const QString& keys) {
+    if (auto* line = qobject_cast<QLineEdit*>(box)) line->clear();
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(box)) spin->clear();
     box->setFocus();
     QTest::keyClicks(box, keys);
 }
@@ -336,6 +346,7 @@ void typeInto(QLineEdit* box, const QString& keys) {
 TEST(SettingsDialog, TypedTextIsStoredAsTypedAndCutOnACharacterBoundary) {
     OpenDialog open(defaultProfile());
     open.dialog.show();
+    // Activated at once (activateWindow waits for the platform): a completer acts on focused boxes only.
     QApplication::setActiveWindow(&open.dialog);
     auto* charsets = open.control<QComboBox>("subCodepageList");
     for (int i = 0; i < charsets->count(); ++i) {
@@ -343,7 +354,7 @@ TEST(SettingsDialog, TypedTextIsStoredAsTypedAndCutOnACharacterBoundary) {
     }
     typeInto(charsets->lineEdit(), "utf-16le");
     typeInto(open.control<QComboBox>("audioBitrate")->lineEdit(), "12");  // not completed to the offered "128"
-    typeInto(open.control("widthBox")->findChild<QLineEdit*>(), "6a4.0");
+    typeInto(open.control("widthBox"), "6a4.0");
     typeInto(open.control<QLineEdit>("speedBox"), "fast");
     open.control<QLineEdit>("filenameBox")->setText(QString(300, u'가'));
 
