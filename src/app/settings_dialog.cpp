@@ -551,9 +551,26 @@ void SettingsDialog::fillFixedLists() {
 }
 
 void SettingsDialog::fillFormatList() {
+    SettingsControls& c = *controls_;
+    // The codec lists are as wide as the longest title of any format, so no title is cut and
+    // the dialog keeps its size when another format is picked.
+    int videoWidth = 0;
+    int audioWidth = 0;
+    const QFontMetrics metrics = c.videoCodecList->fontMetrics();
     for (const std::string& name : catalogue().containerNames()) {
-        controls_->containerList->addItem(toQt(catalogue().findContainer(name).title));
+        const ContainerEntry& format = catalogue().findContainer(name);
+        c.containerList->addItem(toQt(format.title));
+        for (const auto& [kind, codec] : format.vcodecs) {
+            videoWidth = std::max(videoWidth, metrics.horizontalAdvance(toQt(codec.title)));
+        }
+        for (const auto& [kind, codec] : format.acodecs) {
+            audioWidth = std::max(audioWidth, metrics.horizontalAdvance(toQt(codec.title)));
+        }
     }
+    // Room for the frame and the drop-down arrow.
+    const int chrome = metrics.height() * 3;
+    c.videoCodecList->setMinimumWidth(videoWidth + chrome);
+    c.audioCodecList->setMinimumWidth(audioWidth + chrome);
 }
 
 void SettingsDialog::switchFormat(const ContainerEntry& format) {

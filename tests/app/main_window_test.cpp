@@ -1,9 +1,13 @@
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "app/main_window_fixture.h"
@@ -132,6 +136,31 @@ TEST_F(MainWindowTest, MovingAndRemovingActOnTheSelectedRows) {
     EXPECT_EQ(w.sourceList().itemCount(), 0u);
     EXPECT_EQ(w.clickedRow(), -1);
     EXPECT_TRUE(w.widgets().outputFile->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, FilesDroppedOnTheWindowAndTheDeleteKeyWork) {
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(testMedia("av.mp4"))),
+                     QUrl::fromLocalFile(QString::fromStdString(testMedia("mono.wav")))});
+    QSignalSpy added(&window(), &MainWindow::filesAdded);
+    window().show();
+    // A drop is offered first (drag enter), then made.
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_TRUE(added.wait(30000));
+    ASSERT_EQ(window().widgets().list->rowCount(), 2);
+    EXPECT_EQ(cell(window(), 1, SourceColumn::InputFile), QStringLiteral("mono.wav"));
+
+    QString question;
+    torvane::test::clickInNextModal(QStringLiteral("예"), &question);
+    QTest::keyClick(window().widgets().list, Qt::Key_Delete);
+    EXPECT_EQ(question, QStringLiteral("선택한 항목을 목록에서 제거하시겠습니까?"));
+    ASSERT_EQ(window().widgets().list->rowCount(), 1);
+    EXPECT_EQ(cell(window(), 0, SourceColumn::InputFile), QStringLiteral("av.mp4"));
 }
 
 TEST_F(MainWindowTest, TheListMenuOffersWhatTheClickedRowAllows) {

@@ -1,4 +1,5 @@
 // Whole conversions driven through the window's own buttons, with the real encoders.
+#include <QAction>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include "app/source_list_view.h"
 #include "app/window_test_support.h"
 #include "media/media_query.h"
+#include "run/console_child.h"
 #include "run/queue_controller.h"
 
 namespace torvane::app {
@@ -95,6 +97,36 @@ TEST_F(WindowConversionTest, DuringARunTheControlsLockAndAStopEndsItAtOnce) {
     EXPECT_NE(cell(window(), 0, SourceColumn::Progress), QStringLiteral("100%"));
     EXPECT_TRUE(cell(window(), 1, SourceColumn::OutputFile).isEmpty());
     ASSERT_TRUE(finished.wait(5000));
+}
+
+TEST_F(WindowConversionTest, ClosingWhileConvertingAsksFirst) {
+    addAndWait({testMedia("proof3.mp4")});
+    window().show();
+    window().widgets().startButton->click();
+    ASSERT_TRUE(window().controller().runActive());
+
+    QString question;
+    torvane::test::clickInNextModal(QStringLiteral("아니요"), &question);
+    EXPECT_FALSE(window().close());
+    EXPECT_TRUE(question.startsWith(QStringLiteral("종료하시겠습니까?"))) << question.toStdString();
+    EXPECT_TRUE(window().controller().runActive());
+
+    QSignalSpy closed(&window(), &MainWindow::closed);
+    torvane::test::clickInNextModal(QStringLiteral("예"));
+    EXPECT_TRUE(window().close());
+    EXPECT_EQ(closed.count(), 1);
+    // The window going away quits the encoder on the way.
+    window_.reset();
+    EXPECT_FALSE(ConsoleChild::anyRunning());
+}
+
+TEST_F(WindowConversionTest, QuittingFromTheMenuAsksNothing) {
+    addAndWait({testMedia("proof3.mp4")});
+    window().widgets().startButton->click();
+    ASSERT_TRUE(window().controller().runActive());
+    QSignalSpy closed(&window(), &MainWindow::closed);
+    window().widgets().quitAction->trigger();
+    EXPECT_EQ(closed.count(), 1);
 }
 
 TEST_F(WindowConversionTest, PowerOffAfterTheRunWaitsForTheCountdown) {
