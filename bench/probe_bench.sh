@@ -8,15 +8,8 @@ build=${1:-build}
 work=$(mktemp -d "${TMPDIR:-/tmp}/torvane-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-bash tests/fixtures/generate_media.sh "$work/seed" >/dev/null
-files=()
-for i in $(seq 1 50); do
-  for seed in av.mp4 audio_only.mp3 wide.mkv video_only.avi; do
-    copy="$work/clip_${i}_$seed"
-    cp "$work/seed/$seed" "$copy"
-    files+=("$copy")
-  done
-done
+source bench/clip_copies.sh
+make_clip_copies "$work" 50
 
 seconds() {  # prints the wall-clock seconds the command took
   local start end

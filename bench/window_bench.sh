@@ -25,15 +25,8 @@ done
 startup_ms=$(printf '%s\n' "${startups[@]:1}" | sort -n | sed -n 3p)
 
 # Adding 500 files: copies of the generated clips, so every probe reads a real file.
-bash tests/fixtures/generate_media.sh "$work/seed" >/dev/null
-files=()
-for i in $(seq 1 125); do
-  for seed in av.mp4 audio_only.mp3 wide.mkv video_only.avi; do
-    copy="$work/clip_${i}_$seed"
-    cp "$work/seed/$seed" "$copy"
-    files+=("$copy")
-  done
-done
+source bench/clip_copies.sh
+make_clip_copies "$work" 125
 "$build/torvane-cli" probe "${files[@]}" >/dev/null 2>&1 || true   # warm the page cache
 probe_start=$(date +%s%N)
 "$build/torvane-cli" probe "${files[@]}" >/dev/null 2>&1

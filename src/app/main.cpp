@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 #include <QTimer>
@@ -61,8 +62,13 @@ int main(int argc, char** argv) {
     // Closing the window may only hide it to the tray; the program ends when the window says so.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Files named on the command line (the desktop entry passes them) go to the list, or to the
+    // copy that already runs.
+    QStringList files = QApplication::arguments();
+    files.removeFirst();
+    for (QString& file : files) file = QFileInfo(file).absoluteFilePath();
     torvane::app::SingleInstance instance(torvane::app::SingleInstance::defaultName());
-    if (!instance.claim()) return 0;
+    if (!instance.claim(files)) return 0;
 
     torvane::MediaInfoLibrary& library = torvane::MediaInfoLibrary::instance();
     if (!library.isLoaded()) {
@@ -90,9 +96,8 @@ int main(int argc, char** argv) {
     if (std::getenv("TORVANE_REPORT_FIRST_PAINT") != nullptr) window.installEventFilter(&firstPaint);
     window.show();
 
-    // Files named on the command line (the desktop entry passes them) are added at once.
-    QStringList files = QApplication::arguments();
-    files.removeFirst();
+    QObject::connect(&instance, &torvane::app::SingleInstance::filesRequested, &window,
+                     &torvane::app::MainWindow::addFiles);
     if (!files.isEmpty()) window.addFiles(files);
     return QApplication::exec();
 }

@@ -11,7 +11,14 @@ namespace torvane::app {
 namespace {
 
 constexpr int kAnswerWaitMs = 2000;
-constexpr char kShowRequest[] = "show\n";
+
+// The request is a few lines: "show", then "add " and a percent-encoded path per file, so a
+// path may hold any character, line breaks included.
+QByteArray requestFor(const QStringList& files) {
+    QByteArray request = "show\n";
+    for (const QString& file : files) request += "add " + file.toUtf8().toPercentEncoding() + "\n";
+    return request;
+}
 
 QString lockFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -19,12 +26,12 @@ QString lockFolder() {
     return folder;
 }
 
-// Asks the running copy to show itself; false when no copy answers.
-bool askRunningCopy(const QString& name) {
+// Asks the running copy to show itself and add the files; false when no copy answers.
+bool askRunningCopy(const QString& name, const QStringList& files) {
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(kAnswerWaitMs)) return false;
-    socket.write(kShowRequest);
+    socket.write(requestFor(files));
     socket.waitForBytesWritten(kAnswerWaitMs);
     socket.disconnectFromServer();
     return true;
@@ -40,11 +47,11 @@ QString SingleInstance::defaultName() {
     return QStringLiteral("torvane-%1").arg(::getuid());
 }
 
-bool SingleInstance::claim() {
+bool SingleInstance::claim(const QStringList& files) {
     lock_ = std::make_unique<QLockFile>(lockFolder() + QLatin1Char('/') + name_ + QStringLiteral(".lock"));
     // A lock left by a copy that crashed is taken over (QLockFile checks that its process is gone).
     if (!lock_->tryLock(0)) {
-        askRunningCopy(name_);
+        askRunningCopy(name_, files);
         return false;
     }
     server_ = new QLocalServer(this);
@@ -56,7 +63,16 @@ bool SingleInstance::claim() {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             // The request may already be buffered when the connection is taken.
             const auto readRequest = [this, socket] {
-                if (socket->readAll().contains("show")) emit showRequested();
+                QStringList requested;
+                bool show = false;
+                while (socket->canReadLine()) {
+                    const QByteArray line = socket->readLine().trimmed();
+                    if (line == "show") show = true;
+                    if (line.startsWith("add "))
+                        requested << QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(4)));
+                }
+                if (show) emit showRequested();
+                if (!requested.isEmpty()) emit filesRequested(requested);
             };
             connect(socket, &QLocalSocket::readyRead, this, readRequest);
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);

@@ -3,6 +3,7 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QLocalServer;
@@ -21,8 +22,8 @@ public:
     ~SingleInstance() override;
 
     // True for the first copy (which then listens); false when another copy runs, after
-    // asking it to show itself.
-    bool claim();
+    // asking it to show itself and to add the files this start was given.
+    bool claim(const QStringList& files = {});
 
     // The name the program uses: "torvane-" and the user id.
     static QString defaultName();
@@ -30,6 +31,8 @@ public:
 signals:
     // A later start asked this copy to show its window.
     void showRequested();
+    // ... and to add these files to its list.
+    void filesRequested(const QStringList& files);
 
 private:
     QString name_;

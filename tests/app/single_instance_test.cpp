@@ -17,9 +17,15 @@ TEST(SingleInstance, ASecondStartAsksTheFirstToShowItselfAndStepsAside) {
     ASSERT_TRUE(first.claim());
     QSignalSpy shown(&first, &SingleInstance::showRequested);
 
+    QSignalSpy files(&first, &SingleInstance::filesRequested);
+
+    // The files of the second start reach the first, whatever characters their paths hold.
+    const QStringList given{QStringLiteral("/media/여행 1.mp4"), QStringLiteral("/media/odd\nname %20.avi")};
     SingleInstance second(uniqueName());
-    EXPECT_FALSE(second.claim());
+    EXPECT_FALSE(second.claim(given));
     EXPECT_TRUE(shown.wait(5000));
+    ASSERT_EQ(files.count(), 1);
+    EXPECT_EQ(files.at(0).at(0).toStringList(), given);
 }
 
 TEST(SingleInstance, TheNameIsFreeAgainOnceTheFirstHasEnded) {
