@@ -1,9 +1,12 @@
 #include "platform/child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -119,6 +122,99 @@ std::optional<std::string> runForOutput(const std::vector<std::string>& argv) {
     drainErrors.join();
     if (waitForChild(child->pid) != 0) return std::nullopt;
     return output;
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int millisecondsLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Reaps the child when it has ended; true then, with its status.
+bool reapIfEnded(pid_t pid, int* exitStatus) {
+    int status = 0;
+    const pid_t done = retryOnInterrupt([&] { return ::waitpid(pid, &status, WNOHANG); });
+    if (done != pid && done >= 0) return false;
+    if (exitStatus != nullptr) {
+        *exitStatus = done < 0 ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    return true;
+}
+
+// Waits until the child has ended or the deadline passed; true when it ended (and was reaped).
+bool reapBefore(pid_t pid, Clock::time_point deadline, int* exitStatus) {
+    if (reapIfEnded(pid, exitStatus)) return true;
+    // A process descriptor becomes readable when the child ends, so the wait needs no polling.
+    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidFd >= 0) {
+        pollfd entry{pidFd, POLLIN, 0};
+        retryOnInterrupt([&] { return ::poll(&entry, 1, millisecondsLeft(deadline)); });
+        ::close(pidFd);
+        return reapIfEnded(pid, exitStatus);
+    }
+    // Kernels without process descriptors: look again every few milliseconds until the deadline.
+    while (millisecondsLeft(deadline) > 0) {
+        ::poll(nullptr, 0, std::min(10, millisecondsLeft(deadline)));
+        if (reapIfEnded(pid, exitStatus)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string collectOutputWithin(const std::vector<std::string>& argv, std::chrono::milliseconds limit) {
+    std::string error;
+    auto child = spawnChild(argv, {}, ChildStreams::Piped, &error);
+    if (!child) return {};
+    closeIfOpen(child->stdinFd);
+    const Clock::time_point deadline = Clock::now() + limit;
+    std::string output;
+    pollfd fds[2] = {{child->stdoutFd, POLLIN, 0}, {child->stderrFd, POLLIN, 0}};
+    int open = 2;
+    while (open > 0) {
+        const int ready = retryOnInterrupt([&] { return ::poll(fds, 2, millisecondsLeft(deadline)); });
+        if (ready <= 0) break;  // the time is up
+        for (pollfd& entry : fds) {
+            if (entry.fd < 0 || entry.revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = retryOnInterrupt([&] { return ::read(entry.fd, buffer, sizeof buffer); });
+            if (n > 0) {
+                output.append(buffer, static_cast<std::size_t>(n));
+            } else {
+                ::close(entry.fd);
+                entry.fd = -1;
+                --open;
+            }
+        }
+    }
+    for (pollfd& entry : fds) closeIfOpen(entry.fd);
+    endChildGroup(child->pid, std::chrono::milliseconds(2000));
+    return output;
+}
+
+std::optional<std::string> readLineWithin(int fd, std::chrono::milliseconds limit) {
+    const Clock::time_point deadline = Clock::now() + limit;
+    std::string line;
+    for (;;) {
+        pollfd entry{fd, POLLIN, 0};
+        if (retryOnInterrupt([&] { return ::poll(&entry, 1, millisecondsLeft(deadline)); }) <= 0) return std::nullopt;
+        char c = 0;
+        if (retryOnInterrupt([&] { return ::read(fd, &c, 1); }) != 1) return std::nullopt;
+        if (c == '\n') return line;
+        line += c;
+    }
+}
+
+int endChildGroup(pid_t pid, std::chrono::milliseconds grace) {
+    int status = -1;
+    if (reapBefore(pid, Clock::now(), &status)) return status;
+    ::kill(-pid, SIGTERM);
+    if (reapBefore(pid, Clock::now() + grace, &status)) return status;
+    ::kill(-pid, SIGKILL);
+    return waitForChild(pid);
 }
 
 int waitForChild(pid_t pid) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,19 @@ std::optional<SpawnedChild> spawnChild(const std::vector<std::string>& argv, con
 // Runs a program to its end and returns what it wrote to its standard output (its standard
 // error goes nowhere); nullopt when it cannot be started or ends with a status other than 0.
 std::optional<std::string> runForOutput(const std::vector<std::string>& argv);
+
+// Runs a program and collects what it writes to its standard output and error, in the order
+// written, for at most `limit`; a program still running then is ended (its whole group) and
+// what it wrote so far is returned. Empty when it cannot be started.
+std::string collectOutputWithin(const std::vector<std::string>& argv, std::chrono::milliseconds limit);
+
+// Reads one line (up to "\n", which is not returned) from fd, waiting at most `limit`; nullopt
+// when the time ran out or the writer closed its end before a whole line.
+std::optional<std::string> readLineWithin(int fd, std::chrono::milliseconds limit);
+
+// Ends a child's process group: SIGTERM, then SIGKILL when it has not ended within `grace`;
+// reaps it. Returns its exit status as waitForChild does.
+int endChildGroup(pid_t pid, std::chrono::milliseconds grace);
 
 // Waits for the child to end and reaps it; returns the exit code, or 128 + the signal number
 // for a child ended by a signal.

@@ -4,9 +4,12 @@
 #include "command/encoder_choice.h"
 #include "media/source_item.h"
 #include "platform/file_system.h"
+#include "platform/user_folders.h"
 #include "run/console_child.h"
+#include "run/flash_grabber.h"
 #include "run/run_observer.h"
 #include "run/source_list.h"
+#include "run/swf_source.h"
 #include "settings/encode_settings.h"
 #include "settings/option_store.h"
 
@@ -63,7 +66,15 @@ QueueController::QueueController(SourceList& list, const EncodeSettings& setting
       context_(std::move(context)),
       options_(options),
       observer_(observer),
-      runner_(std::make_unique<JobRunner>(*this)) {}
+      runner_(std::make_unique<JobRunner>(*this)) {
+    // A Flash source is prepared (working copy, sound, movie facts) right before its command is
+    // built; a caller may put its own preparation in the context instead.
+    if (!context_.prepareFlashSource) {
+        context_.prepareFlashSource = [this](SourceItem& item, std::size_t) {
+            prepareSwfSource(item, settings_, context_);
+        };
+    }
+}
 
 QueueController::~QueueController() {
     // The program is closing: ffmpeg is asked to finish its file, then the encoder ends before
@@ -159,15 +170,19 @@ void QueueController::launchCurrentItem() {
         quitEncoder();
         runner_->launch = watchedLaunch_ = launchCounter_;
         ++launchCounter_;
-        if (!commandLine.empty() && runner_->start(commandLine, context_.placeholders.programFolder)) {
+        std::string grabberProblem;
+        if (!commandLine.empty() && startFlashGrabber(item, row, commandLine, &grabberProblem) &&
+            runner_->start(commandLine, context_.placeholders.programFolder)) {
             watching_ = true;
             return;
         }
         // Nothing started: the item failed, and the run goes on with the next one.
+        grabber_.reset();
         watching_ = false;
         result.state = RunItemResult::State::Failed;
-        result.reason = commandLine.empty() ? "변환할 입력 파일이 없습니다."
-                                            : encoderName_ + "을(를) 시작할 수 없습니다: " + argv[0];
+        result.reason = commandLine.empty()       ? "변환할 입력 파일이 없습니다."
+                        : !grabberProblem.empty() ? grabberProblem
+                                                  : encoderName_ + "을(를) 시작할 수 없습니다: " + argv[0];
         item.doneBytes = item.fileSize;
         progress_.finishedBytes += item.fileSize;
         list_.setProgressText(row, "실패");
@@ -246,9 +261,26 @@ void QueueController::applyUpdate(const ProgressUpdate& update) {
     if (update.statusText) observer_.showStatus(*update.statusText);
 }
 
+bool QueueController::startFlashGrabber(const SourceItem& item, std::size_t row, const std::string& commandLine,
+                                        std::string* reason) {
+    const std::string pipeId = std::to_string(context_.launchCounter) + std::to_string(row);
+    if (commandLine.find(framePipePath(pipeId)) == std::string::npos) return true;
+    const std::string flashgrab = findProgram(context_.placeholders.programFolder, "flashgrab");
+    if (flashgrab.empty()) {
+        *reason = "flashgrab을(를) 찾을 수 없습니다.";
+        return false;
+    }
+    std::string error;
+    grabber_ =
+        FlashGrabber::start(flashgrab, item.workPath, pipeId, item.media.videoWidth, item.media.videoHeight, &error);
+    if (!grabber_) *reason = error.empty() ? "flashgrab을(를) 시작할 수 없습니다." : error;
+    return grabber_ != nullptr;
+}
+
 void QueueController::itemFinished() {
     watching_ = false;
     runner_->stop();  // the child has ended: this only joins its threads
+    grabber_.reset();
     const auto row = static_cast<std::size_t>(currentIndex_);
     SourceItem& item = *list_.item(row);
     item.elapsedMs = nowMs() - item.startTick;
@@ -313,6 +345,7 @@ void QueueController::quitEncoder() {
         }
     }
     runner_->stop();
+    grabber_.reset();
 }
 
 void QueueController::runEnded() {

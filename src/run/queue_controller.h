@@ -18,6 +18,7 @@
 namespace torvane {
 
 class EncodeSettings;
+class FlashGrabber;
 class OptionStore;
 class RunObserver;
 class SourceList;
@@ -90,6 +91,10 @@ private:
 
     void post(Event event);
     void launchCurrentItem();
+    // Starts flashgrab when the item's command line reads a frame pipe; false, with the reason,
+    // when it is needed and cannot be started.
+    bool startFlashGrabber(const SourceItem& item, std::size_t row, const std::string& commandLine,
+                           std::string* reason);
     void itemStarted();
     bool handleOutput(const Event& event);
     void applyUpdate(const ProgressUpdate& update);
@@ -104,6 +109,7 @@ private:
     const OptionStore& options_;
     RunObserver& observer_;
     std::unique_ptr<JobRunner> runner_;
+    std::unique_ptr<FlashGrabber> grabber_;  // the frame renderer of a Flash item, while it runs
 
     std::mutex eventsMutex_;
     std::deque<Event> events_;

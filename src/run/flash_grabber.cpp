@@ -1,0 +1,45 @@
+#include "run/flash_grabber.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <vector>
+
+#include "platform/child_process.h"
+
+namespace torvane {
+namespace {
+
+// flashgrab reads the movie's header and makes its pipe at once; a start slower than this is a
+// flashgrab that will not run.
+constexpr std::chrono::milliseconds kReadyLimit{10000};
+// A flashgrab that has written its last frame ends by itself; one blocked on a pipe nobody
+// opens is ended.
+constexpr std::chrono::milliseconds kEndGrace{1000};
+
+}  // namespace
+
+std::unique_ptr<FlashGrabber> FlashGrabber::start(const std::string& flashgrabPath, const std::string& moviePath,
+                                                  const std::string& pipeId, const std::string& width,
+                                                  const std::string& height, std::string* error) {
+    const std::vector<std::string> argv = {flashgrabPath, "-file", moviePath, "-p", pipeId, "-w", width, "-h", height};
+    auto child = spawnChild(argv, {}, ChildStreams::Piped, error);
+    if (!child) return nullptr;
+    // Only the "ready" line is read; flashgrab has nothing else to say.
+    ::close(child->stdinFd);
+    ::close(child->stderrFd);
+    std::unique_ptr<FlashGrabber> grabber(new FlashGrabber(child->pid, child->stdoutFd));
+    const auto line = readLineWithin(child->stdoutFd, kReadyLimit);
+    if (!line || *line != "ready") {
+        *error = "flashgrab이(가) 프레임 파이프를 만들지 못했습니다: " + moviePath;
+        return nullptr;
+    }
+    return grabber;
+}
+
+FlashGrabber::~FlashGrabber() {
+    endChildGroup(pid_, kEndGrace);
+    ::close(stdoutFd_);
+}
+
+}  // namespace torvane

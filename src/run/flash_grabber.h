@@ -1,0 +1,31 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+namespace torvane {
+
+// flashgrab, rendering one Flash movie into its frame pipe while ffmpeg reads it. It is started
+// before the encoder; start returns once flashgrab has made the pipe (it says "ready"), so the
+// encoder never opens a pipe that is not there yet. Ending the grabber ends flashgrab, which
+// may otherwise wait for a reader forever when the encoder died before opening the pipe.
+class FlashGrabber {
+public:
+    // nullptr, with *error set, when flashgrab cannot be started or never makes its pipe.
+    static std::unique_ptr<FlashGrabber> start(const std::string& flashgrabPath, const std::string& moviePath,
+                                               const std::string& pipeId, const std::string& width,
+                                               const std::string& height, std::string* error);
+    ~FlashGrabber();
+    FlashGrabber(const FlashGrabber&) = delete;
+    FlashGrabber& operator=(const FlashGrabber&) = delete;
+
+private:
+    FlashGrabber(pid_t pid, int stdoutFd) : pid_(pid), stdoutFd_(stdoutFd) {}
+
+    pid_t pid_;
+    int stdoutFd_;
+};
+
+}  // namespace torvane
