@@ -1,7 +1,9 @@
-# flashgrab's image decoders: the bitmap tags (JPEG with its tables and alpha, lossless) and
-# the video stream codecs (through libavcodec). Included by flashgrab/CMakeLists.txt.
+# flashgrab's image decoders: the bitmap tags (JPEG with its tables and alpha, PNG/GIF, lossless)
+# and the video stream codecs (through libavcodec). Included by flashgrab/CMakeLists.txt.
 add_library(flashgrab_decoders STATIC
   ${CMAKE_CURRENT_LIST_DIR}/bitmap_decode.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/jpeg_decode.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/av_picture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video_decode.cpp)
 target_include_directories(flashgrab_decoders PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(flashgrab_decoders PRIVATE ${TORVANE_WARNINGS})

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "flashgrab/image.h"
+
+namespace flashgrab {
+
+// Decodes the frames of one DefineVideoStream. codecId is the stream's codec (2 Sorenson H.263,
+// 3 screen video, 4 VP6, 5 VP6 with alpha, 6 screen video 2); width and height its size, which
+// every decoded frame is scaled to. Frames must be fed in order: later frames build on earlier ones.
+class VideoStreamDecoder {
+public:
+    VideoStreamDecoder(int codecId, int width, int height);
+    ~VideoStreamDecoder();
+    VideoStreamDecoder(VideoStreamDecoder&&) noexcept;
+    VideoStreamDecoder& operator=(VideoStreamDecoder&&) noexcept;
+
+    // frameData is the VideoFrame tag data after StreamID and FrameNum. Returns nullopt for an
+    // undecodable or empty frame, an unknown codec or a stream without a usable size.
+    std::optional<Image> decode(std::span<const std::uint8_t> frameData);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace flashgrab
