@@ -65,6 +65,10 @@ std::string encoderFrameRate(std::string_view rate) {
     return std::string(rate);
 }
 
+std::string framePipeId(unsigned launchCounter, std::size_t row) {
+    return std::to_string(launchCounter) + std::to_string(row) + "_" + std::to_string(::getpid());
+}
+
 std::string framePipePath(std::string_view pipeId) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string folder =

@@ -49,6 +49,10 @@ std::string lowerAscii(std::string_view text);
 // require; every other text is passed on unchanged.
 std::string encoderFrameRate(std::string_view rate);
 
+// The id of a Flash item's frame pipe: the launch number and the row, then this process's id,
+// since two programs converting at once must not meet on one pipe.
+std::string framePipeId(unsigned launchCounter, std::size_t row);
+
 // The frame pipe a Flash source's frames come through, named Torvane<pipeId>.
 std::string framePipePath(std::string_view pipeId);
 

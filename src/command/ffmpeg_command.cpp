@@ -140,7 +140,7 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
     const bool framesFromPipe =
         isFlash && !audioOnly && context.options != nullptr && context.options->getOption("swfmethodframe", "y") == "y";
     if (framesFromPipe) {
-        const std::string pipeId = std::to_string(context.launchCounter) + std::to_string(row);
+        const std::string pipeId = framePipeId(context.launchCounter, row);
         cmd = appendOption(cmd, "-r", encoderFrameRate(item.media.videoFrameRate));
         cmd = appendOption(cmd, "-f", "rawvideo");
         cmd = appendOption(cmd, "-pix_fmt", "bgr24");

@@ -263,7 +263,7 @@ void QueueController::applyUpdate(const ProgressUpdate& update) {
 
 bool QueueController::startFlashGrabber(const SourceItem& item, std::size_t row, const std::string& commandLine,
                                         std::string* reason) {
-    const std::string pipeId = std::to_string(context_.launchCounter) + std::to_string(row);
+    const std::string pipeId = framePipeId(context_.launchCounter, row);
     if (commandLine.find(framePipePath(pipeId)) == std::string::npos) return true;
     const std::string flashgrab = findProgram(context_.placeholders.programFolder, "flashgrab");
     if (flashgrab.empty()) {

@@ -166,8 +166,10 @@ void prepareSwfSource(SourceItem& item, const EncodeSettings& settings, const Co
     item.extractedAudioPath.clear();
     const std::string folder = swfWorkFolder();
     if (folder.empty()) return;
-    // Named after the second the conversion started, as one run converts one file at a time.
-    const std::string stem = joinPath(folder, "tv_" + std::to_string(std::time(nullptr)));
+    // Named after the second the conversion started and this process: one run converts one file
+    // at a time, but two programs converting at once must not share (and overwrite) work files.
+    const std::string stem =
+        joinPath(folder, "tv_" + std::to_string(std::time(nullptr)) + "_" + std::to_string(::getpid()));
     const std::string copy = stem + ".swf";
     const std::string mp3 = stem + ".mp3";
 

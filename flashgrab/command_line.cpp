@@ -1,0 +1,74 @@
+#include "flashgrab/command_line.h"
+
+#include <charconv>
+#include <vector>
+
+namespace flashgrab {
+namespace {
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string current;
+    for (char c : text) {
+        if (c == separator) {
+            if (!current.empty()) parts.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(c);
+        }
+    }
+    if (!current.empty()) parts.push_back(current);
+    return parts;
+}
+
+std::string trim(const std::string& text) {
+    const char* blanks = " \t\r\n";
+    auto first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::optional<int> decimal(const std::string& text) {
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+Options parseCommandLine(const std::string& line) {
+    Options options;
+    for (const std::string& piece : split(line, '-')) {
+        std::vector<std::string> words = split(piece, ' ');
+        if (words.size() < 2) continue;
+        std::string value = trim(words[1]);
+        const std::string& name = words[0];
+        if (name == "file") {
+            if (!value.empty() && value.front() == '"') value.erase(0, 1);
+            if (!value.empty() && value.back() == '"') value.pop_back();
+            options.moviePath = value;
+        } else if (name == "p") {
+            options.pipeId = value;
+        } else if (name == "w") {
+            options.width = value;
+        } else if (name == "h") {
+            options.height = value;
+        } else if (name == "q") {
+            if (value == "low") options.quality = Quality::Low;
+            if (value == "high") options.quality = Quality::High;
+        }
+    }
+    return options;
+}
+
+std::optional<FrameSize> frameSizeOf(const Options& options) {
+    auto width = decimal(options.width);
+    auto height = decimal(options.height);
+    if (!width || !height || *width <= 0 || *height <= 0 || *width > kMaxFrameSide || *height > kMaxFrameSide)
+        return std::nullopt;
+    if (static_cast<long>(*width) * *height > kMaxFramePixels) return std::nullopt;
+    return FrameSize{*width, *height};
+}
+
+}  // namespace flashgrab

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <vector>
+
+#include "flashgrab/shape.h"
+
+namespace flashgrab {
+
+struct Font {
+    double emSquare = 1024;  // glyph units per em: 1024 twips, or 20480 for DefineFont3
+    std::vector<ShapeGeometry> glyphs;
+    std::vector<int> codes;        // character code of each glyph
+    std::vector<double> advances;  // glyph units; empty without layout
+    double ascent = 0, descent = 0, leading = 0;
+    bool hasLayout = false;
+    std::map<int, int> glyphOfCode;  // filled from codes
+};
+
+// tagCode 10 (DefineFont), 48 (DefineFont2) or 75 (DefineFont3); body after the character id.
+Font readFont(int tagCode, std::span<const std::uint8_t> body);
+
+// One glyph drawn by a text character: glyph coordinates to character coordinates.
+struct PlacedGlyph {
+    int fontId = 0;
+    int glyph = 0;
+    Matrix matrix;
+    Rgba color;
+};
+
+struct StaticText {
+    Rect bounds;
+    Matrix matrix;
+    std::vector<PlacedGlyph> glyphs;  // matrix is applied on top of each glyph's own
+};
+
+// tagCode 11 (DefineText) or 33 (DefineText2); fonts give the em square of each font id.
+StaticText readStaticText(int tagCode, std::span<const std::uint8_t> body, const std::map<int, Font>& fonts);
+
+}  // namespace flashgrab

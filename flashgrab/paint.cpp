@@ -1,0 +1,162 @@
+#include "flashgrab/paint.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace flashgrab {
+namespace {
+
+// SWF gradients span -16384..16384 gradient units before their matrix is applied. Patterns use a unit
+// square instead, scaled into the matrix: pixman keeps pattern coordinates in 16.16 fixed point, which
+// the raw units overflow.
+constexpr double kGradientHalf = 16384;
+// Stops added between two authored ones to approximate interpolation in linear light.
+constexpr int kLinearRgbSteps = 8;
+
+double toLinear(double c) {
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+double toSrgb(double c) {
+    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+}
+
+void addStop(cairo_pattern_t* pattern, double offset, Rgba c) {
+    cairo_pattern_add_color_stop_rgba(pattern, std::clamp(offset, 0.0, 1.0), c.r / 255.0, c.g / 255.0, c.b / 255.0,
+                                      c.a / 255.0);
+}
+
+void addStops(cairo_pattern_t* pattern, const Gradient& g, const ColorTransform& cx, bool opaque) {
+    std::vector<GradientStop> stops = g.stops;
+    for (auto& s : stops) {
+        s.color = apply(cx, s.color);
+        if (opaque) s.color.a = 255;
+    }
+    for (std::size_t i = 0; i < stops.size(); ++i) {
+        addStop(pattern, stops[i].ratio / 255.0, stops[i].color);
+        if (!g.linearRgb || i + 1 == stops.size()) continue;
+        const GradientStop& a = stops[i];
+        const GradientStop& b = stops[i + 1];
+        for (int k = 1; k < kLinearRgbSteps; ++k) {
+            double t = static_cast<double>(k) / kLinearRgbSteps;
+            auto channel = [t](std::uint8_t x, std::uint8_t y) {
+                double v = toSrgb(toLinear(x / 255.0) * (1 - t) + toLinear(y / 255.0) * t);
+                return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+            };
+            Rgba c{channel(a.color.r, b.color.r), channel(a.color.g, b.color.g), channel(a.color.b, b.color.b),
+                   static_cast<std::uint8_t>(std::lround(a.color.a * (1 - t) + b.color.a * t))};
+            addStop(pattern, (a.ratio * (1 - t) + b.ratio * t) / 255.0, c);
+        }
+    }
+}
+
+std::uint8_t clampChannel(double v) {
+    return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+}
+
+}  // namespace
+
+cairo_matrix_t toCairo(const Matrix& m) {
+    cairo_matrix_t c;
+    cairo_matrix_init(&c, m.a, m.b, m.c, m.d, m.tx, m.ty);
+    return c;
+}
+
+cairo_surface_t* surfaceOf(const Image& image) {
+    auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image.pixels.data()));
+    return cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, image.width, image.height, image.width * 4);
+}
+
+cairo_surface_t* transformedCopy(cairo_surface_t* source, const ColorTransform& cx) {
+    int width = cairo_image_surface_get_width(source);
+    int height = cairo_image_surface_get_height(source);
+    int inStride = cairo_image_surface_get_stride(source);
+    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    int outStride = cairo_image_surface_get_stride(out);
+    cairo_surface_flush(source);
+    const unsigned char* in = cairo_image_surface_get_data(source);
+    unsigned char* dst = cairo_image_surface_get_data(out);
+    if (!in || !dst) return out;
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<const std::uint32_t*>(in + static_cast<std::ptrdiff_t>(y) * inStride);
+        auto* outRow = reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * outStride);
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t p = row[x];
+            double a = (p >> 24) & 0xFF;
+            double unit = a > 0 ? 255.0 / a : 0;
+            double r = ((p >> 16) & 0xFF) * unit, g = ((p >> 8) & 0xFF) * unit, b = (p & 0xFF) * unit;
+            std::uint8_t na = clampChannel(a * cx.mul[3] + cx.add[3]);
+            double f = na / 255.0;
+            std::uint8_t nr = clampChannel(clampChannel(r * cx.mul[0] + cx.add[0]) * f);
+            std::uint8_t ng = clampChannel(clampChannel(g * cx.mul[1] + cx.add[1]) * f);
+            std::uint8_t nb = clampChannel(clampChannel(b * cx.mul[2] + cx.add[2]) * f);
+            outRow[x] = (std::uint32_t{na} << 24) | (std::uint32_t{nr} << 16) | (std::uint32_t{ng} << 8) | nb;
+        }
+    }
+    cairo_surface_mark_dirty(out);
+    return out;
+}
+
+void setFillSource(cairo_t* cr, const FillStyle& fill, const ColorTransform& cx, const PaintOptions& options) {
+    if (fill.kind == FillKind::Solid) {
+        Rgba c = apply(cx, fill.color);
+        if (options.maskOnly) c.a = 255;
+        cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
+        return;
+    }
+    Matrix inverse;
+    Matrix toUser = fill.kind == FillKind::Bitmap
+                        ? fill.matrix
+                        : multiply(fill.matrix, Matrix{kGradientHalf, 0, 0, kGradientHalf, 0, 0});
+    bool invertible = invert(toUser, inverse);
+    if (fill.kind == FillKind::Bitmap) {
+        cairo_surface_t* surface = options.bitmap ? options.bitmap(fill.bitmapId) : nullptr;
+        if (!surface || !invertible) {
+            // A fill whose bitmap is missing or undecodable paints nothing, as in Flash.
+            cairo_set_source_rgba(cr, 0, 0, 0, 0);
+            return;
+        }
+        bool transformed = !cx.isIdentity() && !options.maskOnly;
+        cairo_surface_t* source = transformed ? transformedCopy(surface, cx) : surface;
+        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(source);
+        if (transformed) cairo_surface_destroy(source);
+        cairo_matrix_t m = toCairo(inverse);
+        cairo_pattern_set_matrix(pattern, &m);
+        cairo_pattern_set_extend(pattern, fill.repeat ? CAIRO_EXTEND_REPEAT : CAIRO_EXTEND_PAD);
+        // Bilinear is the smoothing Flash applies; cairo's "good" filter also box-filters when shrinking,
+        // which costs several times the frame time for little difference.
+        cairo_pattern_set_filter(pattern,
+                                 fill.smooth && options.antialias ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
+        cairo_set_source(cr, pattern);
+        cairo_pattern_destroy(pattern);
+        return;
+    }
+    const auto& stops = fill.gradient.stops;
+    if (stops.empty()) {
+        cairo_set_source_rgba(cr, 0, 0, 0, 0);
+        return;
+    }
+    if (!invertible) {
+        Rgba c = apply(cx, stops.back().color);
+        if (options.maskOnly) c.a = 255;
+        cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
+        return;
+    }
+    cairo_pattern_t* pattern;
+    if (fill.kind == FillKind::Linear) {
+        pattern = cairo_pattern_create_linear(-1, 0, 1, 0);
+    } else {
+        double focal = fill.kind == FillKind::Focal ? std::clamp(fill.gradient.focal, -0.98, 0.98) : 0;
+        pattern = cairo_pattern_create_radial(focal, 0, 0, 0, 0, 1);
+    }
+    addStops(pattern, fill.gradient, cx, options.maskOnly);
+    cairo_matrix_t m = toCairo(inverse);
+    cairo_pattern_set_matrix(pattern, &m);
+    cairo_extend_t extend = fill.gradient.spread == Spread::Reflect  ? CAIRO_EXTEND_REFLECT
+                            : fill.gradient.spread == Spread::Repeat ? CAIRO_EXTEND_REPEAT
+                                                                     : CAIRO_EXTEND_PAD;
+    cairo_pattern_set_extend(pattern, extend);
+    cairo_set_source(cr, pattern);
+    cairo_pattern_destroy(pattern);
+}
+
+}  // namespace flashgrab

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cairo.h>
+
+#include <functional>
+
+#include "flashgrab/image.h"
+#include "flashgrab/styles.h"
+
+namespace flashgrab {
+
+cairo_matrix_t toCairo(const Matrix& m);
+
+// Wraps decoded pixels as a cairo surface without copying; the image must outlive it.
+cairo_surface_t* surfaceOf(const Image& image);
+
+// A copy of the surface's pixels with the colour transform applied (un-premultiplied, transformed,
+// premultiplied again).
+cairo_surface_t* transformedCopy(cairo_surface_t* source, const ColorTransform& cx);
+
+struct PaintOptions {
+    bool antialias = true;
+    // Draws in full opacity whatever the style: masks only use coverage.
+    bool maskOnly = false;
+    // Looks up a bitmap's surface by character id; nullptr when there is none.
+    std::function<cairo_surface_t*(int)> bitmap;
+};
+
+// Sets cr's source for the fill style. Gradient squares and bitmap matrices are taken relative to the
+// current transformation matrix, which must be the shape's.
+void setFillSource(cairo_t* cr, const FillStyle& fill, const ColorTransform& cx, const PaintOptions& options);
+
+}  // namespace flashgrab

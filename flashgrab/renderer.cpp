@@ -1,0 +1,478 @@
+#include "flashgrab/renderer.h"
+
+#include <cmath>
+
+namespace flashgrab {
+namespace {
+
+// Morph shapes are rebuilt per ratio; beyond this many cached ratios the cache starts over.
+constexpr std::size_t kMorphCacheSize = 256;
+
+Point cubicFromQuad(const Point& from, const Point& control) {
+    return {from.x + 2.0 / 3.0 * (control.x - from.x), from.y + 2.0 / 3.0 * (control.y - from.y)};
+}
+
+double scaleOf(const Matrix& m) {
+    return std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
+}
+
+// cairo refuses a singular matrix by putting the whole context in an error state, so such objects
+// (scaled to nothing) are skipped instead.
+bool usable(const Matrix& m) {
+    double det = m.a * m.d - m.b * m.c;
+    return std::isfinite(det) && std::fabs(det) > 1e-12 && std::isfinite(m.tx) && std::isfinite(m.ty) &&
+           std::fabs(m.tx) < 1e9 && std::fabs(m.ty) < 1e9;
+}
+
+}  // namespace
+
+Renderer::Renderer(const Movie& movie, int width, int height, bool antialias)
+    : movie_(movie), width_(width), height_(height), antialias_(antialias) {
+    surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) return;
+    cr_ = cairo_create(surface_);
+    if (!antialias) cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+    const Rect& stage = movie.file.stage;
+    double stageWidth = stage.xMax - stage.xMin, stageHeight = stage.yMax - stage.yMin;
+    // A degenerate stage rectangle draws at 1:1 instead of dividing by nothing.
+    double sx = stageWidth > 0 ? width / stageWidth : 1 / 20.0;
+    double sy = stageHeight > 0 ? height / stageHeight : 1 / 20.0;
+    stage_ = Matrix{sx, 0, 0, sy, -stage.xMin * sx, -stage.yMin * sy};
+    paint_.antialias = antialias;
+    paint_.bitmap = [this](int id) { return bitmapSurface(id); };
+}
+
+Renderer::~Renderer() {
+    for (auto& [id, surface] : bitmaps_)
+        if (surface) cairo_surface_destroy(surface);
+    if (cr_) cairo_destroy(cr_);
+    if (surface_) cairo_surface_destroy(surface_);
+}
+
+void Renderer::render(TimelineState& root) {
+    if (!cr_) return;
+    drawBudget_ = 0;
+    cairo_save(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_set_operator(cr_, CAIRO_OPERATOR_SOURCE);
+    const Rgba& bg = movie_.background;
+    cairo_set_source_rgb(cr_, bg.r / 255.0, bg.g / 255.0, bg.b / 255.0);
+    cairo_paint(cr_);
+    cairo_restore(cr_);
+    drawChildren(root, stage_, ColorTransform{}, 0, false);
+    cairo_surface_flush(surface_);
+    // A context in an error state draws nothing more; start the next frame with a fresh one.
+    if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
+        cairo_destroy(cr_);
+        cr_ = cairo_create(surface_);
+        if (!antialias_) cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+    }
+}
+
+void Renderer::writeBgr(std::uint8_t* out) const {
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    int stride = cairo_image_surface_get_stride(surface_);
+    for (int y = 0; y < height_; ++y) {
+        auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < width_; ++x) {
+            std::uint32_t p = row[x];
+            out[0] = static_cast<std::uint8_t>(p);
+            out[1] = static_cast<std::uint8_t>(p >> 8);
+            out[2] = static_cast<std::uint8_t>(p >> 16);
+            out += 3;
+        }
+    }
+}
+
+void Renderer::drawChildren(TimelineState& state, const Matrix& m, const ColorTransform& cx, int nesting, bool mask) {
+    if (nesting > kMaxNesting) return;
+    Items items;
+    items.reserve(state.children.size());
+    for (auto& [depth, instance] : state.children) items.emplace_back(depth, &instance);
+    drawRange(items, 0, items.size(), m, cx, nesting, mask);
+}
+
+// A clip layer masks the depths above it up to its clip depth: those are drawn into a group that is
+// then painted through the mask's coverage.
+void Renderer::drawRange(const Items& items, std::size_t begin, std::size_t end, const Matrix& m,
+                         const ColorTransform& cx, int nesting, bool mask) {
+    for (std::size_t i = begin; i < end;) {
+        Instance& instance = *items[i].second;
+        // Inside a mask Flash does not apply nested masks: every shape adds to the coverage.
+        if (instance.clipDepth <= 0 || mask) {
+            if (!mask && (instance.blendMode >= 2 || !instance.filters.empty()))
+                drawBlended(instance, m, cx, nesting, layerDepth_ > 0);
+            else
+                drawInstance(instance, m, cx, nesting, mask);
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < end && items[j].first <= instance.clipDepth) ++j;
+        if (!mask && j > i + 1) {
+            // Groups come back with the matrix that was current at the push; identity keeps them in device space.
+            cairo_save(cr_);
+            cairo_identity_matrix(cr_);
+            clipTo(boundsOf(instance, m, nesting));
+            cairo_push_group(cr_);
+            drawRange(items, i + 1, j, m, cx, nesting, mask);
+            cairo_pattern_t* content = cairo_pop_group(cr_);
+            cairo_identity_matrix(cr_);
+            cairo_push_group_with_content(cr_, CAIRO_CONTENT_ALPHA);
+            drawInstance(instance, m, cx, nesting, true);
+            cairo_pattern_t* coverage = cairo_pop_group(cr_);
+            cairo_save(cr_);
+            cairo_identity_matrix(cr_);
+            cairo_set_source(cr_, content);
+            cairo_mask(cr_, coverage);
+            cairo_restore(cr_);
+            cairo_restore(cr_);
+            cairo_pattern_destroy(coverage);
+            cairo_pattern_destroy(content);
+        }
+        i = j;
+    }
+}
+
+// Filters and blend modes draw the object into a group first and composite that group with the mode's operator.
+// Alpha and erase act on an enclosing layer; without one Flash shows nothing of the object. Subtract
+// and invert have no cairo operator and are drawn normally.
+void Renderer::drawBlended(Instance& instance, const Matrix& m, const ColorTransform& cx, int nesting, bool inLayer) {
+    cairo_operator_t op = CAIRO_OPERATOR_OVER;
+    switch (instance.blendMode) {
+        case 3:
+            op = CAIRO_OPERATOR_MULTIPLY;
+            break;
+        case 4:
+            op = CAIRO_OPERATOR_SCREEN;
+            break;
+        case 5:
+            op = CAIRO_OPERATOR_LIGHTEN;
+            break;
+        case 6:
+            op = CAIRO_OPERATOR_DARKEN;
+            break;
+        case 7:
+            op = CAIRO_OPERATOR_DIFFERENCE;
+            break;
+        case 8:
+            op = CAIRO_OPERATOR_ADD;
+            break;
+        case 11:
+            if (!inLayer) return;
+            op = CAIRO_OPERATOR_DEST_IN;
+            break;
+        case 12:
+            if (!inLayer) return;
+            op = CAIRO_OPERATOR_DEST_OUT;
+            break;
+        case 13:
+            op = CAIRO_OPERATOR_OVERLAY;
+            break;
+        case 14:
+            op = CAIRO_OPERATOR_HARD_LIGHT;
+            break;
+        default:
+            break;
+    }
+    bool layer = instance.blendMode == 2;
+    // Filters work in stage pixels; blurs reach that far beyond the object.
+    double filterScale = scaleOf(stage_) * 20;
+    double reach = 0;
+    for (const Filter& f : instance.filters)
+        reach = std::max({reach, f.blurX + std::fabs(f.dx), f.blurY + std::fabs(f.dy)});
+    auto box = boundsOf(instance, m, nesting);
+    if (box)
+        *box = {box->x0 - reach * filterScale, box->y0 - reach * filterScale, box->x1 + reach * filterScale,
+                box->y1 + reach * filterScale};
+    cairo_save(cr_);
+    cairo_identity_matrix(cr_);
+    clipTo(box);
+    cairo_push_group(cr_);
+    if (layer) ++layerDepth_;
+    drawInstance(instance, m, cx, nesting, false);
+    if (layer) --layerDepth_;
+    cairo_pattern_t* group = cairo_pop_group(cr_);
+    cairo_surface_t* pixels = nullptr;
+    if (!instance.filters.empty() && cairo_pattern_get_surface(group, &pixels) == CAIRO_STATUS_SUCCESS &&
+        cairo_surface_get_type(pixels) == CAIRO_SURFACE_TYPE_IMAGE) {
+        cairo_surface_flush(pixels);
+        if (unsigned char* data = cairo_image_surface_get_data(pixels)) {
+            applyFilters(instance.filters, data, cairo_image_surface_get_width(pixels),
+                         cairo_image_surface_get_height(pixels), cairo_image_surface_get_stride(pixels), filterScale);
+            cairo_surface_mark_dirty(pixels);
+        }
+    }
+    cairo_save(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_set_source(cr_, group);
+    cairo_set_operator(cr_, op);
+    cairo_paint(cr_);
+    cairo_restore(cr_);
+    cairo_restore(cr_);
+    cairo_pattern_destroy(group);
+}
+
+void Renderer::drawInstance(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting,
+                            bool mask) {
+    if (!instance.visible || ++drawBudget_ > kMaxInstancesPerTick) return;
+    auto found = movie_.characters.find(instance.characterId);
+    if (found == movie_.characters.end()) return;
+    Matrix m = multiply(parent, instance.matrix);
+    if (!usable(m)) return;
+    ColorTransform cx = compose(parentCx, instance.colorTransform);
+    const Character& character = found->second;
+    if (auto* shape = std::get_if<ShapeCharacter>(&character)) {
+        drawGeometry(shape->geometry, shape->shape.groups, shape->shape.windingFill, m, cx, mask);
+    } else if (auto* morph = std::get_if<MorphCharacter>(&character)) {
+        const auto& [s, geometry] = morphShape(instance.characterId, morph->morph, instance.ratio);
+        drawGeometry(geometry, s.groups, false, m, cx, mask);
+    } else if (instance.timeline) {
+        drawChildren(*instance.timeline, m, cx, nesting + 1, mask);
+    } else if (auto* text = std::get_if<TextCharacter>(&character)) {
+        Matrix textMatrix = multiply(m, text->text.matrix);
+        if (usable(textMatrix)) drawGlyphs(text->text.glyphs, textMatrix, cx, mask);
+    } else if (auto* edit = std::get_if<EditTextCharacter>(&character)) {
+        const EditText& field = edit->field;
+        if (field.border && !mask) {
+            // The border is a one-pixel line on the pixel grid, covering the box's first and last pixel rows.
+            Box box = boundsOf(instance, parent, nesting).value_or(Box{0, 0, 0, 0});
+            double x0 = std::round(box.x0), y0 = std::round(box.y0);
+            double x1 = std::round(box.x1), y1 = std::round(box.y1);
+            cairo_identity_matrix(cr_);
+            cairo_new_path(cr_);
+            cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+            Rgba white = apply(cx, Rgba{255, 255, 255, 255});
+            Rgba black = apply(cx, Rgba{0, 0, 0, 255});
+            cairo_set_source_rgba(cr_, white.r / 255.0, white.g / 255.0, white.b / 255.0, white.a / 255.0);
+            cairo_fill(cr_);
+            if (x1 > x0 && y1 > y0) {
+                cairo_rectangle(cr_, x0 + 0.5, y0 + 0.5, x1 - x0, y1 - y0);
+                cairo_set_line_width(cr_, 1);
+                cairo_set_source_rgba(cr_, black.r / 255.0, black.g / 255.0, black.b / 255.0, black.a / 255.0);
+                cairo_stroke(cr_);
+            }
+        }
+        auto layout = editTextLayouts_.find(instance.characterId);
+        if (layout == editTextLayouts_.end()) {
+            auto font = movie_.fonts.find(field.fontId);
+            std::vector<PlacedGlyph> glyphs;
+            if (font != movie_.fonts.end() && !font->second.glyphs.empty())
+                glyphs = layoutEditText(field, font->second);
+            layout = editTextLayouts_.emplace(instance.characterId, std::move(glyphs)).first;
+        }
+        drawGlyphs(layout->second, m, cx, mask);
+    } else if (auto* bitmap = std::get_if<BitmapCharacter>(&character)) {
+        if (bitmap->image)
+            drawImage(*bitmap->image, bitmap->image->width * 20.0, bitmap->image->height * 20.0, true, m, cx, mask);
+    } else if (auto* video = std::get_if<VideoCharacter>(&character)) {
+        drawVideo(instance, *video, m, cx, mask);
+    }
+}
+
+std::optional<Renderer::Box> Renderer::boundsOf(const Instance& instance, const Matrix& parent, int nesting) const {
+    if (nesting > kMaxNesting) return std::nullopt;
+    auto found = movie_.characters.find(instance.characterId);
+    if (found == movie_.characters.end()) return std::nullopt;
+    Matrix m = multiply(parent, instance.matrix);
+    auto boxOf = [&m](double x0, double y0, double x1, double y1) {
+        Box box{1e300, 1e300, -1e300, -1e300};
+        for (auto [x, y] : {std::pair{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}}) {
+            double dx = m.a * x + m.c * y + m.tx, dy = m.b * x + m.d * y + m.ty;
+            box = {std::min(box.x0, dx), std::min(box.y0, dy), std::max(box.x1, dx), std::max(box.y1, dy)};
+        }
+        return box;
+    };
+    const Character& character = found->second;
+    if (auto* shape = std::get_if<ShapeCharacter>(&character)) {
+        const Rect& r = shape->shape.bounds;
+        return boxOf(r.xMin, r.yMin, r.xMax, r.yMax);
+    }
+    if (auto* edit = std::get_if<EditTextCharacter>(&character)) {
+        const Rect& r = edit->field.bounds;
+        return boxOf(r.xMin, r.yMin, r.xMax, r.yMax);
+    }
+    if (instance.timeline) {
+        Box box{1e300, 1e300, -1e300, -1e300};
+        for (const auto& [depth, child] : instance.timeline->children) {
+            auto inner = boundsOf(child, m, nesting + 1);
+            if (!inner) return std::nullopt;
+            box = {std::min(box.x0, inner->x0), std::min(box.y0, inner->y0), std::max(box.x1, inner->x1),
+                   std::max(box.y1, inner->y1)};
+        }
+        return box;
+    }
+    return std::nullopt;
+}
+
+void Renderer::clipTo(const std::optional<Box>& box) {
+    if (!box) return;
+    // A pixel of margin for anti-aliased edges.
+    double x0 = std::floor(box->x0) - 1, y0 = std::floor(box->y0) - 1;
+    double x1 = std::ceil(box->x1) + 1, y1 = std::ceil(box->y1) + 1;
+    if (x1 <= x0 || y1 <= y0) {
+        x1 = x0;
+        y1 = y0;
+    }
+    cairo_rectangle(cr_, x0, y0, x1 - x0, y1 - y0);
+    cairo_clip(cr_);
+}
+
+void Renderer::addContours(const std::vector<Contour>& contours, bool closeAll) {
+    for (const Contour& contour : contours) {
+        if (contour.empty()) continue;
+        cairo_move_to(cr_, contour.front().from.x, contour.front().from.y);
+        for (const Edge& e : contour) {
+            if (e.curved) {
+                Point c1 = cubicFromQuad(e.from, e.control);
+                Point c2 = cubicFromQuad(e.to, e.control);
+                cairo_curve_to(cr_, c1.x, c1.y, c2.x, c2.y, e.to.x, e.to.y);
+            } else {
+                cairo_line_to(cr_, e.to.x, e.to.y);
+            }
+        }
+        const Point& first = contour.front().from;
+        const Point& last = contour.back().to;
+        if (closeAll || (first.x == last.x && first.y == last.y)) cairo_close_path(cr_);
+    }
+}
+
+void Renderer::drawGeometry(const ShapeGeometry& geometry, const std::vector<StyleGroup>& groups, bool winding,
+                            const Matrix& m, const ColorTransform& cx, bool mask) {
+    cairo_matrix_t cm = toCairo(m);
+    PaintOptions options = paint_;
+    options.maskOnly = mask;
+    double scale = scaleOf(m);
+    for (std::size_t g = 0; g < geometry.layers.size() && g < groups.size(); ++g) {
+        const auto& layer = geometry.layers[g];
+        const StyleGroup& styles = groups[g];
+        for (const StyledPath& path : layer.fills) {
+            if (path.style < 0 || static_cast<std::size_t>(path.style) >= styles.fills.size()) continue;
+            cairo_set_matrix(cr_, &cm);
+            cairo_new_path(cr_);
+            addContours(path.contours, true);
+            cairo_set_fill_rule(cr_, winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+            setFillSource(cr_, styles.fills[path.style], cx, options);
+            cairo_fill(cr_);
+        }
+        for (const StyledPath& path : layer.lines) {
+            if (path.style < 0 || static_cast<std::size_t>(path.style) >= styles.lines.size()) continue;
+            const LineStyle& line = styles.lines[path.style];
+            cairo_set_matrix(cr_, &cm);
+            cairo_new_path(cr_);
+            addContours(path.contours, false);
+            if (line.hasFill)
+                setFillSource(cr_, line.fill, cx, options);
+            else
+                setFillSource(cr_, FillStyle{FillKind::Solid, line.color, {}, {}, 0, true, true}, cx, options);
+            // Strokes scale with the shape, unevenly when it is stretched; hairlines and lines thinner
+            // than a pixel still cover one pixel.
+            if (line.width * scale >= 1) {
+                cairo_set_line_width(cr_, line.width);
+            } else {
+                cairo_identity_matrix(cr_);
+                cairo_set_line_width(cr_, 1);
+            }
+            cairo_set_line_cap(cr_, line.cap == Cap::None     ? CAIRO_LINE_CAP_BUTT
+                                    : line.cap == Cap::Square ? CAIRO_LINE_CAP_SQUARE
+                                                              : CAIRO_LINE_CAP_ROUND);
+            cairo_set_line_join(cr_, line.join == Join::Bevel   ? CAIRO_LINE_JOIN_BEVEL
+                                     : line.join == Join::Miter ? CAIRO_LINE_JOIN_MITER
+                                                                : CAIRO_LINE_JOIN_ROUND);
+            cairo_set_miter_limit(cr_, std::max(1.0, line.miterLimit));
+            cairo_stroke(cr_);
+        }
+    }
+}
+
+void Renderer::drawGlyphs(const std::vector<PlacedGlyph>& glyphs, const Matrix& m, const ColorTransform& cx,
+                          bool mask) {
+    for (const PlacedGlyph& placed : glyphs) {
+        auto font = movie_.fonts.find(placed.fontId);
+        if (font == movie_.fonts.end() || placed.glyph < 0 ||
+            static_cast<std::size_t>(placed.glyph) >= font->second.glyphs.size())
+            continue;
+        const ShapeGeometry& glyph = font->second.glyphs[placed.glyph];
+        Matrix glyphMatrix = multiply(m, placed.matrix);
+        if (!usable(glyphMatrix)) continue;
+        cairo_matrix_t cm = toCairo(glyphMatrix);
+        cairo_set_matrix(cr_, &cm);
+        cairo_new_path(cr_);
+        for (const auto& layer : glyph.layers)
+            for (const StyledPath& path : layer.fills) addContours(path.contours, true);
+        cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_EVEN_ODD);
+        Rgba c = apply(cx, placed.color);
+        if (mask) c.a = 255;
+        cairo_set_source_rgba(cr_, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
+        cairo_fill(cr_);
+    }
+}
+
+void Renderer::drawImage(const Image& image, double widthTwips, double heightTwips, bool smooth, const Matrix& m,
+                         const ColorTransform& cx, bool mask) {
+    if (image.width <= 0 || image.height <= 0 || widthTwips <= 0 || heightTwips <= 0 ||
+        image.pixels.size() < static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
+        return;
+    cairo_surface_t* surface = surfaceOf(image);
+    FillStyle fill;
+    fill.kind = FillKind::Bitmap;
+    fill.repeat = false;
+    fill.smooth = smooth;
+    fill.matrix = Matrix{widthTwips / image.width, 0, 0, heightTwips / image.height, 0, 0};
+    PaintOptions options = paint_;
+    options.maskOnly = mask;
+    options.bitmap = [surface](int) { return surface; };
+    cairo_matrix_t cm = toCairo(m);
+    cairo_set_matrix(cr_, &cm);
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, 0, 0, widthTwips, heightTwips);
+    setFillSource(cr_, fill, cx, options);
+    cairo_fill(cr_);
+    cairo_surface_destroy(surface);
+}
+
+void Renderer::drawVideo(Instance& instance, const VideoCharacter& video, const Matrix& m, const ColorTransform& cx,
+                         bool mask) {
+    if (!instance.video) return;
+    VideoState& state = *instance.video;
+    int target = instance.ratio;
+    if (target < state.lastFrame || !state.decoder) {
+        state.decoder = std::make_unique<VideoStreamDecoder>(video.codec, video.width, video.height);
+        state.lastFrame = -1;
+        state.image.reset();
+    }
+    // Frames reach the decoder in order, from the one after the last decoded up to the one shown.
+    for (auto it = video.frames.upper_bound(state.lastFrame); it != video.frames.end() && it->first <= target; ++it) {
+        if (auto image = state.decoder->decode(it->second)) state.image = std::move(image);
+        state.lastFrame = it->first;
+    }
+    if (state.image) drawImage(*state.image, video.width * 20.0, video.height * 20.0, video.smoothing, m, cx, mask);
+}
+
+cairo_surface_t* Renderer::bitmapSurface(int id) {
+    auto cached = bitmaps_.find(id);
+    if (cached != bitmaps_.end()) return cached->second;
+    cairo_surface_t* surface = nullptr;
+    auto found = movie_.characters.find(id);
+    if (found != movie_.characters.end()) {
+        auto* bitmap = std::get_if<BitmapCharacter>(&found->second);
+        if (bitmap && bitmap->image && bitmap->image->width > 0 && bitmap->image->height > 0 &&
+            bitmap->image->pixels.size() >=
+                static_cast<std::size_t>(bitmap->image->width) * static_cast<std::size_t>(bitmap->image->height))
+            surface = surfaceOf(*bitmap->image);
+    }
+    bitmaps_[id] = surface;
+    return surface;
+}
+
+const std::pair<Shape, ShapeGeometry>& Renderer::morphShape(int id, const MorphShape& morph, int ratio) {
+    auto key = std::make_pair(id, ratio);
+    auto found = morphs_.find(key);
+    if (found != morphs_.end()) return found->second;
+    if (morphs_.size() >= kMorphCacheSize) morphs_.clear();
+    Shape shape = morphAt(morph, ratio / 65535.0);
+    ShapeGeometry geometry = buildGeometry(shape.records, shape.groups.size());
+    return morphs_.emplace(key, std::make_pair(std::move(shape), std::move(geometry))).first->second;
+}
+
+}  // namespace flashgrab

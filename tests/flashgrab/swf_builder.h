@@ -1,0 +1,160 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace flashgrab::test {
+
+// Writes SWF bit fields (big-endian within bytes) and little-endian integers, to build small movies.
+class BitWriter {
+public:
+    void ub(int bits, std::uint32_t value) {
+        for (int i = bits - 1; i >= 0; --i) {
+            if (used_ == 0) bytes_.push_back(0);
+            if ((value >> i) & 1u) bytes_.back() = static_cast<std::uint8_t>(bytes_.back() | (0x80 >> used_));
+            used_ = (used_ + 1) % 8;
+        }
+    }
+    void sb(int bits, std::int32_t value) { ub(bits, static_cast<std::uint32_t>(value) & ((1u << bits) - 1)); }
+    void align() { used_ = 0; }
+    void u8(int v) {
+        align();
+        bytes_.push_back(static_cast<std::uint8_t>(v));
+    }
+    void u16(int v) {
+        u8(v & 0xFF);
+        u8((v >> 8) & 0xFF);
+    }
+    void u32(std::uint32_t v) {
+        u16(static_cast<int>(v & 0xFFFF));
+        u16(static_cast<int>(v >> 16));
+    }
+    void append(const std::vector<std::uint8_t>& more) {
+        align();
+        bytes_.insert(bytes_.end(), more.begin(), more.end());
+    }
+    std::vector<std::uint8_t>& bytes() { return bytes_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    int used_ = 0;
+};
+
+// Signed bits needed for every value.
+inline int bitsFor(std::initializer_list<std::int32_t> values) {
+    int bits = 1;
+    for (std::int32_t v : values) {
+        while (!(v >= -(1 << (bits - 1)) && v < (1 << (bits - 1)))) ++bits;
+    }
+    return bits;
+}
+
+inline void rect(BitWriter& w, int xMin, int xMax, int yMin, int yMax) {
+    int bits = bitsFor({xMin, xMax, yMin, yMax});
+    w.ub(5, static_cast<std::uint32_t>(bits));
+    w.sb(bits, xMin);
+    w.sb(bits, xMax);
+    w.sb(bits, yMin);
+    w.sb(bits, yMax);
+    w.align();
+}
+
+inline std::vector<std::uint8_t> tag(int code, const std::vector<std::uint8_t>& body) {
+    BitWriter w;
+    w.u16(code << 6 | 0x3F);
+    w.u32(static_cast<std::uint32_t>(body.size()));
+    w.append(body);
+    return w.bytes();
+}
+
+inline std::vector<std::uint8_t> backgroundTag(int r, int g, int b) {
+    return tag(9, {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b)});
+}
+inline std::vector<std::uint8_t> showFrame() {
+    return tag(1, {});
+}
+
+// A DefineShape of one solid rectangle (twips); fill0 = true draws it with the edges' other side.
+inline std::vector<std::uint8_t> rectangleShape(int id, int x0, int y0, int x1, int y1, int r, int g, int b,
+                                                bool useFill0 = false) {
+    BitWriter w;
+    w.u16(id);
+    rect(w, x0, x1, y0, y1);
+    w.u8(1);  // one fill style
+    w.u8(0);
+    w.u8(r);
+    w.u8(g);
+    w.u8(b);
+    w.u8(0);  // no line styles
+    w.ub(4, 1);
+    w.ub(4, 0);
+    w.ub(1, 0);  // style change: move to and one fill side
+    w.ub(5, useFill0 ? 0x03 : 0x05);
+    int bits = bitsFor({x0, y0});
+    w.ub(5, static_cast<std::uint32_t>(bits));
+    w.sb(bits, x0);
+    w.sb(bits, y0);
+    w.ub(1, 1);
+    auto line = [&w](int dx, int dy) {
+        int n = std::max(bitsFor({dx, dy}), 2);
+        w.ub(1, 1);
+        w.ub(1, 1);
+        w.ub(4, static_cast<std::uint32_t>(n - 2));
+        w.ub(1, 1);  // general line
+        w.sb(n, dx);
+        w.sb(n, dy);
+    };
+    line(x1 - x0, 0);
+    line(0, y1 - y0);
+    line(x0 - x1, 0);
+    line(0, y0 - y1);
+    w.ub(6, 0);
+    w.align();
+    return tag(2, w.bytes());
+}
+
+inline std::vector<std::uint8_t> placeObject(int depth, int id, int tx = 0, int ty = 0) {
+    BitWriter w;
+    w.u8(0x06);
+    w.u16(depth);
+    w.u16(id);
+    w.ub(1, 0);
+    w.ub(1, 0);
+    int bits = bitsFor({tx, ty});
+    w.ub(5, static_cast<std::uint32_t>(bits));
+    w.sb(bits, tx);
+    w.sb(bits, ty);
+    w.align();
+    return tag(26, w.bytes());
+}
+
+inline std::vector<std::uint8_t> removeObject(int depth) {
+    return tag(28, {std::uint8_t(depth & 0xFF), std::uint8_t(depth >> 8)});
+}
+
+// An uncompressed movie of widthPx x heightPx pixels.
+inline std::vector<std::uint8_t> movie(int widthPx, int heightPx, int frameCount,
+                                       const std::vector<std::vector<std::uint8_t>>& tags) {
+    BitWriter body;
+    rect(body, 0, widthPx * 20, 0, heightPx * 20);
+    body.u16(24 << 8);
+    body.u16(frameCount);
+    for (const auto& t : tags) body.append(t);
+    body.append(tag(0, {}));
+    BitWriter file;
+    file.u8('F');
+    file.u8('W');
+    file.u8('S');
+    file.u8(10);
+    file.u32(static_cast<std::uint32_t>(body.bytes().size() + 8));
+    file.append(body.bytes());
+    return file.bytes();
+}
+
+inline std::string asString(const std::vector<std::uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace flashgrab::test
