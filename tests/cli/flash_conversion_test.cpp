@@ -13,9 +13,16 @@ class FlashConversionTest : public ::testing::Test {
 protected:
     test::ProgramResult convert(const std::string& movie, const std::string& preset,
                                 std::vector<std::string> extra = {}) {
-        std::vector<std::string> arguments = {test::buildDir() + "/torvane-cli", "--program-folder", test::buildDir(),
-                                              "--config-dir", config_.path(), "convert", "--preset",
-                                              test::buildDir() + "/preset/" + preset, "--out", out_.path()};
+        std::vector<std::string> arguments = {test::buildDir() + "/torvane-cli",
+                                              "--program-folder",
+                                              test::buildDir(),
+                                              "--config-dir",
+                                              config_.path(),
+                                              "convert",
+                                              "--preset",
+                                              test::buildDir() + "/preset/" + preset,
+                                              "--out",
+                                              out_.path()};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         arguments.push_back(movie);
         return test::runProgram(arguments);
