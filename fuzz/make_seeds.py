@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""Writes the fuzzers' seed inputs from pictures and movies made on the spot with ffmpeg and from
+movies built here byte by byte, so the kept corpus holds nothing anyone else made.
+Usage: fuzz/make_seeds.py   (from the repository; needs ffmpeg)"""
+import lzma
+import os
+import struct
+import subprocess
+import tempfile
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DECODERS = os.path.join(HERE, "corpus", "decoders")
+MOVIE = os.path.join(HERE, "corpus", "movie")
+# Selector bytes of the decoders harness: its bitmap tags in this order.
+TAG6, TAG21, TAG35, TAG90 = 0, 1, 2, 3
+
+
+def ffmpeg(*arguments):
+    subprocess.run(["ffmpeg", "-v", "error", "-y", *arguments], check=True)
+
+
+def jpeg_segments(data):
+    """(marker, bytes) for every segment up to the scan; the scan runs to the end."""
+    segments, i = [], 2
+    while i < len(data):
+        marker = data[i + 1]
+        if marker == 0xDA:
+            segments.append((marker, data[i:]))
+            break
+        length = struct.unpack(">H", data[i + 2:i + 4])[0]
+        segments.append((marker, data[i:i + 2 + length]))
+        i += 2 + length
+    return segments
+
+
+def write(folder, name, data):
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(data)
+
+
+def decoder_seeds(work):
+    jpeg_path, png_path = os.path.join(work, "p.jpg"), os.path.join(work, "p.png")
+    ffmpeg("-f", "lavfi", "-i", "testsrc2=size=32x24", "-frames:v", "1", "-c:v", "mjpeg", "-pix_fmt", "yuvj420p",
+           jpeg_path)
+    ffmpeg("-f", "lavfi", "-i", "testsrc2=size=16x12", "-frames:v", "1", png_path)
+    jpeg = open(jpeg_path, "rb").read()
+    png = open(png_path, "rb").read()
+    segments = jpeg_segments(jpeg)
+    tables = b"\xff\xd8" + b"".join(s for m, s in segments if m in (0xDB, 0xC4)) + b"\xff\xd9"
+    image = b"\xff\xd8" + b"".join(s for m, s in segments if m not in (0xDB, 0xC4))
+    alpha = zlib.compress(bytes((x * 8) % 256 for x in range(32 * 24)))
+
+    write(DECODERS, "definebits_whole_jpeg", bytes([TAG6]) + struct.pack("<H", 0) + jpeg)
+    write(DECODERS, "definebits_with_tables", bytes([TAG6]) + struct.pack("<H", len(tables)) + tables + image)
+    write(DECODERS, "jpeg2_bogus_prefix", bytes([TAG21]) + b"\xff\xd9\xff\xd8" + jpeg)
+    write(DECODERS, "jpeg2_png", bytes([TAG21]) + png)
+    write(DECODERS, "jpeg3_alpha", bytes([TAG35]) + struct.pack("<I", len(jpeg)) + jpeg + alpha)
+    write(DECODERS, "jpeg3_png", bytes([TAG35]) + struct.pack("<I", len(png)) + png)
+    write(DECODERS, "jpeg4_alpha", bytes([TAG90]) + struct.pack("<IH", len(jpeg), 256) + jpeg + alpha)
+
+
+class Bits:
+    """Big-endian bit packing, as SWF records are written."""
+
+    def __init__(self):
+        self.bits = []
+
+    def put(self, value, count):
+        self.bits += [(value >> (count - 1 - i)) & 1 for i in range(count)]
+
+    def signed(self, value, count):
+        self.put(value & ((1 << count) - 1), count)
+
+    def bytes(self):
+        padded = self.bits + [0] * (-len(self.bits) % 8)
+        return bytes(int("".join(map(str, padded[i:i + 8])), 2) for i in range(0, len(padded), 8))
+
+
+def rect(x0, x1, y0, y1):
+    bits = Bits()
+    bits.put(16, 5)
+    for value in (x0, x1, y0, y1):
+        bits.signed(value, 16)
+    return bits.bytes()
+
+
+def tag(code, body):
+    if len(body) < 63:
+        return struct.pack("<H", (code << 6) | len(body)) + body
+    return struct.pack("<HI", (code << 6) | 63, len(body)) + body
+
+
+def square_shape(character, size, colour):
+    """DefineShape: a square of `size` twips filled with an RGB colour, drawn with straight edges."""
+    styles = bytes([1, 0x00]) + bytes(colour) + bytes([0])  # one solid fill, no lines
+    bits = Bits()
+    bits.put(1, 4)  # fill bits
+    bits.put(0, 4)  # line bits
+    bits.put(0, 1); bits.put(0b00011, 5)  # style change: move to, fill style 1
+    bits.put(15, 5); bits.signed(0, 15); bits.signed(0, 15)
+    bits.put(1, 1)  # fill style 1
+    for dx, dy in ((size, 0), (0, size), (-size, 0), (0, -size)):
+        bits.put(1, 1); bits.put(1, 1); bits.put(14, 4)  # straight edge, 16-bit deltas
+        if dx and dy:
+            bits.put(1, 1); bits.signed(dx, 16); bits.signed(dy, 16)
+        else:
+            bits.put(0, 1); bits.put(1 if dy else 0, 1); bits.signed(dx or dy, 16)
+    bits.put(0, 6)  # end of shape
+    return tag(2, struct.pack("<H", character) + rect(0, size, 0, size) + styles + bits.bytes())
+
+
+def place(character, depth, x, y):
+    matrix = Bits()
+    matrix.put(0, 1); matrix.put(0, 1)  # no scale, no rotation
+    matrix.put(16, 5); matrix.signed(x, 16); matrix.signed(y, 16)
+    return tag(26, bytes([0x06]) + struct.pack("<HH", depth, character) + matrix.bytes())
+
+
+def movie(frames):
+    header = rect(0, 2000, 0, 1500) + struct.pack("<HH", 12 << 8, len(frames))
+    body = tag(9, bytes([255, 255, 255])) + square_shape(1, 400, (200, 30, 30))
+    sprite = square_shape(2, 200, (30, 30, 200))
+    body += sprite
+    inner = place(2, 1, 0, 0) + tag(1, b"") + place(2, 1, 100, 100)[:0] + tag(1, b"") + tag(0, b"")
+    body += tag(39, struct.pack("<HH", 3, 2) + inner)
+    for index, _ in enumerate(frames):
+        body += place(1 if index % 2 == 0 else 3, 1 + index % 3, 100 * index, 50 * index) + tag(1, b"")
+    body += tag(0, b"")
+    return header + body
+
+
+def signed_movie(signature, body_and_header):
+    length = 8 + len(body_and_header)
+    if signature == b"FWS":
+        return b"FWS" + bytes([10]) + struct.pack("<I", length) + body_and_header
+    if signature == b"CWS":
+        return b"CWS" + bytes([10]) + struct.pack("<I", length) + zlib.compress(body_and_header)
+    packed = lzma.compress(body_and_header, format=lzma.FORMAT_ALONE)
+    properties, raw = packed[:5], packed[13:]
+    return b"ZWS" + bytes([13]) + struct.pack("<II", length, len(raw)) + properties + raw
+
+
+def movie_seeds(work):
+    plain = movie(range(6))
+    for signature in (b"FWS", b"CWS", b"ZWS"):
+        write(MOVIE, "squares_" + signature.decode().lower() + ".swf", signed_movie(signature, plain))
+    video = os.path.join(work, "video.swf")
+    ffmpeg("-f", "lavfi", "-i", "testsrc2=size=64x48:rate=10", "-f", "lavfi", "-i", "sine=sample_rate=22050",
+           "-t", "0.5", "-c:v", "flv1", "-c:a", "libmp3lame", "-ar", "22050", "-f", "swf", video)
+    write(MOVIE, "ffmpeg_video_mp3.swf", open(video, "rb").read())
+
+
+if __name__ == "__main__":
+    with tempfile.TemporaryDirectory() as work:
+        decoder_seeds(work)
+        movie_seeds(work)
