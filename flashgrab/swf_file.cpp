@@ -39,10 +39,18 @@ std::vector<std::uint8_t> unLzma(std::span<const std::uint8_t> in, std::size_t e
     std::vector<std::uint8_t> out;
     if (in.size() < 9) return out;
     std::vector<std::uint8_t> header(in.begin() + 4, in.begin() + 9);
+    // The dictionary never needs to be larger than the movie it unpacks: a forged size would
+    // otherwise have liblzma allocate gigabytes before reading a byte.
+    std::uint64_t dictionary = 0;
+    for (int i = 0; i < 4; ++i) dictionary |= std::uint64_t{header[1 + i]} << (8 * i);
+    const std::uint64_t needed = std::max<std::uint64_t>(std::min<std::uint64_t>(expected, kMaxMovieBytes), 4096);
+    if (dictionary > needed) {
+        for (int i = 0; i < 4; ++i) header[1 + i] = static_cast<std::uint8_t>(needed >> (8 * i));
+    }
     std::uint64_t size = expected;
     for (int i = 0; i < 8; ++i) header.push_back(static_cast<std::uint8_t>(size >> (8 * i)));
     lzma_stream ls = LZMA_STREAM_INIT;
-    if (lzma_alone_decoder(&ls, UINT64_MAX) != LZMA_OK) return out;
+    if (lzma_alone_decoder(&ls, kMaxMovieBytes + (64u << 20)) != LZMA_OK) return out;
     out.reserve(std::min<std::size_t>(expected, 64u << 20));
     std::uint8_t chunk[65536];
     auto run = [&](const std::uint8_t* data, std::size_t count, lzma_action action) {
