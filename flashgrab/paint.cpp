@@ -25,11 +25,55 @@ void addStop(cairo_pattern_t* pattern, double offset, Rgba c) {
                                       c.a / 255.0);
 }
 
-void addStops(cairo_pattern_t* pattern, const Gradient& g, const ColorTransform& cx, bool opaque) {
+Rgba mix(const Rgba& a, const Rgba& b, double t, bool linearRgb) {
+    auto channel = [t, linearRgb](std::uint8_t x, std::uint8_t y) {
+        double v = linearRgb ? toSrgb(toLinear(x / 255.0) * (1 - t) + toLinear(y / 255.0) * t)
+                             : (x / 255.0) * (1 - t) + (y / 255.0) * t;
+        return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+    };
+    return {channel(a.r, b.r), channel(a.g, b.g), channel(a.b, b.b),
+            static_cast<std::uint8_t>(std::lround(a.a * (1 - t) + b.a * t))};
+}
+
+// Flash builds a 256-entry colour table, walking the stops in the order written. A stop whose ratio does
+// not lie beyond the entries already written still uses up the next entry, filled with the stop before
+// it (so repeated ratios show as one-entry lines), and the ramp after it starts from the entries left,
+// measured from the stops' own ratios. Entries past the last written one take the last stop's colour.
+void addTableStops(cairo_pattern_t* pattern, const std::vector<GradientStop>& stops, bool linearRgb) {
+    constexpr int kEntries = 256;
+    std::vector<Rgba> table(kEntries);
+    auto ratioOf = [](const GradientStop& s) { return static_cast<int>(std::clamp(std::lround(s.ratio), 0L, 255L)); };
+    int pos = 0;
+    for (; pos <= ratioOf(stops[0]) && pos < kEntries; ++pos) table[pos] = stops[0].color;
+    for (std::size_t i = 1; i < stops.size() && pos < kEntries; ++i) {
+        int from = ratioOf(stops[i - 1]), to = ratioOf(stops[i]);
+        if (to < pos) {
+            table[pos++] = stops[i - 1].color;
+            continue;
+        }
+        for (; pos <= to; ++pos)
+            table[pos] = mix(stops[i - 1].color, stops[i].color,
+                             to > from ? static_cast<double>(pos - from) / (to - from) : 1.0, linearRgb);
+    }
+    for (; pos < kEntries; ++pos) table[pos] = stops.back().color;
+    // Each entry covers an equal share of the ramp, without blending into its neighbours.
+    for (int k = 0; k < kEntries; ++k) {
+        addStop(pattern, static_cast<double>(k) / kEntries, table[k]);
+        addStop(pattern, static_cast<double>(k + 1) / kEntries, table[k]);
+    }
+}
+
+bool addStops(cairo_pattern_t* pattern, const Gradient& g, const ColorTransform& cx, bool opaque) {
     std::vector<GradientStop> stops = g.stops;
     for (auto& s : stops) {
         s.color = apply(cx, s.color);
         if (opaque) s.color.a = 255;
+    }
+    bool ascending = true;
+    for (std::size_t i = 1; i < stops.size(); ++i) ascending = ascending && stops[i].ratio > stops[i - 1].ratio;
+    if (!ascending) {
+        addTableStops(pattern, stops, g.linearRgb);
+        return true;
     }
     for (std::size_t i = 0; i < stops.size(); ++i) {
         addStop(pattern, stops[i].ratio / 255.0, stops[i].color);
@@ -38,15 +82,10 @@ void addStops(cairo_pattern_t* pattern, const Gradient& g, const ColorTransform&
         const GradientStop& b = stops[i + 1];
         for (int k = 1; k < kLinearRgbSteps; ++k) {
             double t = static_cast<double>(k) / kLinearRgbSteps;
-            auto channel = [t](std::uint8_t x, std::uint8_t y) {
-                double v = toSrgb(toLinear(x / 255.0) * (1 - t) + toLinear(y / 255.0) * t);
-                return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
-            };
-            Rgba c{channel(a.color.r, b.color.r), channel(a.color.g, b.color.g), channel(a.color.b, b.color.b),
-                   static_cast<std::uint8_t>(std::lround(a.color.a * (1 - t) + b.color.a * t))};
-            addStop(pattern, (a.ratio * (1 - t) + b.ratio * t) / 255.0, c);
+            addStop(pattern, (a.ratio * (1 - t) + b.ratio * t) / 255.0, mix(a.color, b.color, t, true));
         }
     }
+    return false;
 }
 
 std::uint8_t clampChannel(double v) {
@@ -94,6 +133,50 @@ cairo_surface_t* transformedCopy(cairo_surface_t* source, const ColorTransform& 
     }
     cairo_surface_mark_dirty(out);
     return out;
+}
+
+void blendPixels(cairo_surface_t* target, cairo_surface_t* source, PixelBlend blend) {
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_surface_get_type(source) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32 ||
+        cairo_image_surface_get_format(source) != CAIRO_FORMAT_ARGB32)
+        return;
+    cairo_surface_flush(target);
+    cairo_surface_flush(source);
+    unsigned char* dst = cairo_image_surface_get_data(target);
+    const unsigned char* src = cairo_image_surface_get_data(source);
+    if (!dst || !src) return;
+    double tdx = 0, tdy = 0, sdx = 0, sdy = 0;
+    cairo_surface_get_device_offset(target, &tdx, &tdy);
+    cairo_surface_get_device_offset(source, &sdx, &sdy);
+    // Source pixel (x, y) lies over target pixel (x + dx, y + dy).
+    long dx = std::lround(tdx - sdx), dy = std::lround(tdy - sdy);
+    int tw = cairo_image_surface_get_width(target), th = cairo_image_surface_get_height(target);
+    int sw = cairo_image_surface_get_width(source), sh = cairo_image_surface_get_height(source);
+    int tstride = cairo_image_surface_get_stride(target), sstride = cairo_image_surface_get_stride(source);
+    long y0 = std::max(0L, -dy), y1 = std::min(static_cast<long>(sh), th - dy);
+    long x0 = std::max(0L, -dx), x1 = std::min(static_cast<long>(sw), tw - dx);
+    for (long y = y0; y < y1; ++y) {
+        auto* in = reinterpret_cast<const std::uint32_t*>(src + y * sstride);
+        auto* out = reinterpret_cast<std::uint32_t*>(dst + (y + dy) * tstride);
+        for (long x = x0; x < x1; ++x) {
+            std::uint32_t s = in[x];
+            std::uint32_t sa = s >> 24;
+            if (sa == 0 && (s & 0xFFFFFF) == 0) continue;
+            std::uint32_t d = out[x + dx];
+            std::uint32_t da = d >> 24;
+            std::uint32_t result = (sa + da - (sa * da + 127) / 255) << 24;
+            for (int shift = 0; shift < 24; shift += 8) {
+                std::uint32_t sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
+                std::uint32_t c = blend == PixelBlend::Subtract
+                                      ? (dc > sc ? dc - sc : 0)
+                                      : (dc * (255 - sa) + (da > dc ? da - dc : 0) * sa + 127) / 255;
+                result |= std::min(c, 255u) << shift;
+            }
+            out[x + dx] = result;
+        }
+    }
+    cairo_surface_mark_dirty(target);
 }
 
 void setFillSource(cairo_t* cr, const FillStyle& fill, const ColorTransform& cx, const PaintOptions& options) {
@@ -148,8 +231,21 @@ void setFillSource(cairo_t* cr, const FillStyle& fill, const ColorTransform& cx,
         double focal = fill.kind == FillKind::Focal ? std::clamp(fill.gradient.focal, -0.98, 0.98) : 0;
         pattern = cairo_pattern_create_radial(focal, 0, 0, 0, 0, 1);
     }
-    addStops(pattern, fill.gradient, cx, options.maskOnly);
+    bool table = addStops(pattern, fill.gradient, cx, options.maskOnly);
     cairo_matrix_t m = toCairo(inverse);
+    if (table) {
+        // Flash samples its colour table at each pixel's top-left corner rather than its centre; with one-entry
+        // lines in the table the half-pixel difference shows.
+        cairo_matrix_t toDevice, fromDevice, shift, step;
+        cairo_get_matrix(cr, &toDevice);
+        fromDevice = toDevice;
+        if (cairo_matrix_invert(&fromDevice) == CAIRO_STATUS_SUCCESS) {
+            cairo_matrix_init_translate(&shift, -0.5, -0.5);
+            cairo_matrix_multiply(&step, &toDevice, &shift);
+            cairo_matrix_multiply(&step, &step, &fromDevice);
+            cairo_matrix_multiply(&m, &step, &m);
+        }
+    }
     cairo_pattern_set_matrix(pattern, &m);
     cairo_extend_t extend = fill.gradient.spread == Spread::Reflect  ? CAIRO_EXTEND_REFLECT
                             : fill.gradient.spread == Spread::Repeat ? CAIRO_EXTEND_REPEAT

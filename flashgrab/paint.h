@@ -26,6 +26,14 @@ struct PaintOptions {
     std::function<cairo_surface_t*(int)> bitmap;
 };
 
+enum class PixelBlend { Subtract, Invert };
+
+// Composites source onto target with a blend mode cairo has no operator for: subtract takes the source's
+// (premultiplied) colour away from what is below, invert turns what is below to its negative where the source
+// covers it. Both are image surfaces; their device offsets say how they line up. The result's alpha is the
+// usual "over" alpha.
+void blendPixels(cairo_surface_t* target, cairo_surface_t* source, PixelBlend blend);
+
 // Sets cr's source for the fill style. Gradient squares and bitmap matrices are taken relative to the
 // current transformation matrix, which must be the shape's.
 void setFillSource(cairo_t* cr, const FillStyle& fill, const ColorTransform& cx, const PaintOptions& options);

@@ -136,7 +136,7 @@ void Renderer::drawRange(const Items& items, std::size_t begin, std::size_t end,
 
 // Filters and blend modes draw the object into a group first and composite that group with the mode's operator.
 // Alpha and erase act on an enclosing layer; without one Flash shows nothing of the object. Subtract
-// and invert have no cairo operator and are drawn normally.
+// and invert have no cairo operator and are composited pixel by pixel.
 void Renderer::drawBlended(Instance& instance, const Matrix& m, const ColorTransform& cx, int nesting, bool inLayer) {
     cairo_operator_t op = CAIRO_OPERATOR_OVER;
     switch (instance.blendMode) {
@@ -203,12 +203,19 @@ void Renderer::drawBlended(Instance& instance, const Matrix& m, const ColorTrans
             cairo_surface_mark_dirty(pixels);
         }
     }
-    cairo_save(cr_);
-    cairo_identity_matrix(cr_);
-    cairo_set_source(cr_, group);
-    cairo_set_operator(cr_, op);
-    cairo_paint(cr_);
-    cairo_restore(cr_);
+    bool pixelBlend = instance.blendMode == 9 || instance.blendMode == 10;
+    cairo_surface_t* content = nullptr;
+    if (pixelBlend && cairo_pattern_get_surface(group, &content) == CAIRO_STATUS_SUCCESS) {
+        blendPixels(cairo_get_group_target(cr_), content,
+                    instance.blendMode == 9 ? PixelBlend::Subtract : PixelBlend::Invert);
+    } else {
+        cairo_save(cr_);
+        cairo_identity_matrix(cr_);
+        cairo_set_source(cr_, group);
+        cairo_set_operator(cr_, op);
+        cairo_paint(cr_);
+        cairo_restore(cr_);
+    }
     cairo_restore(cr_);
     cairo_pattern_destroy(group);
 }
@@ -247,10 +254,14 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
             cairo_set_source_rgba(cr_, white.r / 255.0, white.g / 255.0, white.b / 255.0, white.a / 255.0);
             cairo_fill(cr_);
             if (x1 > x0 && y1 > y0) {
-                cairo_rectangle(cr_, x0 + 0.5, y0 + 0.5, x1 - x0, y1 - y0);
-                cairo_set_line_width(cr_, 1);
+                // Drawn as four one-pixel lines the way Flash does, which leaves out the bottom-right corner pixel.
+                cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, 1);
+                cairo_rectangle(cr_, x0, y0, 1, y1 - y0 + 1);
+                cairo_rectangle(cr_, x0, y1, x1 - x0, 1);
+                cairo_rectangle(cr_, x1, y0, 1, y1 - y0);
+                cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
                 cairo_set_source_rgba(cr_, black.r / 255.0, black.g / 255.0, black.b / 255.0, black.a / 255.0);
-                cairo_stroke(cr_);
+                cairo_fill(cr_);
             }
         }
         auto layout = editTextLayouts_.find(instance.characterId);

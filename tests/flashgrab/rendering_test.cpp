@@ -131,5 +131,29 @@ TEST(Rendering, AnObjectScaledToNothingDoesNotStopTheRestFromDrawing) {
     EXPECT_EQ(pixel(out[1], 10, 5, 5)[0], 0);
 }
 
+TEST(Rendering, EditTextBorderLeavesOutItsBottomRightCornerPixel) {
+    // A bordered, empty field from (2, 2) to (12, 12) pixels over a grey background.
+    BitWriter field;
+    field.u16(1);
+    rect(field, 40, 240, 40, 240);
+    field.u8(0);
+    field.u8(0x08);  // border
+    field.u8(0);     // no variable name
+    auto movie = build(
+        test::movie(20, 20, 1, {backgroundTag(128, 128, 128), tag(37, field.bytes()), placeObject(1, 1), showFrame()}));
+    ASSERT_TRUE(movie);
+    auto out = frames(*movie, 20, 20);
+    ASSERT_EQ(out.size(), 1u);
+    const std::array<int, 3> black{0, 0, 0}, white{255, 255, 255};
+    EXPECT_EQ(pixel(out[0], 20, 2, 2), black);
+    EXPECT_EQ(pixel(out[0], 20, 12, 2), black);
+    EXPECT_EQ(pixel(out[0], 20, 2, 12), black);
+    EXPECT_EQ(pixel(out[0], 20, 12, 11), black);
+    EXPECT_EQ(pixel(out[0], 20, 11, 12), black);
+    EXPECT_EQ(pixel(out[0], 20, 7, 7), white) << "the field's background";
+    EXPECT_EQ(pixel(out[0], 20, 12, 12), white) << "the corner the border's lines do not reach";
+    EXPECT_EQ(pixel(out[0], 20, 13, 7), (std::array<int, 3>{128, 128, 128}));
+}
+
 }  // namespace
 }  // namespace flashgrab
