@@ -2,7 +2,10 @@
 #include "run/post_process.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
@@ -66,6 +69,20 @@ private:
 
 // Alive means running or sleeping: a killed process may stay a zombie until its new parent
 // reaps it, which in a container can take a while.
+bool processAlive(pid_t pid);
+
+// A signalled process ends a moment after the signal is sent; waits (without polling) until the
+// process is gone or the time is up, then says whether it still runs.
+bool stillAliveAfter(pid_t pid, std::chrono::milliseconds limit) {
+    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidFd >= 0) {
+        pollfd entry{pidFd, POLLIN, 0};
+        ::poll(&entry, 1, static_cast<int>(limit.count()));
+        ::close(pidFd);
+    }
+    return processAlive(pid);
+}
+
 bool processAlive(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
@@ -113,7 +130,7 @@ TEST(ConsoleChild, StopEndsTheChildAndEverythingItStarted) {
     child.stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
     EXPECT_FALSE(child.isRunning());
-    EXPECT_FALSE(processAlive(grandchild));
+    EXPECT_FALSE(stillAliveAfter(grandchild, std::chrono::milliseconds(5000)));
     EXPECT_EQ(child.events(), "started;exited;");
     child.stop();  // twice is harmless
 }
@@ -125,7 +142,7 @@ TEST(ConsoleChild, AChildThatLeavesSomethingRunningStillEnds) {
     ASSERT_TRUE(child.start("sh -c \"sleep 60 & echo $! > '" + pidFile + "'; exit 0\""));
     EXPECT_TRUE(child.waitForExit(std::chrono::seconds(10)));
     child.stop();
-    EXPECT_FALSE(processAlive(std::stoi(test::readFile(pidFile))));
+    EXPECT_FALSE(stillAliveAfter(std::stoi(test::readFile(pidFile)), std::chrono::milliseconds(5000)));
     EXPECT_EQ(child.exitStatus(), 0);
 }
 
