@@ -244,21 +244,30 @@ std::string joinMp3Frames(const std::vector<Mp3Frame>& frames) {
     return out;
 }
 
-void SwfTimeline::placeObject(uint16_t character, uint16_t depth, double xPx, double yPx,
-                              const std::optional<SwfColorTransform>& colorTransform, std::optional<uint16_t> ratio) {
-    std::string body;
-    body += static_cast<char>(0x02 | 0x04 | (colorTransform ? 0x08 : 0) | (ratio ? 0x10 : 0));
-    appendU16(body, depth);
-    appendU16(body, character);
+namespace {
+
+// A MATRIX record without scale or rotation: translation only.
+std::string translationMatrix(double xPx, double yPx) {
     BitWriter bits;
-    // MATRIX without scale or rotation: translation only.
     const int x = twips(xPx), y = twips(yPx);
     const int n = signedBitsFor({x, y});
     bits.unsignedBits(0, 2);
     bits.unsignedBits(static_cast<uint32_t>(n), 5);
     bits.signedBits(x, n);
     bits.signedBits(y, n);
-    body += bits.take();
+    return bits.take();
+}
+
+}  // namespace
+
+void SwfTimeline::placeObject(uint16_t character, uint16_t depth, double xPx, double yPx,
+                              const std::optional<SwfColorTransform>& colorTransform, std::optional<uint16_t> ratio) {
+    std::string body;
+    body += static_cast<char>(0x02 | 0x04 | (colorTransform ? 0x08 : 0) | (ratio ? 0x10 : 0));
+    appendU16(body, depth);
+    appendU16(body, character);
+    body += translationMatrix(xPx, yPx);
+    BitWriter bits;
     if (colorTransform) {
         const SwfColorTransform& c = *colorTransform;
         const int m =
@@ -279,14 +288,7 @@ void SwfTimeline::moveObject(uint16_t depth, double xPx, double yPx) {
     std::string body;
     body += static_cast<char>(0x01 | 0x04);
     appendU16(body, depth);
-    BitWriter bits;
-    const int x = twips(xPx), y = twips(yPx);
-    const int n = signedBitsFor({x, y});
-    bits.unsignedBits(0, 2);
-    bits.unsignedBits(static_cast<uint32_t>(n), 5);
-    bits.signedBits(x, n);
-    bits.signedBits(y, n);
-    tag(kPlaceObject2, body + bits.take());
+    tag(kPlaceObject2, body + translationMatrix(xPx, yPx));
 }
 
 void SwfTimeline::removeObject(uint16_t depth) {
