@@ -13,13 +13,7 @@ ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1280x7
   -c:v libx264 -preset ultrafast -b:v 40M -maxrate 40M -bufsize 40M "$work/in.mp4"
 cp "$work/in.mp4" "$work/ours.mp4"
 
-seconds() {  # prints the wall-clock seconds the command took
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
-}
+source bench/timing.sh
 
 # One read of the input first so both start from the same page cache.
 cat "$work/in.mp4" >/dev/null

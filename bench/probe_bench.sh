@@ -11,13 +11,7 @@ trap 'rm -rf "$work"' EXIT
 source bench/clip_copies.sh
 make_clip_copies "$work" 50
 
-seconds() {  # prints the wall-clock seconds the command took
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }' 
-}
+source bench/timing.sh
 mediainfo_loop() { for f in "$@"; do mediainfo "$f"; done; }
 ffprobe_loop() { for f in "$@"; do ffprobe -hide_banner "$f"; done; }
 
