@@ -51,5 +51,6 @@ int runOptions(const CliContext& context, std::span<const std::string> arguments
 int runProbe(const CliContext& context, std::span<const std::string> arguments);
 int runCommand(const CliContext& context, std::span<const std::string> arguments);
 int runConvert(const CliContext& context, std::span<const std::string> arguments);
+int runUpdate(const CliContext& context, std::span<const std::string> arguments);
 
 }  // namespace torvane::cli

@@ -12,7 +12,7 @@
 namespace torvane::cli {
 namespace {
 
-constexpr std::array<CliCommand, 7> kCommands = {{
+constexpr std::array<CliCommand, 8> kCommands = {{
     {"presets", "list the preset tree", "presets", runPresets},
     {"show-preset", "print the 47 settings of one preset", "show-preset PATH", runShowPreset},
     {"formats", "list the output formats of the catalogue", "formats [--container NAME | --check]", runFormats},
@@ -23,6 +23,8 @@ constexpr std::array<CliCommand, 7> kCommands = {{
      "command --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS] FILE...", runCommand},
     {"convert", "convert files with a preset, showing progress on the terminal",
      "convert --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS] FILE...", runConvert},
+    {"update", "ask the update server for a newer version; --download fetches its installer",
+     "update [--check] [--download]", runUpdate},
 }};
 
 constexpr std::string_view kGlobalOptions =

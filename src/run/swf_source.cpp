@@ -13,6 +13,7 @@
 #include "media/source_item.h"
 #include "platform/child_process.h"
 #include "platform/file_system.h"
+#include "platform/private_folder.h"
 #include "platform/user_folders.h"
 #include "settings/encode_settings.h"
 #include "settings/option_store.h"
@@ -53,12 +54,6 @@ std::string withoutBlanks(std::string_view text) {
         if (c != ' ') result += c;
     }
     return result;
-}
-
-bool isPrivateFolderOfOurs(const std::string& folder) {
-    struct stat info {};
-    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
-           (info.st_mode & 077) == 0;
 }
 
 bool usableInFlashgrabLine(std::string_view path) {

@@ -11,7 +11,7 @@ namespace {
 constexpr std::string_view kLastPreset = "lastpreset";
 constexpr std::string_view kLastOpenFolder = "lastopenfolder";
 
-constexpr std::array<OptionDefinition, 25> kOptions = {{
+constexpr std::array<OptionDefinition, 26> kOptions = {{
     {"closetotray", "n", "closing the main window hides it to the tray"},
     {"finishalert", "y", "show the completion message when a run finishes"},
     {"viewsettingonpreset", "y", "choosing a preset opens the settings dialog"},
@@ -37,6 +37,7 @@ constexpr std::array<OptionDefinition, 25> kOptions = {{
     {"ad2", "n", "the update server switched the side panel on"},
     {"ec", "0", "notice panel parameter"},
     {"it", "0", "notice panel parameter"},
+    {"updateserver", "https://torvane.kr", "address of the update and support server"},
 }};
 
 }  // namespace

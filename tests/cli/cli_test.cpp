@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "support/loopback_http_server.h"
 #include "support/test_support.h"
 
 namespace torvane {
@@ -56,12 +57,37 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLine) {
 TEST_F(CliTest, EveryCommandHasHelp) {
     const test::ProgramResult overview = run({"--help"});
     EXPECT_EQ(overview.exitCode, 0);
-    for (const char* command : {"presets", "show-preset", "formats", "options", "probe", "command", "convert"}) {
+    for (const char* command :
+         {"presets", "show-preset", "formats", "options", "probe", "command", "convert", "update"}) {
         EXPECT_NE(overview.out.find(command), std::string::npos) << command;
         const test::ProgramResult help = run({command, "--help"});
         EXPECT_EQ(help.exitCode, 0) << command;
         EXPECT_NE(help.out.find(std::string("Usage: torvane-cli [global options] ") + command), std::string::npos);
     }
+}
+
+TEST_F(CliTest, UpdateReportsTheOfferAndFetchesTheInstallerWithoutStartingIt) {
+    test::LoopbackHttpServer server;
+    server.setReply("/version.php", {200,
+                                     "[TORVANE]\nver=99\nmsg=line one\\nline two\ndownload_url=" + server.address() +
+                                         "/get/torvane_99.deb\ndownload_size=3\n",
+                                     false});
+    server.setReply("/get/torvane_99.deb", {200, "deb", false});
+    ASSERT_EQ(runIn({"options", "updateserver", server.address()}).exitCode, 0);
+    const test::TempFolder runtime;
+
+    const test::ProgramResult check = runIn({"update"});
+    EXPECT_EQ(check.exitCode, 0) << check.err;
+    EXPECT_NE(check.out.find("offered version: 99\nmessage:\nline one\nline two\n"), std::string::npos) << check.out;
+
+    const std::string installer = runtime.path() + "/torvane/torvane_99.deb";
+    const test::ProgramResult fetch =
+        run({"--config-dir", config_.path(), "update", "--download"}, {"XDG_RUNTIME_DIR=" + runtime.path()});
+    EXPECT_EQ(fetch.exitCode, 0) << fetch.err;
+    EXPECT_NE(fetch.out.find("installer: " + installer), std::string::npos) << fetch.out;
+    EXPECT_EQ(test::readFile(installer), "deb");
+    EXPECT_EQ(server.requests(),
+              (std::vector<std::string>{"/version.php?ver=1&a=0", "/version.php?ver=1&a=0", "/get/torvane_99.deb"}));
 }
 
 TEST_F(CliTest, PresetsListsTheShippedTree) {

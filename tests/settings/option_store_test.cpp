@@ -22,7 +22,7 @@ TEST(OptionStore, AFreshStoreGivesEveryDefault) {
     EXPECT_EQ(store.getOptionInt("logoy", "5"), 5);
     EXPECT_EQ(defaultOptionValue(*findOption("lastpreset"), "/opt/torvane"), "/opt/torvane/common_avi.ini");
     EXPECT_EQ(findOption("nosuchoption"), nullptr);
-    EXPECT_EQ(knownOptions().size(), 25u);
+    EXPECT_EQ(knownOptions().size(), 26u);
 }
 
 TEST(OptionStore, StoredValuesWinUnlessEmptyOrTooLong) {
