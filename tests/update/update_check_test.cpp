@@ -11,6 +11,7 @@
 #include "support/test_support.h"
 #include "update/file_digest.h"
 #include "update/update_check.h"
+#include "update/web_addresses.h"
 
 namespace torvane {
 namespace {
@@ -167,6 +168,18 @@ TEST_F(UpdateCheckTest, InstallerAppearsOnlyWhenItsSizeAndDigestAgree) {
     offer.downloadUrl = server_.address() + "/files/missing.deb";
     EXPECT_FALSE(download().ok);
     EXPECT_FALSE(pathExists(folder.path() + "/missing.deb"));
+}
+
+TEST_F(UpdateCheckTest, PanelAddressesCarryTheStoredValuesAndTheSize) {
+    const std::string server = server_.address();
+    EXPECT_EQ(noticePanelAddress(options_, 1000, 98),
+              server + "/torvane/support.php?pid=home&ver=1&w=1000&h=98&ec=0&it=0");
+    options_.setOption("pid", "blog");
+    options_.setOption("ver", "7");
+    options_.setOption("ec", "3");
+    EXPECT_EQ(sidePanelAddress(options_, 300, 420), server + "/torvane/support_r.php?pid=blog&ver=7&w=300&h=420");
+    EXPECT_EQ(aboutPageAddress(options_, faceColourText(0xD4, 0xD0, 0xC8)), server + "/torvane/aboutweb.php?color=d4d0c8");
+    EXPECT_EQ(goPageAddress(options_, "torvane_help"), server + "/go.php?menu=torvane_help");
 }
 
 }  // namespace
