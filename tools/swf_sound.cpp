@@ -207,9 +207,12 @@ std::vector<DefinedSound> definedSounds(const Movie& movie) {
     return sounds;
 }
 
-SoundStream mainSoundStream(const Movie& movie) {
+namespace {
+
+// The stream of one timeline: its first stream head and the blocks after it.
+SoundStream timelineSoundStream(const Movie& movie, const std::vector<Tag>& tags) {
     SoundStream stream;
-    for (const Tag& tag : movie.tags) {
+    for (const Tag& tag : tags) {
         const std::string_view data = movie.data(tag);
         if ((tag.code == kSoundStreamHead || tag.code == kSoundStreamHead2) && !stream.present && data.size() >= 4) {
             stream.present = true;
@@ -223,6 +226,30 @@ SoundStream mainSoundStream(const Movie& movie) {
             }
             if (!data.empty()) ++stream.blocksWithData;
         }
+    }
+    return stream;
+}
+
+}  // namespace
+
+SoundStream mainSoundStream(const Movie& movie) {
+    SoundStream stream = timelineSoundStream(movie, movie.tags);
+    if (stream.present && stream.blocksWithData > 0) return stream;
+    // Animations often carry their sound in a movie clip's timeline rather than the root's: the
+    // first sprite with a stream that has data stands in for the movie's.
+    constexpr size_t kSpriteHeader = 4;  // sprite id, frame count
+    for (const Tag& tag : movie.tags) {
+        if (tag.code != kDefineSprite || tag.length <= kSpriteHeader) continue;
+        std::vector<Tag> spriteTags;
+        try {
+            // Cut at the sprite's end, so a sprite without its End tag does not read the root's.
+            const std::string_view upToSpriteEnd = std::string_view(movie.body).substr(0, tag.offset + tag.length);
+            spriteTags = parseTags(upToSpriteEnd, tag.offset + kSpriteHeader);
+        } catch (const Error&) {
+            continue;  // a damaged sprite is skipped, as players skip it
+        }
+        SoundStream spriteStream = timelineSoundStream(movie, spriteTags);
+        if (spriteStream.present && spriteStream.blocksWithData > 0) return spriteStream;
     }
     return stream;
 }

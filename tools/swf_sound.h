@@ -42,7 +42,7 @@ struct DefinedSound {
 };
 
 struct SoundStream {
-    bool present = false;  // a SoundStreamHead or SoundStreamHead2 on the main timeline
+    bool present = false;  // a SoundStreamHead or SoundStreamHead2 on the timeline it was read from
     SoundInfo info;
     size_t blocksWithData = 0;
     std::string mp3;  // the MP3 frames of all blocks, when the stream is MP3
@@ -50,6 +50,7 @@ struct SoundStream {
 
 // Throws Error for a DefineSound too short for its own header.
 std::vector<DefinedSound> definedSounds(const Movie& movie);
+// The stream of the main timeline; when that has none with data, the first sprite's that has.
 SoundStream mainSoundStream(const Movie& movie);
 
 // Whether swfextract -s can write this format (MP3 as MP3, the others as WAV).

@@ -273,6 +273,27 @@ TEST(SwfextractStream, WritesTheStreamFramesAsTheyWereStored) {
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_NE(none.err.find("no sound stream"), std::string::npos);
     EXPECT_FALSE(fs::exists(folder / "n.mp3"));
+
+    // A movie whose only stream plays in a movie clip: that stream is the movie's sound.
+    SwfWriter clipSound(100, 100, 24);
+    SwfTimeline clip;
+    const char mp3Stereo44k = 0x2F;
+    clip.tag(45, std::string{0x0F, mp3Stereo44k, 0x00, 0x06, 0x00, 0x00});  // 1536 samples a frame
+    const std::vector<Mp3Frame> frames = toneFrames();
+    for (std::size_t first = 0; first < frames.size(); first += 2) {
+        const std::vector<Mp3Frame> two(
+            frames.begin() + static_cast<std::ptrdiff_t>(first),
+            frames.begin() + static_cast<std::ptrdiff_t>(std::min(first + 2, frames.size())));
+        clip.tag(19, std::string(4, '\0') + joinMp3Frames(two));
+        clip.showFrame();
+    }
+    clipSound.placeObject(clipSound.defineSprite(clip), 1, 0, 0);
+    clipSound.showFrame();
+    writeFile(folder / "clip.swf", clipSound.finish());
+    EXPECT_NE(run("swfextract", {folder / "clip.swf"}).out.find("[-m]"), std::string::npos);
+    const ProgramResult fromClip = run("swfextract", {"-m", folder / "clip.swf", "-o", folder / "clip.mp3"});
+    ASSERT_EQ(fromClip.exitCode, 0) << fromClip.err;
+    EXPECT_EQ(readFile(folder / "clip.mp3"), expected);
 }
 
 TEST(SwfextractSounds, WritesEmbeddedSoundsInTheirOwnFormat) {
