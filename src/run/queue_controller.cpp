@@ -2,6 +2,7 @@
 
 #include "command/command_line_split.h"
 #include "command/encoder_choice.h"
+#include "command/placeholders.h"
 #include "media/source_item.h"
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
@@ -70,8 +71,13 @@ QueueController::QueueController(SourceList& list, const EncodeSettings& setting
     // A Flash source is prepared (working copy, sound, movie facts) right before its command is
     // built; a caller may put its own preparation in the context instead.
     if (!context_.prepareFlashSource) {
+        ownsFlashPreparation_ = true;
         context_.prepareFlashSource = [this](SourceItem& item, std::size_t) {
-            prepareSwfSource(item, settings_, context_);
+            if (!preparedFlashItem_) return prepareSwfSource(item, settings_, context_);
+            item.workPath = preparedFlashItem_->workPath;
+            item.extractedAudioPath = preparedFlashItem_->extractedAudioPath;
+            item.media = preparedFlashItem_->media;
+            preparedFlashItem_.reset();
         };
     }
 }
@@ -81,6 +87,8 @@ QueueController::~QueueController() {
     // the rest of the controller goes.
     quitEncoder();
     runner_.reset();
+    // The tools it runs are bounded in time; their result is no longer wanted.
+    if (flashPreparer_.joinable()) flashPreparer_.join();
 }
 
 std::uint32_t QueueController::nowMs() const {
@@ -161,34 +169,76 @@ void QueueController::launchCurrentItem() {
         RunItemResult& result = results_[row];
         result = RunItemResult{RunItemResult::State::Converting, {}, {}, {}};
 
-        context_.launchCounter = launchCounter_;
-        const std::string commandLine = buildCommandLine(settings_, item, row, context_);
-        result.outputPath = item.outputPath;
-        const auto argv = splitCommandLine(commandLine);
-        encoderName_ =
-            !argv.empty() && fileNamePart(argv[0]).find("ffmpeg") != std::string_view::npos ? "ffmpeg" : "mencoder";
-        quitEncoder();
-        runner_->launch = watchedLaunch_ = launchCounter_;
-        ++launchCounter_;
-        std::string grabberProblem;
-        if (!commandLine.empty() && startFlashGrabber(item, row, commandLine, &grabberProblem) &&
-            runner_->start(commandLine, context_.placeholders.programFolder)) {
-            watching_ = true;
+        if (needsFlashPreparation(item)) {
+            startFlashPreparation(item);
             return;
         }
-        // Nothing started: the item failed, and the run goes on with the next one.
-        grabber_.reset();
-        watching_ = false;
-        result.state = RunItemResult::State::Failed;
-        result.reason = commandLine.empty()       ? "변환할 입력 파일이 없습니다."
-                        : !grabberProblem.empty() ? grabberProblem
-                                                  : encoderName_ + "을(를) 시작할 수 없습니다: " + argv[0];
-        item.doneBytes = item.fileSize;
-        progress_.finishedBytes += item.fileSize;
-        list_.setProgressText(row, "실패");
-        observer_.setCellText(row, column(SourceColumn::Progress), "실패");
-        observer_.showStatus("아이템 변환실패");
+        if (startEncoder(row)) return;
     }
+}
+
+bool QueueController::startEncoder(std::size_t row) {
+    SourceItem& item = *list_.item(row);
+    RunItemResult& result = results_[row];
+    context_.launchCounter = launchCounter_;
+    const std::string commandLine = buildCommandLine(settings_, item, row, context_);
+    result.outputPath = item.outputPath;
+    const auto argv = splitCommandLine(commandLine);
+    encoderName_ =
+        !argv.empty() && fileNamePart(argv[0]).find("ffmpeg") != std::string_view::npos ? "ffmpeg" : "mencoder";
+    quitEncoder();
+    runner_->launch = watchedLaunch_ = launchCounter_;
+    ++launchCounter_;
+    std::string grabberProblem;
+    if (!commandLine.empty() && startFlashGrabber(item, row, commandLine, &grabberProblem) &&
+        runner_->start(commandLine, context_.placeholders.programFolder)) {
+        watching_ = true;
+        return true;
+    }
+    // Nothing started: the item failed, and the run goes on with the next one.
+    grabber_.reset();
+    watching_ = false;
+    result.state = RunItemResult::State::Failed;
+    result.reason = commandLine.empty()       ? "변환할 입력 파일이 없습니다."
+                    : !grabberProblem.empty() ? grabberProblem
+                                              : encoderName_ + "을(를) 시작할 수 없습니다: " + argv[0];
+    item.doneBytes = item.fileSize;
+    progress_.finishedBytes += item.fileSize;
+    list_.setProgressText(row, "실패");
+    observer_.setCellText(row, column(SourceColumn::Progress), "실패");
+    observer_.showStatus("아이템 변환실패");
+    return false;
+}
+
+bool QueueController::needsFlashPreparation(const SourceItem& item) const {
+    // Flash sources go to ffmpeg unless the preset insists on mencoder, which reads them itself.
+    return ownsFlashPreparation_ && !preparedFlashItem_ && settings_.eg != "m" &&
+           lowerAscii(fileExtension(item.sourcePath)) == "swf";
+}
+
+void QueueController::startFlashPreparation(const SourceItem& item) {
+    // A run stopped during an earlier preparation may still have it running: it ends first.
+    if (flashPreparer_.joinable()) flashPreparer_.join();
+    preparing_ = true;
+    const unsigned id = ++preparationCounter_;
+    // The worker has its own copies: the owner may change the list and settings meanwhile.
+    flashPreparer_ = std::thread([this, id, copy = item, settings = settings_, context = context_]() mutable {
+        copy.workPath.clear();
+        copy.extractedAudioPath.clear();
+        prepareSwfSource(copy, settings, context);
+        post({Event::Kind::FlashPrepared, id, {}, std::make_shared<SourceItem>(std::move(copy))});
+    });
+}
+
+void QueueController::flashPrepared(Event& event) {
+    if (!preparing_ || event.launch != preparationCounter_) return;
+    preparing_ = false;
+    // A stop during the preparation has ended the run already.
+    if (!runActive_ || stopRequested_ || currentIndex_ < 0) return;
+    preparedFlashItem_ = std::move(event.prepared);
+    const bool started = startEncoder(static_cast<std::size_t>(currentIndex_));
+    preparedFlashItem_.reset();
+    if (!started) launchCurrentItem();
 }
 
 void QueueController::processEvents() {
@@ -199,6 +249,10 @@ void QueueController::processEvents() {
             if (events_.empty()) return;
             event = std::move(events_.front());
             events_.pop_front();
+        }
+        if (event.kind == Event::Kind::FlashPrepared) {
+            flashPrepared(event);
+            continue;
         }
         // Events of an encoder we no longer watch (stopped, or a start that failed) are stale.
         if (!watching_ || event.launch != watchedLaunch_ || currentIndex_ < 0) continue;
@@ -212,6 +266,8 @@ void QueueController::processEvents() {
                 break;
             case Event::Kind::Exited:
                 itemFinished();
+                break;
+            case Event::Kind::FlashPrepared:
                 break;
         }
     }

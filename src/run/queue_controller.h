@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -82,15 +83,24 @@ public:
 
 private:
     struct Event {
-        enum class Kind { Started, Stdout, Stderr, Exited };
+        enum class Kind { Started, Stdout, Stderr, Exited, FlashPrepared };
         Kind kind;
         unsigned launch;
         std::string chunk;
+        std::shared_ptr<SourceItem> prepared = nullptr;  // FlashPrepared: the item with its work files
     };
     class JobRunner;
 
     void post(Event event);
     void launchCurrentItem();
+    // Builds the current item's command line and starts the encoder; false, with the item marked
+    // failed, when nothing could be started.
+    bool startEncoder(std::size_t row);
+    // A Flash source's work files and facts come from tools that may run for seconds: they are
+    // made on a worker thread, and the item starts when they are ready.
+    bool needsFlashPreparation(const SourceItem& item) const;
+    void startFlashPreparation(const SourceItem& item);
+    void flashPrepared(Event& event);
     // Starts flashgrab when the item's command line reads a frame pipe; false, with the reason,
     // when it is needed and cannot be started.
     bool startFlashGrabber(const SourceItem& item, std::size_t row, const std::string& commandLine,
@@ -110,6 +120,13 @@ private:
     RunObserver& observer_;
     std::unique_ptr<JobRunner> runner_;
     std::unique_ptr<FlashGrabber> grabber_;  // the frame renderer of a Flash item, while it runs
+    // Flash preparation: only the controller's own, not one a caller put in the context.
+    bool ownsFlashPreparation_ = false;
+    std::thread flashPreparer_;
+    unsigned preparationCounter_ = 0;
+    bool preparing_ = false;
+    // The current item's finished preparation, handed to the command builder.
+    std::shared_ptr<SourceItem> preparedFlashItem_;
 
     std::mutex eventsMutex_;
     std::deque<Event> events_;
