@@ -4,6 +4,7 @@
 #include "command/command_context.h"
 #include "command/command_text.h"
 #include "media/source_item.h"
+#include "media/source_range.h"
 #include "platform/file_system.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
@@ -149,7 +150,12 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
         cmd = appendOption(cmd, "-i", quoted(framePipePath(pipeId)));
     }
     if (!item.extractedAudioPath.empty()) cmd = appendOption(cmd, "-i", quoted(item.extractedAudioPath));
-    if (!framesFromPipe && !(isFlash && audioOnly)) cmd = appendOption(cmd, "-i", "\"{infile}\"");
+    if (!framesFromPipe && !(isFlash && audioOnly)) {
+        // Input options: ffmpeg seeks in the source, and its clock starts at 0 at the range's start.
+        if (item.rangeStartSeconds > 0) cmd = appendOption(cmd, "-ss", encoderSecondsText(item.rangeStartSeconds));
+        if (item.rangeEndSeconds > 0) cmd = appendOption(cmd, "-to", encoderSecondsText(item.rangeEndSeconds));
+        cmd = appendOption(cmd, "-i", "\"{infile}\"");
+    }
 
     const bool videoCopied = isTruthy(settings.video_use) && settings.video_codec == "copy";
     if (isTruthy(settings.video_use)) {
@@ -169,7 +175,7 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
         cmd = appendOption(cmd, "-vn", "");
     }
 
-    if (isTruthy(settings.audio_use)) {
+    if (isTruthy(settings.audio_use) && item.keepSound) {
         cmd = appendOption(cmd, container.findAudioCodec(settings.audio_codec).param2, "");
         if (settings.audio_codec != "copy") {
             if (settings.audio_codec.empty()) cmd = appendOption(cmd, "-b:a", "{abitrate}k");

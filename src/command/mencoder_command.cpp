@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 #include <cstdlib>
+#include <optional>
 
 #include "command/aspect_sizing.h"
 #include "command/command_context.h"
 #include "command/command_text.h"
 #include "media/source_item.h"
+#include "media/source_range.h"
 #include "platform/file_system.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
@@ -64,15 +66,23 @@ void appendSubtitles(std::string& cmd, const EncodeSettings& settings, const Sou
         cmd = appendOption(cmd, "-subdelay", settings.sub_delay);
 }
 
-// mencoder never ends when -endpos is exactly the length of what it writes; a test encode at
-// least as long as the whole output is a full encode, so it goes without -endpos.
-bool testCoversWholeOutput(const EncodeSettings& settings, const SourceItem& item, int testSeconds) {
-    double outputSeconds = item.media.durationExact;
+// The -endpos of the item: seconds of output after -ss, from the range's end and the test-encode
+// limit, whichever comes first. mencoder never ends when -endpos is exactly the length of what it
+// writes, so a stop at the source's end goes without -endpos.
+std::optional<double> endPosition(const EncodeSettings& settings, const SourceItem& item,
+                                  const CommandContext& context) {
+    double speed = 1.0;
     if (isTruthy(settings.use_speed) && settings.speed != "1" && settings.speed != "1.0") {
-        const double speed = std::strtod(settings.speed.c_str(), nullptr);
-        if (speed > 0) outputSeconds /= speed;
+        if (const double chosen = std::strtod(settings.speed.c_str(), nullptr); chosen > 0) speed = chosen;
     }
-    return outputSeconds > 0 && outputSeconds <= testSeconds + 0.5;
+    std::optional<double> outputSeconds;
+    if (item.rangeEndSeconds > 0) outputSeconds = (item.rangeEndSeconds - item.rangeStartSeconds) / speed;
+    const auto testSeconds = static_cast<double>(context.testEncodeSeconds);
+    if (!context.fullRun && (!outputSeconds || testSeconds < *outputSeconds)) outputSeconds = testSeconds;
+    if (!outputSeconds) return std::nullopt;
+    const double sourceLeft = item.media.durationExact - item.rangeStartSeconds;
+    if (item.media.durationExact > 0 && *outputSeconds >= sourceLeft / speed - 0.5) return std::nullopt;
+    return outputSeconds;
 }
 
 }  // namespace
@@ -121,7 +131,7 @@ std::string buildMencoderCommand(const EncodeSettings& settings, SourceItem& ite
         cmd = appendOption(cmd, "-ovc", "frameno");
     }
 
-    if (isTruthy(settings.audio_use)) {
+    if (isTruthy(settings.audio_use) && item.keepSound) {
         cmd = appendOption(cmd, container.findAudioCodec(settings.audio_codec).param, "");
         if (settings.audio_codec != "copy") {
             if (isTruthy(settings.audio_use_srate)) {
@@ -145,8 +155,9 @@ std::string buildMencoderCommand(const EncodeSettings& settings, SourceItem& ite
         cmd = appendOption(cmd, "-speed", "{speed}");
     }
     if (!settings.plusparam.empty()) cmd = appendOption(cmd, settings.plusparam, "");
-    if (!context.fullRun && !testCoversWholeOutput(settings, item, context.testEncodeSeconds)) {
-        cmd = appendOption(cmd, "-endpos", std::to_string(context.testEncodeSeconds));
+    if (item.rangeStartSeconds > 0) cmd = appendOption(cmd, "-ss", encoderSecondsText(item.rangeStartSeconds));
+    if (const std::optional<double> end = endPosition(settings, item, context)) {
+        cmd = appendOption(cmd, "-endpos", encoderSecondsText(*end));
     }
     return expandPlaceholders(cmd, settings, item, paths.inputPath, paths.outputPath, context.placeholders);
 }

@@ -3,6 +3,7 @@
 #include "command/output_naming.h"
 #include "command/placeholders.h"
 #include "media/source_item.h"
+#include "media/source_range.h"
 #include "run/time_size_text.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
@@ -19,7 +20,10 @@ std::string fileRow(const EncodeSettings& settings, const FormatCatalogue& catal
     row += kLineBreak;
     if (settings.container != "etc") {
         const long long totalBitrate = leadingInteger(settings.video_bitrate) + leadingInteger(settings.audio_bitrate);
-        row += settings.container + "  " + formatDuration(item.media.durationSeconds, DurationStyle::Clock) + "  " +
+        // The output lasts as long as the part of the source that is converted.
+        const auto seconds =
+            hasRange(item) ? static_cast<std::int32_t>(convertedSeconds(item) + 0.5) : item.media.durationSeconds;
+        row += settings.container + "  " + formatDuration(seconds, DurationStyle::Clock) + "  " +
                std::to_string(totalBitrate) + "Kbps";
     }
     return expandPlaceholders(row, settings, item, item.sourcePath, item.outputPath, values);
@@ -50,7 +54,7 @@ SettingsSummary summarizeSettings(const EncodeSettings& settings, const FormatCa
     SettingsSummary summary;
     summary.file = fileRow(settings, catalogue, item, values);
     summary.video = videoRow(settings);
-    summary.audio = audioRow(settings);
+    if (item.keepSound) summary.audio = audioRow(settings);
     return summary;
 }
 

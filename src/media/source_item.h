@@ -27,6 +27,12 @@ struct SourceItem {
     // Work files of a Flash source, set while its command line is built.
     std::string workPath;
     std::string extractedAudioPath;
+    // The part of the source to convert, in seconds of the source ("구간설정"); an end of 0 runs
+    // to the source's end.
+    double rangeStartSeconds = 0.0;
+    double rangeEndSeconds = 0.0;
+    // "소리" of the range dialog: unticked, the item is converted without its sound.
+    bool keepSound = true;
 };
 
 }  // namespace torvane

@@ -1,10 +1,12 @@
 #include "run/progress_parser.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "media/source_item.h"
+#include "media/source_range.h"
 #include "platform/file_system.h"
 #include "run/time_size_text.h"
 #include "settings/text_rules.h"
@@ -31,6 +33,14 @@ bool isFfmpegSummary(std::string_view line) {
 
 std::string percentText(int percent) {
     return std::to_string(percent) + "%";
+}
+
+// The whole seconds the encoder's clock runs to: a range's length (at least 1) when only a part of
+// the source is converted, as the clock starts at 0 at the range's start; 0 when unknown.
+int convertedWholeSeconds(const SourceItem& item) {
+    if (!hasRange(item)) return item.media.durationSeconds;
+    const double length = convertedSeconds(item);
+    return length > 0 ? std::max(static_cast<int>(length), 1) : 0;
 }
 
 std::vector<std::string> clockPieces(std::string_view text, char separator) {
@@ -101,14 +111,14 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
             clock8 = line.substr(time + 5, 8);
             clock11 = line.substr(time + 5, 11);
         }
-        if (item.media.durationSeconds > 0) {
+        if (const int duration = convertedWholeSeconds(item); duration > 0) {
             int whole = 0;
             if (!clock8.empty()) {
                 whole = clockSeconds(clock8);
                 exactSeconds = clockSecondsExact(clock11);
             }
             if (whole > 0) {
-                newPercent = std::min(whole * 100 / item.media.durationSeconds, 100);
+                newPercent = std::min(whole * 100 / duration, 100);
                 cellText = percentText(newPercent);
             } else {
                 newPercent = 1;
@@ -146,8 +156,14 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
         }
         const auto open = line.find('(');
         const auto percent = line.find('%');
-        if (open != std::string_view::npos && percent != std::string_view::npos && open >= 1 && percent >= 2 &&
-            percent > open + 1) {
+        if (hasRange(item)) {
+            // mencoder's own percent is its place in the whole file; its clock runs over the range.
+            if (const double length = convertedSeconds(item); length > 0) {
+                newPercent = std::min(static_cast<int>(static_cast<double>(exactSeconds) * 100.0 / length), 100);
+                cellText = percentText(newPercent);
+            }
+        } else if (open != std::string_view::npos && percent != std::string_view::npos && open >= 1 && percent >= 2 &&
+                   percent > open + 1) {
             newPercent = std::min(leadingInt32(line.substr(open + 1, percent - open - 1)), 100);
             cellText = percentText(newPercent);
         }
@@ -186,7 +202,8 @@ void ProgressParser::commonUpdate(int newPercent, float exactSeconds, const std:
             char text[64];
             std::snprintf(text, sizeof text, "x%0.2f 배속", static_cast<double>(speed));
             update.speedText = text;
-            const auto remaining = static_cast<std::int32_t>((item.media.durationExact - exactSeconds) / speed);
+            const auto remaining =
+                static_cast<std::int32_t>((static_cast<float>(convertedSeconds(item)) - exactSeconds) / speed);
             update.remainingText = formatDuration(remaining, DurationStyle::Clock);
         }
     }

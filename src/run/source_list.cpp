@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "media/media_query.h"
+#include "media/source_range.h"
 #include "platform/file_system.h"
 #include "run/time_size_text.h"
 
@@ -114,12 +115,19 @@ std::array<std::string, kSourceColumnCount> SourceList::cells(std::size_t row) c
     const auto cell = [&](SourceColumn column) -> std::string& { return texts[static_cast<std::size_t>(column)]; };
     cell(SourceColumn::InputFile) = std::string(fileNamePart(source->sourcePath));
     cell(SourceColumn::Duration) = formatDuration(media.durationSeconds, DurationStyle::Clock);
+    // A range shows where the conversion starts and ends, in the source's time.
+    if (hasRange(*source)) {
+        cell(SourceColumn::Duration) =
+            formatTimeText(source->rangeStartSeconds) + "~" +
+            (source->rangeEndSeconds > 0 ? formatTimeText(source->rangeEndSeconds) : cell(SourceColumn::Duration));
+    }
     cell(SourceColumn::Size) = media.videoWidth + " x " + media.videoHeight;
     // Current MediaInfo releases leave the old codec fields empty; the format name says the same.
     cell(SourceColumn::Video) =
         firstNonEmpty({&media.videoCodecIdHint, &media.videoCodec, &media.videoCodecInfo, &media.videoFormat});
     cell(SourceColumn::Audio) =
         firstNonEmpty({&media.audioCodecIdHint, &media.audioCodec, &media.audioCodecInfo, &media.audioFormat});
+    if (!source->keepSound) cell(SourceColumn::Audio) = "소리 없음";
     cell(SourceColumn::Subtitle) = source->subtitlePath.empty() ? "X" : "O";
     cell(SourceColumn::Progress) = rows_[row].progressText;
     cell(SourceColumn::FileSize) = formatSize(static_cast<std::int64_t>(source->fileSize), SizeDecimals::One);

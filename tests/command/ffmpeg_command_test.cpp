@@ -165,6 +165,24 @@ TEST_F(BuilderTest, FfmpegTestRunsAndExtraOptions) {
     EXPECT_FALSE(contains(copy, "-ss"));
 }
 
+TEST_F(BuilderTest, FfmpegRangeAndSoundOfTheItem) {
+    item_.rangeStartSeconds = 1.5;
+    item_.rangeEndSeconds = 4;
+    item_.keepSound = false;
+    const std::string cmd = build(settings_, item_, context_);
+    EXPECT_TRUE(contains(cmd, " -y  -ss 1.5 -to 4 -i \""));
+    EXPECT_TRUE(contains(cmd, " -r 25.000 -an  -f mp4 "));
+    EXPECT_FALSE(contains(cmd, "-c:a"));
+    // A test run encodes its seconds from the range's start: the limit is on the output.
+    context_.fullRun = false;
+    context_.testEncodeSeconds = 5;
+    item_.rangeEndSeconds = 0;
+    const std::string test = build(settings_, item_, context_);
+    EXPECT_TRUE(contains(test, " -ss 1.5 -i \""));
+    EXPECT_FALSE(contains(test, "-to"));
+    EXPECT_TRUE(contains(test, " -ss 00:00:00.00 -t  5 "));
+}
+
 TEST_F(BuilderTest, FfmpegFrameRates) {
     item_.media.videoFrameRate = "29.970";
     EXPECT_TRUE(contains(build(settings_, item_, context_), " -r 30000/1001 "));

@@ -96,6 +96,29 @@ TEST_F(MencoderTest, AudioVolumeSpeedAndTestRuns) {
     EXPECT_TRUE(contains(build(), " -nosound  -noodml "));
 }
 
+TEST_F(MencoderTest, RangeAndSoundOfTheItem) {
+    item_.media.durationExact = 60.0f;
+    item_.rangeStartSeconds = 10;
+    item_.rangeEndSeconds = 22.5;
+    item_.keepSound = false;
+    // -endpos is a length after -ss.
+    EXPECT_TRUE(contains(build(), " -nosound  -noodml  -sws 2 -ss 10 -endpos 12.5"));
+    context_.fullRun = false;
+    context_.testEncodeSeconds = 5;
+    EXPECT_TRUE(contains(build(), " -ss 10 -endpos 5"));
+    context_.testEncodeSeconds = 30;
+    EXPECT_TRUE(contains(build(), " -ss 10 -endpos 12.5"));
+    item_.rangeEndSeconds = 0;
+    EXPECT_TRUE(contains(build(), " -ss 10 -endpos 30"));
+    // Up to the source's end: no -endpos, with which mencoder would not end.
+    context_.testEncodeSeconds = 50;
+    EXPECT_FALSE(contains(build(), "-endpos"));
+    context_.fullRun = true;
+    EXPECT_TRUE(build().ends_with(" -ss 10"));
+    item_.rangeEndSeconds = 59.8;
+    EXPECT_FALSE(contains(build(), "-endpos"));
+}
+
 TEST_F(BuilderTest, EncoderChoice) {
     const auto choose = [&](const std::string& container) {
         return chooseEncoder(settings_, item_, catalogue_.findContainer(container));

@@ -51,6 +51,12 @@ TEST_F(SettingsSummaryTest, RowsShowNameFormatTimeAndStreams) {
     EXPECT_EQ(rows.video, "xvid\n640x480  25 fps  1200 Kbps");
     EXPECT_EQ(rows.audio, "mp3\ncbr    128 Kbps  2 Ch  44100 Hz");
     EXPECT_EQ(rows.other, "");
+    // A range of the item is what the output lasts; without its sound there is no audio row.
+    item_.rangeStartSeconds = 10;
+    item_.rangeEndSeconds = 25;
+    item_.keepSound = false;
+    EXPECT_EQ(summary().file, "holiday_new.avi\navi  00:00:15  1328Kbps");
+    EXPECT_EQ(summary().audio, "");
 }
 
 TEST_F(SettingsSummaryTest, SpecialValuesShortenTheirRows) {

@@ -124,6 +124,19 @@ TEST_F(ProgressParserTest, MencoderStatusLine) {
     EXPECT_EQ(item_.percent, 40);
 }
 
+TEST_F(ProgressParserTest, ARangeIsTheWholeOfWhatIsConverted) {
+    // 20 s of the 100 s source, from 30 s on: both encoders' clocks start at 0 at the range.
+    item_.rangeStartSeconds = 30;
+    item_.rangeEndSeconds = 50;
+    const auto ffmpeg = parse("frame=  250 fps= 25 q=2.0 size=     512kB time=00:00:10.00 bitrate= 419.4kbits/s");
+    EXPECT_EQ(ffmpeg.cellText, "50%");
+    EXPECT_EQ(ffmpeg.remainingText, "00:00:05");
+    item_.percent = 0;
+    // mencoder's own percent is its place in the whole file.
+    EXPECT_EQ(parse("Pos:  15.0s    375f (45%) 45.12fps Trem:   0min   1mb", 9000).cellText, "75%");
+    EXPECT_EQ(parse("Pos:  21.0s    525f (51%) 45.12fps", 9500).cellText, "100%");
+}
+
 TEST_F(ProgressParserTest, ClockTexts) {
     EXPECT_EQ(clockSeconds("01:02:03"), 3723);
     EXPECT_EQ(clockSeconds("02:03"), 0);

@@ -136,6 +136,44 @@ TEST_F(QueueControllerTest, MencoderRunsToTheEndToo) {
     EXPECT_TRUE(std::is_sorted(observer_.currentBars.begin() + 1, observer_.currentBars.end()));
 }
 
+TEST_F(QueueControllerTest, BothEncodersConvertOnlyTheRangeOfAnItem) {
+    const auto seconds = [](const std::string& path) {
+        return std::stod(
+            test::runProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path})
+                .out);
+    };
+    for (const char* encoder : {"f", "m"}) {
+        SCOPED_TRACE(encoder);
+        list_.removeAll();
+        if (std::string(encoder) == "m") {
+            EXPECT_TRUE(settings_.loadProfile(test::sourceDir() + "/data/common_avi.ini"));
+        }
+        settings_.eg = encoder;
+        add("av4.mp4", std::string("range_") + encoder + ".mp4");
+        list_.item(0)->rangeStartSeconds = 1;
+        list_.item(0)->rangeEndSeconds = 3;
+        QueueController controller(list_, settings_, context_, options_, observer_);
+        ASSERT_TRUE(controller.startRun(false));
+        runToEnd(controller);
+        ASSERT_EQ(controller.results()[0].state, State::Succeeded) << controller.results()[0].reason;
+        EXPECT_NEAR(seconds(controller.results()[0].outputPath), 2.0, 0.2);
+        EXPECT_EQ(observer_.currentBars.back(), 100);
+
+        // A test run of 1 second converts 1 second from the range's start; an unticked "소리", no sound.
+        list_.item(0)->keepSound = false;
+        controller.testEncodeSeconds = 1;
+        ASSERT_TRUE(controller.startRun(true));
+        runToEnd(controller);
+        const std::string output = controller.results()[0].outputPath;
+        ASSERT_EQ(controller.results()[0].state, State::Succeeded) << controller.results()[0].reason;
+        EXPECT_NEAR(seconds(output), 1.0, 0.2);
+        EXPECT_EQ(test::runProgram({"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries",
+                                    "stream=codec_type", "-of", "csv=p=0", output})
+                      .out,
+                  "");
+    }
+}
+
 TEST_F(QueueControllerTest, AStopEndsTheEncoderAndMarksNothingFinished) {
     settings_.plusparam2 = "-preset ultrafast -af arealtime";  // at the clip's own pace: 4 seconds
     add("av4.mp4", "slow.mp4");

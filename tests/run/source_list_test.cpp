@@ -138,6 +138,16 @@ TEST(SourceList, CellsShowTheItemAsTheListDoes) {
     EXPECT_EQ(list.cells(2)[4], "AVC");
     EXPECT_EQ(list.cells(2)[5], "Opus");
     EXPECT_EQ(bare[8], "0 Bytes");
+
+    // A range shows in the time column, a dropped sound in the audio column.
+    SourceItem& ranged = *list.item(0);
+    ranged.rangeStartSeconds = 62.5;
+    ranged.rangeEndSeconds = 70;
+    ranged.keepSound = false;
+    EXPECT_EQ(list.cells(0)[2], "00:01:02.500~00:01:10");
+    EXPECT_EQ(list.cells(0)[5], "소리 없음");
+    ranged.rangeEndSeconds = 0;
+    EXPECT_EQ(list.cells(0)[2], "00:01:02.500~01:02:05");
 }
 
 // Answers questions with a fixed reply and records what it was shown.

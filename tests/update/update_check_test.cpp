@@ -178,7 +178,8 @@ TEST_F(UpdateCheckTest, PanelAddressesCarryTheStoredValuesAndTheSize) {
     options_.setOption("ver", "7");
     options_.setOption("ec", "3");
     EXPECT_EQ(sidePanelAddress(options_, 300, 420), server + "/torvane/support_r.php?pid=blog&ver=7&w=300&h=420");
-    EXPECT_EQ(aboutPageAddress(options_, faceColourText(0xD4, 0xD0, 0xC8)), server + "/torvane/aboutweb.php?color=d4d0c8");
+    EXPECT_EQ(aboutPageAddress(options_, faceColourText(0xD4, 0xD0, 0xC8)),
+              server + "/torvane/aboutweb.php?color=d4d0c8");
     EXPECT_EQ(goPageAddress(options_, "torvane_help"), server + "/go.php?menu=torvane_help");
 }
 
