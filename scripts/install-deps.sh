@@ -15,7 +15,7 @@ packages=(
   # a private session bus for the file-manager tests
   dbus-daemon
   # the update check (HTTPS downloads, SHA-256) and the web panels (Qt's browser control)
-  libcurl4-openssl-dev libssl-dev qt6-webengine-dev
+  libcurl4-openssl-dev libssl-dev qt6-webengine-dev libqt6webenginecore6-bin
   # flashgrab: drawing, the compressed movie formats, JPEG and video frames; clang's libFuzzer
   libcairo2-dev zlib1g-dev liblzma-dev libjpeg62-turbo-dev libavcodec-dev libavutil-dev libswscale-dev clang
 )

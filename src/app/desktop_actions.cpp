@@ -68,6 +68,13 @@ bool openFolder(const std::string& folder) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+bool openWithDesktop(const QString& fileOrAddress) {
+    const QUrl url = QUrl::fromUserInput(fileOrAddress);
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!xdgOpen.isEmpty()) return startDetached(xdgOpen, {url.isLocalFile() ? url.toLocalFile() : url.toString()});
+    return QDesktopServices::openUrl(url);
+}
+
 bool showItemsOverBus(const QDBusConnection& bus, const std::string& file) {
     if (!bus.isConnected()) return false;
     const QString uri = QUrl::fromLocalFile(QFileInfo(toQt(file)).absoluteFilePath()).toString(QUrl::FullyEncoded);

@@ -35,6 +35,10 @@ bool playFile(const std::string& programFolder, const std::string& path, bool sh
 // False when the folder does not exist or nothing could be started.
 bool openFolder(const std::string& folder);
 
+// Hands a file or a web address to the desktop's handler for it (xdg-open: the browser for an
+// address, the package installer for a package) without waiting. False when nothing started.
+bool openWithDesktop(const QString& fileOrAddress);
+
 // Opens the file's folder with the file selected (the file manager's D-Bus ShowItems), or just
 // the folder when no file manager answers there. False when nothing could be started.
 bool showFileInFileManager(const std::string& file);

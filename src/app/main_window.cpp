@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -21,6 +22,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/about_dialog.h"
 #include "app/app_icon.h"
 #include "app/desktop_actions.h"
 #include "app/finish_dialog.h"
@@ -35,6 +37,9 @@
 #include "app/source_list_view.h"
 #include "app/source_prober.h"
 #include "app/test_encode_dialog.h"
+#include "app/trim_dialog.h"
+#include "app/update_checker.h"
+#include "app/web_panel.h"
 #include "command/command_context.h"
 #include "command/settings_summary.h"
 #include "media/media_query.h"
@@ -44,6 +49,7 @@
 #include "run/source_list_commands.h"
 #include "settings/option_store.h"
 #include "settings/program_files.h"
+#include "update/web_addresses.h"
 
 namespace torvane::app {
 namespace {
@@ -96,9 +102,37 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
     createTray();
     loadLastPreset();
     chooseStartingOutputFolder();
+    updateChecker_ = std::make_unique<UpdateChecker>(
+        *services_.options, this, [](const std::string& path) { return openWithDesktop(toQt(path)); });
     wireCommands();
     refreshSummary();
-    resize(1120, 760);
+    createWebPanels();
+    resize(1120, noticePanel_ != nullptr ? 760 + kNoticeAreaHeight : 760);
+    if (services_.automaticUpdateCheck) {
+        QTimer::singleShot(1000, this, [this] { updateChecker_->checkForUpdate(true); });
+    }
+}
+
+void MainWindow::createWebPanels() {
+    if (!browserControlAvailable()) return;
+    const OptionStore& options = *services_.options;
+    if (options.getOption("ad", "n") == "y") {
+        noticePanel_ = new WebPanel(
+            [&options](QSize size) { return QUrl(toQt(noticePanelAddress(options, size.width(), size.height()))); },
+            false);
+        w_.notice->layout()->addWidget(noticePanel_);
+        w_.notice->show();
+    }
+    if (options.getOption("ad2", "n") == "y") {
+        sidePanel_ = new WebPanel(
+            [&options](QSize size) { return QUrl(toQt(sidePanelAddress(options, size.width(), size.height()))); },
+            false);
+        w_.runPanel->layout()->addWidget(sidePanel_);
+    }
+}
+
+void MainWindow::openSupportPage(const char* menu) {
+    openWithDesktop(toQt(goPageAddress(*services_.options, menu)));
 }
 
 MainWindow::~MainWindow() {
@@ -130,6 +164,8 @@ void MainWindow::wireCommands() {
     connect(w_.tree, &PresetTree::presetSelected, this, &MainWindow::presetSelected);
     connect(w_.changeSettingsButton, &QPushButton::clicked, this, [this] { openSettingsDialog(kSettingsFromButton); });
     connect(w_.currentPresetName, &QLabel::linkActivated, this, [this] { openSettingsDialog(kSettingsFromButton); });
+    connect(w_.trimButton, &QPushButton::clicked, this, &MainWindow::openTrimDialog);
+    updateTrimButton(false);
 
     connect(w_.startButton, &QPushButton::clicked, this, [this] { startConversion(false); });
     connect(w_.testButton, &QPushButton::clicked, this, [this] {
@@ -160,8 +196,15 @@ void MainWindow::wireCommands() {
     connect(w_.quickButton, &QPushButton::clicked, this, [this] { w_.presetArea->setCurrentWidget(w_.tree); });
     connect(w_.favouritesButton, &QPushButton::clicked, this,
             [this] { w_.presetArea->setCurrentWidget(w_.favourites); });
-    // "도움말", "변환요청", "업데이트" and "프로그램 안내" arrive with the web services; "구간설정"
-    // with the trim dialog. Until then they do nothing.
+    connect(w_.helpButton, &QPushButton::clicked, this, [this] { openSupportPage("torvane_help"); });
+    connect(w_.helpAction, &QAction::triggered, this, [this] { openSupportPage("torvane_help"); });
+    connect(w_.requestButton, &QPushButton::clicked, this, [this] { openSupportPage("torvane_request"); });
+    connect(w_.requestAction, &QAction::triggered, this, [this] { openSupportPage("torvane_request"); });
+    connect(w_.updateButton, &QPushButton::clicked, this, [this] { updateChecker_->checkForUpdate(false); });
+    connect(w_.updateAction, &QAction::triggered, this, [this] { updateChecker_->checkForUpdate(false); });
+    connect(w_.aboutAction, &QAction::triggered, this, [this] { AboutDialog(*services_.options, this).exec(); });
+    // The installer replaces this program: it ends as "종료" would.
+    connect(updateChecker_.get(), &UpdateChecker::installerOpened, this, &MainWindow::quitProgram);
 }
 
 void MainWindow::createTray() {
@@ -238,6 +281,7 @@ void MainWindow::rowChosen(int row) {
     w_.sourceVideo->setText(item ? toQt(item->videoLine) : QString());
     w_.sourceAudio->setText(item ? toQt(item->audioLine) : QString());
     w_.sourceSubtitle->setText(item ? toQt(item->subtitleLine) : QString());
+    updateTrimButton(controller_->runActive());
     refreshSummary();
 }
 
@@ -431,11 +475,14 @@ void MainWindow::setRunningUi(bool running) {
     w_.stopButton->setEnabled(running);
     w_.stopButton->setVisible(running);
     w_.changeSettingsButton->setEnabled(!running);
+    updateTrimButton(running);
 
-    const bool runPanel = running && services_.options->getOption("ad2", "n") == "y";
-    w_.runPanel->setEnabled(runPanel);
-    w_.runPanel->setVisible(runPanel);
-    w_.tree->setEnabled(!runPanel);
+    // The side panel takes the preset tree's place while a run goes on.
+    const bool sidePanel = running && sidePanel_ != nullptr;
+    w_.runPanel->setEnabled(sidePanel);
+    w_.runPanel->setVisible(sidePanel);
+    w_.presetArea->setVisible(!sidePanel);
+    w_.tree->setEnabled(!sidePanel);
     if (isVisible()) {
         raise();
         activateWindow();
@@ -490,6 +537,29 @@ void MainWindow::showOutputDetails() {
 void MainWindow::openSourceFolder() {
     const SourceItem* item = clickedItem();
     if (item != nullptr) openFolder(std::string(parentFolder(item->sourcePath)));
+}
+
+void MainWindow::updateTrimButton(bool running) {
+    w_.trimButton->setEnabled(!running && list_.rowCount() == 1 && clickedItem() != nullptr);
+}
+
+void MainWindow::openTrimDialog() {
+    if (controller_->runActive() || list_.rowCount() != 1 || clickedItem() == nullptr) return;
+    const auto row = static_cast<std::size_t>(clickedRow_);
+    const std::string key = list_.keyOfRow(row);
+    std::string player = findProgram(services_.programFolder, "mplayer");
+    // A missing player is named all the same: it fails to start, and the panel stays empty.
+    if (player.empty()) player = "mplayer";
+    TrimDialog dialog(*list_.item(row), player, this);
+    if (dialog.exec() != TrimDialog::kConfirmed) return;
+    // Files still being probed may have been added meanwhile; the row itself stays.
+    SourceItem* item = list_.item(row);
+    if (item == nullptr || item->itemId != key) return;
+    item->rangeStartSeconds = dialog.range().startSeconds;
+    item->rangeEndSeconds = dialog.range().endSeconds;
+    item->keepSound = dialog.keepSound();
+    w_.list->storeSelection();
+    showAllRowsKeepingClicked();
 }
 
 void MainWindow::openOptions() {

@@ -27,6 +27,8 @@ namespace torvane::app {
 class PowerControl;
 class QtRunObserver;
 class SourceProber;
+class UpdateChecker;
+class WebPanel;
 
 // What the window is given by the program: it keeps none of these alive.
 struct AppServices {
@@ -35,6 +37,8 @@ struct AppServices {
     const OptionStore* options = nullptr;
     MediaInfoLibrary* library = nullptr;
     PowerControl* power = nullptr;
+    // The update check one second after the window opens; the program turns it on, tests do not.
+    bool automaticUpdateCheck = false;
 };
 
 // The main window: the source list, the preset tree, the two facts panels, the progress area
@@ -57,6 +61,9 @@ public:
     // For the tests and the screenshot script.
     MainWindowWidgets& widgets() { return w_; }
     SourceList& sourceList() { return list_; }
+    UpdateChecker& updateChecker() { return *updateChecker_; }
+    WebPanel* noticePanel() const { return noticePanel_; }
+    WebPanel* sidePanel() const { return sidePanel_; }
     EncodeSettings& currentSettings() { return currentSettings_; }
     QueueController& controller() { return *controller_; }
     int clickedRow() const { return clickedRow_; }
@@ -101,6 +108,11 @@ private:
     void afterRunCall();
     void completeRun(CompletionAction action);
     void setRunningUi(bool running);
+    void openTrimDialog();
+    // "구간설정" works on the one row of a list of one, outside a run.
+    void updateTrimButton(bool running);
+    void createWebPanels();
+    void openSupportPage(const char* menu);
 
     void changeOutputFolder();
     void sameFolderToggled(bool same);
@@ -121,6 +133,10 @@ private:
     std::unique_ptr<QtRunObserver> observer_;
     std::unique_ptr<QueueController> controller_;
     std::unique_ptr<SourceProber> prober_;
+    std::unique_ptr<UpdateChecker> updateChecker_;
+    // Read once at start: an update check that changes them takes effect at the next start.
+    WebPanel* noticePanel_ = nullptr;
+    WebPanel* sidePanel_ = nullptr;
     MediaSummary keptDetails_;
     QSystemTrayIcon* tray_ = nullptr;
     int clickedRow_ = -1;

@@ -99,7 +99,7 @@ QWidget* buildListColumn(MainWindowWidgets& w, SourceList& list) {
     w.removeSelectedButton = button("선택제거", "removeSelectedButton");
     w.removeAllButton = button("전체제거", "removeAllButton");
     w.trimButton = button("구간설정", "trimButton");
-    w.trimButton->hide();
+    w.trimButton->setToolTip(QStringLiteral("목록에 파일이 하나일 때, 변환할 구간과 소리를 정합니다"));
     w.changeSettingsButton = button("현재 설정값 변경 ▶", "changeSettingsButton");
     for (QPushButton* b :
          {w.addButton, w.upButton, w.downButton, w.removeSelectedButton, w.removeAllButton, w.trimButton}) {
@@ -135,12 +135,14 @@ QWidget* buildPresetColumn(MainWindowWidgets& w) {
     w.presetArea->addWidget(w.favourites);
     layout->addWidget(w.presetArea, 1);
 
-    // The panel a run may show in the preset area; its content comes with the web panels.
+    // The side panel that takes the preset tree's place during a run, when switched on.
     w.runPanel = new QWidget;
     w.runPanel->setObjectName(QStringLiteral("runPanel"));
+    new QVBoxLayout(w.runPanel);
+    w.runPanel->layout()->setContentsMargins(0, 0, 0, 0);
     w.runPanel->setEnabled(false);
     w.runPanel->hide();
-    layout->addWidget(w.runPanel);
+    layout->addWidget(w.runPanel, 1);
     column->setMinimumWidth(320);
     return column;
 }
@@ -310,9 +312,13 @@ MainWindowWidgets buildMainWindowLayout(QMainWindow& window, SourceList& list) {
     layout->addLayout(buildProgressRow(w));
     layout->addLayout(buildFolderAndRunRow(w));
 
-    // The notice panel along the bottom; the web panels give it its content.
-    w.notice = new QLabel;
+    // The notice area along the bottom: hidden, and the window that much lower, unless the
+    // support server's notice panel is switched on.
+    w.notice = new QWidget;
     w.notice->setObjectName(QStringLiteral("notice"));
+    w.notice->setFixedHeight(kNoticeAreaHeight);
+    new QVBoxLayout(w.notice);
+    w.notice->layout()->setContentsMargins(0, 0, 0, 0);
     w.notice->hide();
     layout->addWidget(w.notice);
 

@@ -23,6 +23,9 @@ class PresetTree;
 class SourceListView;
 
 // Every control of the main window, made and laid out once; the window wires them.
+// The height of the notice area, which the window loses when no notice panel is shown.
+inline constexpr int kNoticeAreaHeight = 98;
+
 struct MainWindowWidgets {
     QLabel* usageLine = nullptr;
     QLabel* version = nullptr;
@@ -84,7 +87,8 @@ struct MainWindowWidgets {
     QPushButton* startButton = nullptr;
     QPushButton* stopButton = nullptr;
 
-    QLabel* notice = nullptr;
+    // The notice area along the bottom, shown only with a notice panel in it.
+    QWidget* notice = nullptr;
 
     // Menu commands.
     QAction* addFilesAction = nullptr;

@@ -3,6 +3,8 @@
 // window's default output folder and stored options never touch the real user's.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +16,10 @@ int main(int argc, char** argv) {
     if (mkdtemp(home.data()) == nullptr) return 1;
     setenv("HOME", home.c_str(), 1);
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TORVANE_CONFIG_DIR"}) unsetenv(name);
+
+    // Qt's browser control (the web panels) wants shared GL contexts, and no sandbox as root.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
 
     int status = 0;
     {

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/about_dialog.h"
 #include "app/finish_dialog.h"
 #include "app/main_window.h"
 #include "app/media_detail_dialog.h"
@@ -22,6 +23,8 @@
 #include "app/shutdown_countdown.h"
 #include "app/source_list_view.h"
 #include "app/test_encode_dialog.h"
+#include "app/update_dialog.h"
+#include "app/web_panel.h"
 #include "command/placeholders.h"
 #include "media/mediainfo_library.h"
 #include "run/queue_controller.h"
@@ -66,6 +69,7 @@ QTreeWidgetItem* firstPreset(QTreeWidgetItem* group) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    prepareBrowserControl();
     QApplication application(argc, argv);
     if (argc < 4) {
         std::fprintf(stderr, "usage: window_tour PROGRAM_FOLDER OUTPUT_FOLDER FILE...\n");
@@ -137,6 +141,16 @@ int main(int argc, char** argv) {
     FinishDialog finish(FinishFolderTarget{out, false}, &window);
     save(finish, out, "finish_dialog");
     finish.hide();
+
+    UpdateDialog update(QStringLiteral("새 버전에서 달라진 점:\n- 변환 속도 향상\n- 구간설정"), options, &window);
+    save(update, out, "update_dialog");
+    update.hide();
+
+    // The about page comes from the support server; here a closed loopback port stands in for it.
+    options.setOption("updateserver", "http://127.0.0.1:9");
+    AboutDialog about(options, &window);
+    save(about, out, "about_dialog");
+    about.hide();
 
     ShutdownCountdown countdown(30, &window);
     save(countdown, out, "shutdown_countdown");

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+
+class QWebEngineView;
+
+namespace torvane::app {
+
+// What Qt's browser control needs before the application object exists: shared GL contexts, and
+// no Chromium sandbox for root, which Chromium refuses to run with one.
+void prepareBrowserControl();
+
+// Whether Qt's browser control can be made here: its helper process must be installed, or
+// making one would end the program.
+bool browserControlAvailable();
+
+// A page of the support server inside a window area: the browser fills the panel and loads its
+// address the first time the panel is shown, when its size (part of the address) is known. Pages
+// cannot open dialogs (alerts, confirmations, prompts): the panel stays silent. Make one only
+// when browserControlAvailable().
+class WebPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    using AddressForSize = std::function<QUrl(QSize size)>;
+
+    // withFormHeader: the request carries "Content-Type: application/x-www-form-urlencoded".
+    WebPanel(AddressForSize address, bool withFormHeader, QWidget* parent = nullptr);
+
+    // The address loaded, empty until the panel was first shown.
+    QUrl address() const { return loaded_; }
+    QWebEngineView* view() const { return view_; }
+
+signals:
+    void addressLoaded(const QUrl& address);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    AddressForSize addressForSize_;
+    bool withFormHeader_ = false;
+    QWebEngineView* view_ = nullptr;
+    QUrl loaded_;
+};
+
+}  // namespace torvane::app
