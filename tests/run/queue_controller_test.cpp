@@ -20,6 +20,7 @@
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
 #include "support/real_command_context.h"
+#include "support/swf_writer.h"
 #include "support/test_support.h"
 
 namespace torvane {
@@ -197,6 +198,33 @@ TEST_F(QueueControllerTest, AStopEndsTheEncoderAndMarksNothingFinished) {
     // Events the ended encoder left behind change nothing.
     controller.processEvents();
     EXPECT_EQ(controller.results()[0].state, State::Stopped);
+}
+
+// A Flash item's work files are made off the owner thread: the run starts no encoder before they
+// are ready, a stop meanwhile ends the run at once, and the late result is dropped.
+TEST_F(QueueControllerTest, AFlashItemIsPreparedOffTheOwnerThread) {
+    test::SwfWriter movie(160, 120, 12);
+    movie.placeObject(movie.defineRectangle(40, 30, {200, 0, 0}), 1, 10, 10);
+    for (int frame = 0; frame < 24; ++frame) movie.showFrame();
+    const std::string path = folder_ / "movie.swf";
+    test::writeFile(path, movie.finish());
+    ASSERT_TRUE(addSourceFile(list_, path, MediaInfoLibrary::instance(), observer_, nullptr));
+    QueueController controller(list_, settings_, context_, options_, observer_);
+
+    ASSERT_TRUE(controller.startRun(false));
+    EXPECT_EQ(controller.launchCounter(), 0u);
+    controller.requestStop();
+    EXPECT_FALSE(controller.runActive());
+    EXPECT_EQ(controller.launchCounter(), 0u);
+
+    ASSERT_TRUE(controller.startRun(false));
+    runToEnd(controller);
+    EXPECT_EQ(controller.launchCounter(), 1u);
+    ASSERT_EQ(controller.results()[0].state, State::Succeeded) << controller.results()[0].outputTail;
+    EXPECT_NE(test::runProgram({"ffprobe", "-v", "error", "-show_entries", "stream=width,height", "-of", "csv=p=0",
+                                controller.results()[0].outputPath})
+                  .out.find("160,120"),
+              std::string::npos);
 }
 
 TEST_F(QueueControllerTest, FailuresAreFailuresWithTheEncodersReasonAndTheRunGoesOn) {
