@@ -56,6 +56,12 @@ void warn(QMessageBox::Icon icon, const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // mplayer draws the preview into an X11 window of ours (-wid): in a Wayland session the
+    // window runs through XWayland, unless the user chose a platform.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("WAYLAND_DISPLAY") != nullptr &&
+        std::getenv("DISPLAY") != nullptr) {
+        setenv("QT_QPA_PLATFORM", "xcb", 0);
+    }
     torvane::app::prepareBrowserControl();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("torvane"));
