@@ -55,7 +55,7 @@ void premultiply(std::vector<std::uint32_t>& pixels) {
     }
 }
 
-std::optional<Image> frameToImage(const AVFrame& frame, int width, int height, SwsContext** cache) {
+std::optional<Image> frameToImage(const AVFrame& frame, int width, int height, SwsContext** cache, AlphaKind alpha) {
     if (!acceptableSize(width, height) || frame.width <= 0 || frame.height <= 0 || frame.format < 0)
         return std::nullopt;
     const auto format = static_cast<AVPixelFormat>(frame.format);
@@ -83,7 +83,14 @@ std::optional<Image> frameToImage(const AVFrame& frame, int width, int height, S
     }
     // Palette pictures (GIF) carry their transparency in the palette.
     const bool hasAlpha = (descriptor->flags & (AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL)) != 0;
-    if (hasAlpha) {
+    if (hasAlpha && alpha == AlphaKind::Premultiplied) {
+        // Only clamped: a colour above its alpha is no valid premultiplied colour.
+        for (std::uint32_t& pixel : image.pixels) {
+            const std::uint32_t a = pixel >> 24;
+            pixel = packArgb(a, std::min((pixel >> 16) & 0xFF, a), std::min((pixel >> 8) & 0xFF, a),
+                             std::min(pixel & 0xFF, a));
+        }
+    } else if (hasAlpha) {
         premultiply(image.pixels);
     } else {
         for (std::uint32_t& pixel : image.pixels) pixel |= 0xFF000000u;

@@ -37,9 +37,13 @@ void premultiply(std::vector<std::uint32_t>& pixels);
 // picture is not followed further). Returns what inflated before the end, an error or the limit.
 std::vector<std::uint8_t> inflateLimited(std::span<const std::uint8_t> data, std::size_t maxSize);
 
+// How a frame's colour relates to its alpha.
+enum class AlphaKind { Straight, Premultiplied };
+
 // Converts a decoded libavcodec frame to premultiplied ARGB32 of width x height, scaling it when
 // its size differs. cache keeps the scaler between calls (free it with sws_freeContext).
-std::optional<Image> frameToImage(const AVFrame& frame, int width, int height, SwsContext** cache);
+std::optional<Image> frameToImage(const AVFrame& frame, int width, int height, SwsContext** cache,
+                                  AlphaKind alpha = AlphaKind::Straight);
 
 // Decodes a PNG or GIF picture (DefineBitsJPEG2/3/4 may carry these instead of JPEG).
 std::optional<Image> decodePngOrGif(std::span<const std::uint8_t> data);

@@ -4,6 +4,7 @@ add_library(flashgrab_decoders STATIC
   ${CMAKE_CURRENT_LIST_DIR}/bitmap_decode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/jpeg_decode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/av_picture.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/h263_deblock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video_decode.cpp)
 target_include_directories(flashgrab_decoders PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(flashgrab_decoders PRIVATE ${TORVANE_WARNINGS})

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "flashgrab/font_text.h"
+#include "flashgrab/text_format.h"
 
 namespace flashgrab {
 
@@ -17,16 +19,15 @@ struct EditText {
     bool wordWrap = false, multiline = false, html = false, border = false, useOutlines = false;
     int align = 0;  // 0 left, 1 right, 2 centre, 3 justify (drawn left)
     double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
-    std::string text;
+    std::string text;  // HTML when html is set
 };
+
+// The padding Flash keeps between a field's bounds and its text, in twips.
+inline constexpr int kTextGutter = 40;
 
 EditText readEditText(std::span<const std::uint8_t> body);
 
-// Our HTML support is plain text: tags dropped, <br> and paragraph ends become line breaks, the common
-// entities decoded. Formatting (font colours, sizes, faces) is not applied.
-std::string plainTextOfHtml(const std::string& html);
-
-// Lays the text out with the font's glyphs and advances, wrapping at the bounds when asked.
-std::vector<PlacedGlyph> layoutEditText(const EditText& field, const Font& font);
+// The field's text with its formats: its HTML read, or its plain text in the field's own format.
+FormattedText formattedText(const EditText& field, const std::map<int, Font>& fonts, int swfVersion);
 
 }  // namespace flashgrab

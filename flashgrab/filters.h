@@ -7,24 +7,31 @@
 
 namespace flashgrab {
 
-// The filters we apply; bevels, gradient glows and convolution are read and skipped.
+// The filters we apply; gradient glows, gradient bevels and convolution are read and skipped.
 struct Filter {
-    enum class Type { Blur, ColorMatrix, Shadow } type = Type::Blur;
+    enum class Type { Blur, ColorMatrix, Shadow, Bevel } type = Type::Blur;
     double blurX = 0, blurY = 0;  // pixels
-    int passes = 1;
-    // Drop shadow and glow (a glow is a shadow at distance 0).
+    int passes = 1;               // 0 blurs nothing
+    // Drop shadow and glow (a glow is a shadow at distance 0); a bevel's shadow side.
     std::array<double, 4> color{};  // r, g, b, a in 0..1
-    double dx = 0, dy = 0;          // pixels
+    // A bevel's lit side.
+    std::array<double, 4> highlight{};
+    double dx = 0, dy = 0;  // pixels
     double strength = 1;
-    bool inner = false, knockout = false, hideObject = false;
+    // onTop: a bevel both inside and outside the object.
+    bool inner = false, knockout = false, compositeSource = true, onTop = false;
     std::array<double, 20> matrix{};  // rows r, g, b, a: four factors and an offset in 0..255 units
 };
 
 // Reads a FILTERLIST; false when it does not parse (what was read is kept).
 bool readFilters(BitReader& in, std::vector<Filter>& out);
 
-// Applies the filters to premultiplied ARGB32 pixels. scale turns the filters' pixels into ours.
+// Applies the filters to premultiplied ARGB32 pixels. scaleX and scaleY turn the filters' pixels into ours
+// (the stage's scale; nothing between the stage and the object scales a filter).
 void applyFilters(const std::vector<Filter>& filters, unsigned char* data, int width, int height, int stride,
-                  double scale);
+                  double scaleX, double scaleY);
+
+// How far, in our pixels, the filters can reach beyond the object.
+double filterReach(const std::vector<Filter>& filters, double scaleX, double scaleY);
 
 }  // namespace flashgrab

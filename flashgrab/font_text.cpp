@@ -32,8 +32,13 @@ Font readFont(int tagCode, std::span<const std::uint8_t> body) {
         hasLayout = (flags & 0x80) != 0;
         bool wideOffsets = (flags & 0x08) != 0;
         wideCodes = (flags & 0x04) != 0;
+        font.italic = (flags & 0x02) != 0;
+        font.bold = (flags & 0x01) != 0;
         in.u8();  // language
-        in.skip(in.u8());
+        auto name = in.bytes(in.u8());
+        font.name.assign(name.begin(), name.end());
+        // Writers end the name with a zero byte or not.
+        font.name = font.name.substr(0, font.name.find('\0'));
         std::size_t count = in.u16();
         tableStart = in.position();
         for (std::size_t i = 0; i < count && in.ok(); ++i) offsets.push_back(wideOffsets ? in.u32() : in.u16());
@@ -65,6 +70,17 @@ Font readFont(int tagCode, std::span<const std::uint8_t> body) {
             font.leading = tail.s16();
             for (std::size_t i = 0; i < offsets.size() && tail.ok(); ++i) font.advances.push_back(tail.s16());
             font.hasLayout = tail.ok();
+            for (std::size_t i = 0; i < offsets.size() && tail.ok(); ++i) {
+                readRect(tail);
+                tail.align();
+            }
+            int pairs = tail.u16();
+            for (int i = 0; i < pairs && tail.ok(); ++i) {
+                int left = wideCodes ? tail.u16() : tail.u8();
+                int right = wideCodes ? tail.u16() : tail.u8();
+                int adjustment = tail.s16();
+                if (tail.ok()) font.kerning[{left, right}] = adjustment;
+            }
         }
     }
     return font;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <map>
 #include <span>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "flashgrab/shape.h"
@@ -17,6 +19,11 @@ struct Font {
     double ascent = 0, descent = 0, leading = 0;
     bool hasLayout = false;
     std::map<int, int> glyphOfCode;  // filled from codes
+    // How HTML text finds the font: by name and style.
+    std::string name;
+    bool bold = false, italic = false;
+    // Advance adjustments in glyph units between two character codes.
+    std::map<std::pair<int, int>, int> kerning;
 };
 
 // tagCode 10 (DefineFont), 48 (DefineFont2) or 75 (DefineFont3); body after the character id.

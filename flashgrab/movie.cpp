@@ -125,7 +125,9 @@ private:
                 in.u16();
                 video.width = in.u16();
                 video.height = in.u16();
-                video.smoothing = (in.u8() & 1) != 0;
+                int flags = in.u8();
+                video.deblocking = (flags >> 1) & 7;
+                video.smoothing = (flags & 1) != 0;
                 video.codec = in.u8();
                 if (in.ok()) movie_.characters[id] = std::move(video);
                 break;

@@ -76,6 +76,7 @@ struct VideoCharacter {
     int codec = 0;
     int width = 0, height = 0;
     bool smoothing = false;
+    int deblocking = 0;                                   // 0 as each frame says, 1 off, 2..5 levels 1..4
     std::map<int, std::span<const std::uint8_t>> frames;  // frame number -> data, views into the movie
 };
 

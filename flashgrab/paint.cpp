@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "flashgrab/mipmap.h"
+
 namespace flashgrab {
 namespace {
 
@@ -198,6 +200,21 @@ void setFillSource(cairo_t* cr, const FillStyle& fill, const ColorTransform& cx,
             cairo_set_source_rgba(cr, 0, 0, 0, 0);
             return;
         }
+        // Shrunk to half or less on the device, the bitmap is drawn from a halved copy.
+        cairo_matrix_t device;
+        cairo_get_matrix(cr, &device);
+        cairo_matrix_t toDevice = toCairo(fill.matrix);
+        cairo_matrix_multiply(&toDevice, &toDevice, &device);
+        double scale = std::sqrt(std::fabs(toDevice.xx * toDevice.yy - toDevice.xy * toDevice.yx));
+        int level = options.halvedBitmap ? mipmapLevel(scale, cairo_image_surface_get_width(surface),
+                                                       cairo_image_surface_get_height(surface))
+                                         : 0;
+        if (level > 0) {
+            if (cairo_surface_t* halved = options.halvedBitmap(fill.bitmapId, level)) {
+                surface = halved;
+                inverse = multiply(Matrix{std::ldexp(1.0, -level), 0, 0, std::ldexp(1.0, -level), 0, 0}, inverse);
+            }
+        }
         bool transformed = !cx.isIdentity() && !options.maskOnly;
         cairo_surface_t* source = transformed ? transformedCopy(surface, cx) : surface;
         cairo_pattern_t* pattern = cairo_pattern_create_for_surface(source);
@@ -205,10 +222,10 @@ void setFillSource(cairo_t* cr, const FillStyle& fill, const ColorTransform& cx,
         cairo_matrix_t m = toCairo(inverse);
         cairo_pattern_set_matrix(pattern, &m);
         cairo_pattern_set_extend(pattern, fill.repeat ? CAIRO_EXTEND_REPEAT : CAIRO_EXTEND_PAD);
-        // Bilinear is the smoothing Flash applies; cairo's "good" filter also box-filters when shrinking,
-        // which costs several times the frame time for little difference.
-        cairo_pattern_set_filter(pattern,
-                                 fill.smooth && options.antialias ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
+        // Bilinear is the smoothing Flash applies; shrinking is handled by the halved copies above (cairo's
+        // "good" filter would box-filter too, at several times the frame time).
+        bool smooth = fill.smooth && options.smoothBitmaps;
+        cairo_pattern_set_filter(pattern, smooth ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
         cairo_set_source(cr, pattern);
         cairo_pattern_destroy(pattern);
         return;

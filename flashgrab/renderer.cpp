@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "flashgrab/mipmap.h"
+#include "flashgrab/text_layout.h"
+
 namespace flashgrab {
 namespace {
 
@@ -24,6 +27,18 @@ bool usable(const Matrix& m) {
            std::fabs(m.tx) < 1e9 && std::fabs(m.ty) < 1e9;
 }
 
+// The matrix a shape's strokes are drawn with: Flash strokes with a pen scaled and turned by the shape's
+// own matrix but not skewed by it; what encloses the shape transforms the stroke like everything else.
+Matrix penMatrix(const Matrix& parent, const Matrix& own) {
+    double scaleX = std::hypot(own.a, own.b), scaleY = std::hypot(own.c, own.d);
+    if (scaleX == 0 || scaleY == 0) return multiply(parent, own);
+    double det = own.a * own.d - own.b * own.c;
+    if (det < 0) scaleY = -scaleY;
+    double cosine = own.a / scaleX, sine = own.b / scaleX;
+    Matrix unskewed{scaleX * cosine, scaleX * sine, -scaleY * sine, scaleY * cosine, own.tx, own.ty};
+    return multiply(parent, unskewed);
+}
+
 }  // namespace
 
 Renderer::Renderer(const Movie& movie, int width, int height, bool antialias)
@@ -39,12 +54,15 @@ Renderer::Renderer(const Movie& movie, int width, int height, bool antialias)
     double sy = stageHeight > 0 ? height / stageHeight : 1 / 20.0;
     stage_ = Matrix{sx, 0, 0, sy, -stage.xMin * sx, -stage.yMin * sy};
     paint_.antialias = antialias;
+    paint_.smoothBitmaps = movie.file.version >= 8;
     paint_.bitmap = [this](int id) { return bitmapSurface(id); };
+    paint_.halvedBitmap = [this](int id, int level) { return halvedBitmap(id, level); };
 }
 
 Renderer::~Renderer() {
     for (auto& [id, surface] : bitmaps_)
         if (surface) cairo_surface_destroy(surface);
+    for (auto& [key, surface] : halvedBitmaps_) cairo_surface_destroy(surface);
     if (cr_) cairo_destroy(cr_);
     if (surface_) cairo_surface_destroy(surface_);
 }
@@ -134,92 +152,6 @@ void Renderer::drawRange(const Items& items, std::size_t begin, std::size_t end,
     }
 }
 
-// Filters and blend modes draw the object into a group first and composite that group with the mode's operator.
-// Alpha and erase act on an enclosing layer; without one Flash shows nothing of the object. Subtract
-// and invert have no cairo operator and are composited pixel by pixel.
-void Renderer::drawBlended(Instance& instance, const Matrix& m, const ColorTransform& cx, int nesting, bool inLayer) {
-    cairo_operator_t op = CAIRO_OPERATOR_OVER;
-    switch (instance.blendMode) {
-        case 3:
-            op = CAIRO_OPERATOR_MULTIPLY;
-            break;
-        case 4:
-            op = CAIRO_OPERATOR_SCREEN;
-            break;
-        case 5:
-            op = CAIRO_OPERATOR_LIGHTEN;
-            break;
-        case 6:
-            op = CAIRO_OPERATOR_DARKEN;
-            break;
-        case 7:
-            op = CAIRO_OPERATOR_DIFFERENCE;
-            break;
-        case 8:
-            op = CAIRO_OPERATOR_ADD;
-            break;
-        case 11:
-            if (!inLayer) return;
-            op = CAIRO_OPERATOR_DEST_IN;
-            break;
-        case 12:
-            if (!inLayer) return;
-            op = CAIRO_OPERATOR_DEST_OUT;
-            break;
-        case 13:
-            op = CAIRO_OPERATOR_OVERLAY;
-            break;
-        case 14:
-            op = CAIRO_OPERATOR_HARD_LIGHT;
-            break;
-        default:
-            break;
-    }
-    bool layer = instance.blendMode == 2;
-    // Filters work in stage pixels; blurs reach that far beyond the object.
-    double filterScale = scaleOf(stage_) * 20;
-    double reach = 0;
-    for (const Filter& f : instance.filters)
-        reach = std::max({reach, f.blurX + std::fabs(f.dx), f.blurY + std::fabs(f.dy)});
-    auto box = boundsOf(instance, m, nesting);
-    if (box)
-        *box = {box->x0 - reach * filterScale, box->y0 - reach * filterScale, box->x1 + reach * filterScale,
-                box->y1 + reach * filterScale};
-    cairo_save(cr_);
-    cairo_identity_matrix(cr_);
-    clipTo(box);
-    cairo_push_group(cr_);
-    if (layer) ++layerDepth_;
-    drawInstance(instance, m, cx, nesting, false);
-    if (layer) --layerDepth_;
-    cairo_pattern_t* group = cairo_pop_group(cr_);
-    cairo_surface_t* pixels = nullptr;
-    if (!instance.filters.empty() && cairo_pattern_get_surface(group, &pixels) == CAIRO_STATUS_SUCCESS &&
-        cairo_surface_get_type(pixels) == CAIRO_SURFACE_TYPE_IMAGE) {
-        cairo_surface_flush(pixels);
-        if (unsigned char* data = cairo_image_surface_get_data(pixels)) {
-            applyFilters(instance.filters, data, cairo_image_surface_get_width(pixels),
-                         cairo_image_surface_get_height(pixels), cairo_image_surface_get_stride(pixels), filterScale);
-            cairo_surface_mark_dirty(pixels);
-        }
-    }
-    bool pixelBlend = instance.blendMode == 9 || instance.blendMode == 10;
-    cairo_surface_t* content = nullptr;
-    if (pixelBlend && cairo_pattern_get_surface(group, &content) == CAIRO_STATUS_SUCCESS) {
-        blendPixels(cairo_get_group_target(cr_), content,
-                    instance.blendMode == 9 ? PixelBlend::Subtract : PixelBlend::Invert);
-    } else {
-        cairo_save(cr_);
-        cairo_identity_matrix(cr_);
-        cairo_set_source(cr_, group);
-        cairo_set_operator(cr_, op);
-        cairo_paint(cr_);
-        cairo_restore(cr_);
-    }
-    cairo_restore(cr_);
-    cairo_pattern_destroy(group);
-}
-
 void Renderer::drawInstance(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting,
                             bool mask) {
     if (!instance.visible || ++drawBudget_ > kMaxInstancesPerTick) return;
@@ -230,10 +162,11 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
     ColorTransform cx = compose(parentCx, instance.colorTransform);
     const Character& character = found->second;
     if (auto* shape = std::get_if<ShapeCharacter>(&character)) {
-        drawGeometry(shape->geometry, shape->shape.groups, shape->shape.windingFill, m, cx, mask);
+        drawGeometry(shape->geometry, shape->shape.groups, shape->shape.windingFill, m,
+                     penMatrix(parent, instance.matrix), cx, mask);
     } else if (auto* morph = std::get_if<MorphCharacter>(&character)) {
         const auto& [s, geometry] = morphShape(instance.characterId, morph->morph, instance.ratio);
-        drawGeometry(geometry, s.groups, false, m, cx, mask);
+        drawGeometry(geometry, s.groups, false, m, penMatrix(parent, instance.matrix), cx, mask);
     } else if (instance.timeline) {
         drawChildren(*instance.timeline, m, cx, nesting + 1, mask);
     } else if (auto* text = std::get_if<TextCharacter>(&character)) {
@@ -266,13 +199,22 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
         }
         auto layout = editTextLayouts_.find(instance.characterId);
         if (layout == editTextLayouts_.end()) {
-            auto font = movie_.fonts.find(field.fontId);
-            std::vector<PlacedGlyph> glyphs;
-            if (font != movie_.fonts.end() && !font->second.glyphs.empty())
-                glyphs = layoutEditText(field, font->second);
+            int version = movie_.file.version;
+            std::vector<PlacedGlyph> glyphs =
+                layoutText(formattedText(field, movie_.fonts, version), field, movie_.fonts, version);
             layout = editTextLayouts_.emplace(instance.characterId, std::move(glyphs)).first;
         }
+        // Text is cut at the field's sides, a gutter inside its bounds; above and below it may reach the bounds.
+        cairo_save(cr_);
+        cairo_matrix_t fieldMatrix = toCairo(m);
+        cairo_set_matrix(cr_, &fieldMatrix);
+        cairo_new_path(cr_);
+        cairo_rectangle(cr_, field.bounds.xMin + kTextGutter, field.bounds.yMin,
+                        std::max(0.0, static_cast<double>(field.bounds.xMax) - field.bounds.xMin - 2 * kTextGutter),
+                        static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
+        cairo_clip(cr_);
         drawGlyphs(layout->second, m, cx, mask);
+        cairo_restore(cr_);
     } else if (auto* bitmap = std::get_if<BitmapCharacter>(&character)) {
         if (bitmap->image)
             drawImage(*bitmap->image, bitmap->image->width * 20.0, bitmap->image->height * 20.0, true, m, cx, mask);
@@ -349,11 +291,10 @@ void Renderer::addContours(const std::vector<Contour>& contours, bool closeAll) 
 }
 
 void Renderer::drawGeometry(const ShapeGeometry& geometry, const std::vector<StyleGroup>& groups, bool winding,
-                            const Matrix& m, const ColorTransform& cx, bool mask) {
+                            const Matrix& m, const Matrix& pen, const ColorTransform& cx, bool mask) {
     cairo_matrix_t cm = toCairo(m);
     PaintOptions options = paint_;
     options.maskOnly = mask;
-    double scale = scaleOf(m);
     for (std::size_t g = 0; g < geometry.layers.size() && g < groups.size(); ++g) {
         const auto& layer = geometry.layers[g];
         const StyleGroup& styles = groups[g];
@@ -376,13 +317,18 @@ void Renderer::drawGeometry(const ShapeGeometry& geometry, const std::vector<Sty
                 setFillSource(cr_, line.fill, cx, options);
             else
                 setFillSource(cr_, FillStyle{FillKind::Solid, line.color, {}, {}, 0, true, true}, cx, options);
-            // Strokes scale with the shape, unevenly when it is stretched; hairlines and lines thinner
-            // than a pixel still cover one pixel.
-            if (line.width * scale >= 1) {
-                cairo_set_line_width(cr_, line.width);
-            } else {
+            // The path is already in device space, so the matrix can change for the pen. A stroke that
+            // scales normally is drawn with the pen matrix, unevenly when the shape is stretched. Otherwise
+            // the pen is round in device space, and hairlines and lines thinner than a pixel still cover
+            // one pixel.
+            double fixedWidth = unscaledStrokeWidth(line, m);
+            if (fixedWidth > 0) {
                 cairo_identity_matrix(cr_);
-                cairo_set_line_width(cr_, 1);
+                cairo_set_line_width(cr_, fixedWidth);
+            } else {
+                cairo_matrix_t penCm = toCairo(pen);
+                if (usable(pen)) cairo_set_matrix(cr_, &penCm);
+                cairo_set_line_width(cr_, line.width);
             }
             cairo_set_line_cap(cr_, line.cap == Cap::None     ? CAIRO_LINE_CAP_BUTT
                                     : line.cap == Cap::Square ? CAIRO_LINE_CAP_SQUARE
@@ -394,6 +340,23 @@ void Renderer::drawGeometry(const ShapeGeometry& geometry, const std::vector<Sty
             cairo_stroke(cr_);
         }
     }
+}
+
+double Renderer::unscaledStrokeWidth(const LineStyle& line, const Matrix& m) const {
+    double stageScale = scaleOf(stage_);
+    double scale = scaleOf(m);
+    // Flash keeps a line's width along an axis only for shapes that are not rotated or skewed.
+    bool upright = m.b == 0 && m.c == 0 && stageScale > 0;
+    double width = line.width * scale;
+    if (upright && line.noHScale && line.noVScale)
+        width = line.width * stageScale;
+    else if (upright && line.noHScale)
+        width = line.width * std::fabs(m.d);
+    else if (upright && line.noVScale)
+        width = line.width * std::fabs(m.a);
+    else if (width >= 1)
+        return 0;
+    return std::max(1.0, width);
 }
 
 void Renderer::drawGlyphs(const std::vector<PlacedGlyph>& glyphs, const Matrix& m, const ColorTransform& cx,
@@ -448,7 +411,8 @@ void Renderer::drawVideo(Instance& instance, const VideoCharacter& video, const 
     VideoState& state = *instance.video;
     int target = instance.ratio;
     if (target < state.lastFrame || !state.decoder) {
-        state.decoder = std::make_unique<VideoStreamDecoder>(video.codec, video.width, video.height);
+        state.decoder = std::make_unique<VideoStreamDecoder>(video.codec, video.width, video.height,
+                                                             VideoDisplay{video.deblocking, true});
         state.lastFrame = -1;
         state.image.reset();
     }
@@ -474,6 +438,18 @@ cairo_surface_t* Renderer::bitmapSurface(int id) {
     }
     bitmaps_[id] = surface;
     return surface;
+}
+
+cairo_surface_t* Renderer::halvedBitmap(int id, int level) {
+    if (level <= 0) return bitmapSurface(id);
+    auto key = std::make_pair(id, level);
+    auto cached = halvedBitmaps_.find(key);
+    if (cached != halvedBitmaps_.end()) return cached->second;
+    cairo_surface_t* larger = halvedBitmap(id, level - 1);
+    if (!larger) return nullptr;
+    cairo_surface_t* halved = halvedSurface(larger);
+    halvedBitmaps_[key] = halved;
+    return halved;
 }
 
 const std::pair<Shape, ShapeGeometry>& Renderer::morphShape(int id, const MorphShape& morph, int ratio) {

@@ -35,7 +35,10 @@ private:
     void drawBlended(Instance& instance, const Matrix& m, const ColorTransform& cx, int nesting, bool inLayer);
     void drawInstance(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting, bool mask);
     void drawGeometry(const ShapeGeometry& geometry, const std::vector<StyleGroup>& groups, bool winding,
-                      const Matrix& m, const ColorTransform& cx, bool mask);
+                      const Matrix& m, const Matrix& pen, const ColorTransform& cx, bool mask);
+    // The device width of a round pen for a stroke that does not simply scale with its shape: one whose
+    // line style keeps the width along an axis, or one thinner than a pixel. 0 for the others.
+    double unscaledStrokeWidth(const LineStyle& line, const Matrix& m) const;
     void drawGlyphs(const std::vector<PlacedGlyph>& glyphs, const Matrix& m, const ColorTransform& cx, bool mask);
     void drawImage(const Image& image, double widthTwips, double heightTwips, bool smooth, const Matrix& m,
                    const ColorTransform& cx, bool mask);
@@ -50,6 +53,8 @@ private:
     void clipTo(const std::optional<Box>& box);
     void addContours(const std::vector<Contour>& contours, bool closeAll);
     cairo_surface_t* bitmapSurface(int id);
+    // The bitmap halved level times, made once and kept.
+    cairo_surface_t* halvedBitmap(int id, int level);
     const std::pair<Shape, ShapeGeometry>& morphShape(int id, const MorphShape& morph, int ratio);
 
     const Movie& movie_;
@@ -62,6 +67,7 @@ private:
     long drawBudget_ = 0;
     int layerDepth_ = 0;  // how many "layer" blend groups enclose what is being drawn
     std::map<int, cairo_surface_t*> bitmaps_;
+    std::map<std::pair<int, int>, cairo_surface_t*> halvedBitmaps_;
     std::map<std::pair<int, int>, std::pair<Shape, ShapeGeometry>> morphs_;
     std::map<int, std::vector<PlacedGlyph>> editTextLayouts_;
 };

@@ -75,11 +75,15 @@ StyleGroup readStyleGroup(BitReader& in, int shapeVersion) {
             int startCap = static_cast<int>(in.ub(2));
             int join = static_cast<int>(in.ub(2));
             bool hasFill = in.ub(1) != 0;
-            in.ub(3);  // horizontal/vertical scaling and pixel hinting: we always scale
+            line.noHScale = in.ub(1) != 0;
+            line.noVScale = in.ub(1) != 0;
+            in.ub(1);  // pixel hinting
             in.ub(5);
             in.ub(1);  // no-close: open paths are never closed by us anyway
-            in.ub(2);  // end cap: one cap style per stroke in cairo, the start cap wins
-            line.cap = startCap == 1 ? Cap::None : startCap == 2 ? Cap::Square : Cap::Round;
+            int endCap = static_cast<int>(in.ub(2));
+            auto capOf = [](int code) { return code == 1 ? Cap::None : code == 2 ? Cap::Square : Cap::Round; };
+            line.cap = capOf(startCap);
+            line.endCap = capOf(endCap);
             line.join = join == 1 ? Join::Bevel : join == 2 ? Join::Miter : Join::Round;
             if (join == 2) line.miterLimit = in.fixed8();
             if (hasFill) {

@@ -40,9 +40,12 @@ struct LineStyle {
     Rgba color;
     bool hasFill = false;
     FillStyle fill;
-    Cap cap = Cap::Round;
+    Cap cap = Cap::Round;  // at the start of each open path
+    Cap endCap = Cap::Round;
     Join join = Join::Round;
     double miterLimit = 3;
+    // The width stays in stage pixels when the shape is scaled along that axis.
+    bool noHScale = false, noVScale = false;
 };
 
 // Fill and line styles in effect between two "new styles" records.

@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "flashgrab/decode_support.h"
+#include "flashgrab/h263_deblock.h"
 
 namespace flashgrab {
 
@@ -73,19 +74,46 @@ struct VideoStreamDecoder::State {
     int codecId = 0;
     int width = 0;
     int height = 0;
+    VideoDisplay display;
+    AVFrame* smoothed = nullptr;
 
     State() = default;
     State(const State&) = delete;
     State& operator=(const State&) = delete;
     ~State() {
         sws_freeContext(scaler);
+        av_frame_free(&smoothed);
         av_frame_free(&frame);
         av_packet_free(&packet);
         avcodec_free_context(&context);
     }
 };
 
-VideoStreamDecoder::VideoStreamDecoder(int codecId, int width, int height) {
+namespace {
+
+// Copies the decoded YUV 4:2:0 picture into copy (allocated when null) and deblocks it; the decoder keeps
+// the unfiltered picture to predict the next one from. False when the picture is in another format.
+bool smoothedCopy(const AVFrame& source, AVFrame*& copy, int strength) {
+    if (source.format != AV_PIX_FMT_YUV420P) return false;
+    if (!copy && !(copy = av_frame_alloc())) return false;
+    copy->format = source.format;
+    copy->width = source.width;
+    copy->height = source.height;
+    if (av_frame_get_buffer(copy, 0) < 0) return false;
+    if (av_frame_copy(copy, &source) < 0 || av_frame_copy_props(copy, &source) < 0) {
+        av_frame_unref(copy);
+        return false;
+    }
+    const int chromaWidth = (source.width + 1) / 2, chromaHeight = (source.height + 1) / 2;
+    deblockPlane(copy->data[0], source.width, source.height, copy->linesize[0], strength);
+    deblockPlane(copy->data[1], chromaWidth, chromaHeight, copy->linesize[1], strength);
+    deblockPlane(copy->data[2], chromaWidth, chromaHeight, copy->linesize[2], strength);
+    return true;
+}
+
+}  // namespace
+
+VideoStreamDecoder::VideoStreamDecoder(int codecId, int width, int height, VideoDisplay display) {
     const AVCodecID id = codecFor(codecId);
     if (id == AV_CODEC_ID_NONE || !detail::acceptableSize(width, height)) return;
     const AVCodec* codec = avcodec_find_decoder(id);
@@ -94,6 +122,7 @@ VideoStreamDecoder::VideoStreamDecoder(int codecId, int width, int height) {
     state->codecId = codecId;
     state->width = width;
     state->height = height;
+    state->display = display;
     state->context = avcodec_alloc_context3(codec);
     state->packet = av_packet_alloc();
     state->frame = av_frame_alloc();
@@ -128,10 +157,28 @@ std::optional<Image> VideoStreamDecoder::decode(std::span<const std::uint8_t> fr
     av_packet_unref(packet);
     if (sent < 0) return std::nullopt;
 
+    // Sorenson pictures may ask to have their block edges smoothed for display (libavcodec skips the
+    // flag); the stream's setting can force that on or off.
+    int strength = 0;
+    const int deblocking = state_->display.deblocking;
+    if (state_->codecId == 2 && deblocking != 1) {
+        auto header = readSorensonDeblocking(frameData);
+        if (header && (deblocking == 2 || (deblocking == 0 && header->requested)))
+            strength = deblockStrength(header->quantizer);
+    }
     std::optional<Image> image;
     // These codecs give one picture per packet; should one give more, the last one is current.
     while (avcodec_receive_frame(state_->context, state_->frame) == 0) {
-        image = detail::frameToImage(*state_->frame, state_->width, state_->height, &state_->scaler);
+        if (strength > 0 && smoothedCopy(*state_->frame, state_->smoothed, strength)) {
+            image = detail::frameToImage(*state_->smoothed, state_->width, state_->height, &state_->scaler);
+            av_frame_unref(state_->smoothed);
+            av_frame_unref(state_->frame);
+            continue;
+        }
+        image = detail::frameToImage(*state_->frame, state_->width, state_->height, &state_->scaler,
+                                     state_->codecId == 5 && state_->display.premultipliedAlpha
+                                         ? detail::AlphaKind::Premultiplied
+                                         : detail::AlphaKind::Straight);
         av_frame_unref(state_->frame);
     }
     return image;

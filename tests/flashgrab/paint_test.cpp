@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "flashgrab/mipmap.h"
 #include "flashgrab/paint.h"
 
 namespace flashgrab {
@@ -118,6 +119,30 @@ TEST(Paint, InvertFollowsTheSourceCoverage) {
     EXPECT_NEAR(static_cast<int>(p & 0xFF), 128, 1);
     cairo_surface_destroy(source);
     cairo_surface_destroy(target);
+}
+
+TEST(Paint, ShrunkBitmapsAreDrawnFromAveragedHalves) {
+    EXPECT_EQ(mipmapLevel(0.5, 64, 64), 0);
+    EXPECT_EQ(mipmapLevel(0.3, 64, 64), 1);
+    EXPECT_EQ(mipmapLevel(0.12, 64, 64), 3);
+    EXPECT_EQ(mipmapLevel(0.001, 4, 64), 2) << "never halved below one pixel";
+    EXPECT_EQ(mipmapLevel(0, 64, 64), 0);
+
+    // 3 x 1: the first two pixels average, the odd last one stays as it is.
+    cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 3, 1);
+    auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(source));
+    row[0] = 0xFF000000u;
+    row[1] = 0xFFFFFFFFu;
+    row[2] = 0x80402010u;
+    cairo_surface_mark_dirty(source);
+    cairo_surface_t* half = halvedSurface(source);
+    ASSERT_EQ(cairo_image_surface_get_width(half), 2);
+    ASSERT_EQ(cairo_image_surface_get_height(half), 1);
+    const auto* out = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(half));
+    EXPECT_EQ(out[0], 0xFF808080u);
+    EXPECT_EQ(out[1], 0x80402010u);
+    cairo_surface_destroy(half);
+    cairo_surface_destroy(source);
 }
 
 }  // namespace

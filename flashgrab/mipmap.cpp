@@ -1,0 +1,50 @@
+#include "flashgrab/mipmap.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace flashgrab {
+
+int mipmapLevel(double scale, int width, int height) {
+    if (!(scale > 0) || scale >= 0.5) return 0;
+    int level = static_cast<int>(std::floor(std::log2(1 / scale)));
+    // No halving past a single pixel.
+    while (level > 0 && ((width >> level) < 1 || (height >> level) < 1)) --level;
+    return level;
+}
+
+cairo_surface_t* halvedSurface(cairo_surface_t* source) {
+    int width = cairo_image_surface_get_width(source), height = cairo_image_surface_get_height(source);
+    int outWidth = (width + 1) / 2, outHeight = (height + 1) / 2;
+    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, outWidth, outHeight);
+    cairo_surface_flush(source);
+    const unsigned char* in = cairo_image_surface_get_data(source);
+    unsigned char* dst = cairo_image_surface_get_data(out);
+    if (!in || !dst || cairo_image_surface_get_format(source) != CAIRO_FORMAT_ARGB32) return out;
+    int inStride = cairo_image_surface_get_stride(source), outStride = cairo_image_surface_get_stride(out);
+    for (int y = 0; y < outHeight; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * outStride);
+        for (int x = 0; x < outWidth; ++x) {
+            std::uint32_t sum[4] = {0, 0, 0, 0};
+            std::uint32_t count = 0;
+            for (int dy = 0; dy < 2; ++dy) {
+                int sy = 2 * y + dy;
+                if (sy >= height) continue;
+                auto* src = reinterpret_cast<const std::uint32_t*>(in + static_cast<std::ptrdiff_t>(sy) * inStride);
+                for (int dx = 0; dx < 2; ++dx) {
+                    int sx = 2 * x + dx;
+                    if (sx >= width) continue;
+                    for (int c = 0; c < 4; ++c) sum[c] += (src[sx] >> (8 * c)) & 0xFF;
+                    ++count;
+                }
+            }
+            std::uint32_t pixel = 0;
+            for (int c = 0; c < 4; ++c) pixel |= ((sum[c] + count / 2) / count) << (8 * c);
+            row[x] = pixel;
+        }
+    }
+    cairo_surface_mark_dirty(out);
+    return out;
+}
+
+}  // namespace flashgrab
