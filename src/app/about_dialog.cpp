@@ -15,7 +15,7 @@
 
 namespace torvane::app {
 
-AboutDialog::AboutDialog(const OptionStore& options, QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(const OptionStore& options, const QString& programFolder, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("프로그램 안내"));
     setWindowIcon(appIcon());
     setModal(true);
@@ -40,10 +40,11 @@ AboutDialog::AboutDialog(const OptionStore& options, QWidget* parent) : QDialog(
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    if (browserControlAvailable()) {
+    if (browserControlAvailable(programFolder)) {
         const QColor face = palette().color(QPalette::Window);
         const QUrl address(toQt(aboutPageAddress(options, faceColourText(face.red(), face.green(), face.blue()))));
-        page_ = new WebPanel([address](QSize) { return address; }, true);
+        page_ = new WebPanel(
+            programFolder, [address](QSize) { return address; }, true);
         page_->setMinimumSize(420, 240);
         layout->addWidget(page_, 1);
     }

@@ -17,7 +17,8 @@ class AboutDialog : public QDialog {
     Q_OBJECT
 
 public:
-    AboutDialog(const OptionStore& options, QWidget* parent);
+    // The browser view is looked for in the program folder.
+    AboutDialog(const OptionStore& options, const QString& programFolder, QWidget* parent);
 
     WebPanel* page() const { return page_; }
 

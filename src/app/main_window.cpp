@@ -114,10 +114,12 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
 }
 
 void MainWindow::createWebPanels() {
-    if (!browserControlAvailable()) return;
+    const QString programFolder = toQt(services_.programFolder);
+    if (!browserControlAvailable(programFolder)) return;
     const OptionStore& options = *services_.options;
     if (options.getOption("ad", "n") == "y") {
         noticePanel_ = new WebPanel(
+            programFolder,
             [&options](QSize size) { return QUrl(toQt(noticePanelAddress(options, size.width(), size.height()))); },
             false);
         w_.notice->layout()->addWidget(noticePanel_);
@@ -125,6 +127,7 @@ void MainWindow::createWebPanels() {
     }
     if (options.getOption("ad2", "n") == "y") {
         sidePanel_ = new WebPanel(
+            programFolder,
             [&options](QSize size) { return QUrl(toQt(sidePanelAddress(options, size.width(), size.height()))); },
             false);
         w_.runPanel->layout()->addWidget(sidePanel_);
@@ -202,7 +205,8 @@ void MainWindow::wireCommands() {
     connect(w_.requestAction, &QAction::triggered, this, [this] { openSupportPage("torvane_request"); });
     connect(w_.updateButton, &QPushButton::clicked, this, [this] { updateChecker_->checkForUpdate(false); });
     connect(w_.updateAction, &QAction::triggered, this, [this] { updateChecker_->checkForUpdate(false); });
-    connect(w_.aboutAction, &QAction::triggered, this, [this] { AboutDialog(*services_.options, this).exec(); });
+    connect(w_.aboutAction, &QAction::triggered, this,
+            [this] { AboutDialog(*services_.options, toQt(services_.programFolder), this).exec(); });
     // The installer replaces this program: it ends as "종료" would.
     connect(updateChecker_.get(), &UpdateChecker::installerOpened, this, &MainWindow::quitProgram);
 }

@@ -4,28 +4,27 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QLibraryInfo>
 #include <QVBoxLayout>
-#include <QWebEngineHttpRequest>
-#include <QWebEnginePage>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 
 namespace torvane::app {
 namespace {
 
-// Script errors and page dialogs are swallowed, as a panel inside our window must never pop up
-// a box of its own.
-class SilentPage : public QWebEnginePage {
-public:
-    using QWebEnginePage::QWebEnginePage;
+constexpr char kModuleName[] = "torvane_web_view.so";
 
-protected:
-    void javaScriptAlert(const QUrl&, const QString&) override {}
-    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
-    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
-};
+using CreateWebView = QWidget* (*)(const QUrl* address, bool withFormHeader);
+
+QString modulePath(const QString& programFolder) {
+    return programFolder + "/" + kModuleName;
+}
+
+// Loaded once, on the first page shown, and kept for the rest of the program.
+CreateWebView loadCreateWebView(const QString& programFolder) {
+    QLibrary module(modulePath(programFolder));
+    module.setLoadHints(QLibrary::ExportExternalSymbolsHint);
+    return reinterpret_cast<CreateWebView>(module.resolve("torvaneCreateWebView"));
+}
 
 }  // namespace
 
@@ -34,16 +33,19 @@ void prepareBrowserControl() {
     if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
-bool browserControlAvailable() {
+bool browserControlAvailable(const QString& programFolder) {
     const QByteArray configured = qgetenv("QTWEBENGINEPROCESS_PATH");
     const QString helper = configured.isEmpty()
                                ? QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + "/QtWebEngineProcess"
                                : QString::fromLocal8Bit(configured);
-    return QFileInfo(helper).isExecutable();
+    return QFileInfo(helper).isExecutable() && QFileInfo(modulePath(programFolder)).isFile();
 }
 
-WebPanel::WebPanel(AddressForSize address, bool withFormHeader, QWidget* parent)
-    : QWidget(parent), addressForSize_(std::move(address)), withFormHeader_(withFormHeader) {
+WebPanel::WebPanel(const QString& programFolder, AddressForSize address, bool withFormHeader, QWidget* parent)
+    : QWidget(parent),
+      programFolder_(programFolder),
+      addressForSize_(std::move(address)),
+      withFormHeader_(withFormHeader) {
     setObjectName(QStringLiteral("webPanel"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -51,20 +53,13 @@ WebPanel::WebPanel(AddressForSize address, bool withFormHeader, QWidget* parent)
 
 void WebPanel::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (view_ != nullptr) return;
-    view_ = new QWebEngineView;
-    view_->setPage(new SilentPage(view_));
-    // The panels are sized for their pages; scroll bars would only eat into them.
-    view_->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    view_->setContextMenuPolicy(Qt::NoContextMenu);
-    layout()->addWidget(view_);
-
+    if (!loaded_.isEmpty()) return;
     loaded_ = addressForSize_(size());
-    QWebEngineHttpRequest request(loaded_);
-    if (withFormHeader_) {
-        request.setHeader(QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/x-www-form-urlencoded"));
+    // A module that cannot be loaded leaves the panel empty, as a browser that cannot be made.
+    if (const CreateWebView createView = loadCreateWebView(programFolder_)) {
+        view_ = createView(&loaded_, withFormHeader_);
+        layout()->addWidget(view_);
     }
-    view_->load(request);
     emit addressLoaded(loaded_);
 }
 

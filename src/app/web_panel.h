@@ -4,17 +4,16 @@
 #include <QWidget>
 #include <functional>
 
-class QWebEngineView;
-
 namespace torvane::app {
 
 // What Qt's browser control needs before the application object exists: shared GL contexts, and
 // no Chromium sandbox for root, which Chromium refuses to run with one.
 void prepareBrowserControl();
 
-// Whether Qt's browser control can be made here: its helper process must be installed, or
-// making one would end the program.
-bool browserControlAvailable();
+// Whether Qt's browser control can be made here: its helper process must be installed (making
+// one without it would end the program) and our module with the browser view must be in the
+// program folder.
+bool browserControlAvailable(const QString& programFolder);
 
 // A page of the support server inside a window area: the browser fills the panel and loads its
 // address the first time the panel is shown, when its size (part of the address) is known. Pages
@@ -27,11 +26,12 @@ public:
     using AddressForSize = std::function<QUrl(QSize size)>;
 
     // withFormHeader: the request carries "Content-Type: application/x-www-form-urlencoded".
-    WebPanel(AddressForSize address, bool withFormHeader, QWidget* parent = nullptr);
+    WebPanel(const QString& programFolder, AddressForSize address, bool withFormHeader, QWidget* parent = nullptr);
 
     // The address loaded, empty until the panel was first shown.
     QUrl address() const { return loaded_; }
-    QWebEngineView* view() const { return view_; }
+    // The browser view, once loaded; nullptr before, or when the module could not be loaded.
+    QWidget* view() const { return view_; }
 
 signals:
     void addressLoaded(const QUrl& address);
@@ -40,9 +40,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QString programFolder_;
     AddressForSize addressForSize_;
     bool withFormHeader_ = false;
-    QWebEngineView* view_ = nullptr;
+    QWidget* view_ = nullptr;
     QUrl loaded_;
 };
 

@@ -24,6 +24,8 @@ using torvane::test::clickInNextModal;
 using torvane::test::LoopbackHttpServer;
 using torvane::test::whenModalShows;
 
+const QString kProgramFolder = QString::fromStdString(torvane::test::buildDir());
+
 DownloadLimits quickLimits() {
     DownloadLimits limits;
     limits.connect = std::chrono::seconds(2);
@@ -151,7 +153,7 @@ TEST_F(WebServicesTest, PanelsFollowTheStoredSwitches) {
     EXPECT_FALSE(window().widgets().notice->isVisible());
     window_.reset();
 
-    if (!browserControlAvailable()) GTEST_SKIP() << "Qt's browser control is not installed";
+    if (!browserControlAvailable(kProgramFolder)) GTEST_SKIP() << "Qt's browser control is not installed";
     options_.setOption("ad", "y");
     options_.setOption("ad2", "y");
     window().show();
@@ -182,8 +184,8 @@ TEST_F(WebServicesTest, PanelsFollowTheStoredSwitches) {
 }
 
 TEST_F(WebServicesTest, AboutPageIsAskedForInTheDialogsColour) {
-    if (!browserControlAvailable()) GTEST_SKIP() << "Qt's browser control is not installed";
-    AboutDialog dialog(options_, nullptr);
+    if (!browserControlAvailable(kProgramFolder)) GTEST_SKIP() << "Qt's browser control is not installed";
+    AboutDialog dialog(options_, kProgramFolder, nullptr);
     QSignalSpy loaded(dialog.page(), &WebPanel::addressLoaded);
     dialog.show();
     ASSERT_EQ(loaded.count(), 1);

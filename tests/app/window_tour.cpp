@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
 
     // The about page comes from the support server; here a closed loopback port stands in for it.
     options.setOption("updateserver", "http://127.0.0.1:9");
-    AboutDialog about(options, &window);
+    AboutDialog about(options, QString::fromStdString(programFolder), &window);
     save(about, out, "about_dialog");
     about.hide();
 
