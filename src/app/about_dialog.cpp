@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "app/app_icon.h"
+#include "app/desktop_actions.h"
 #include "app/qt_text.h"
 #include "app/web_panel.h"
 #include "update/program_version.h"
@@ -40,13 +41,19 @@ AboutDialog::AboutDialog(const OptionStore& options, const QString& programFolde
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    const QColor face = palette().color(QPalette::Window);
+    const QUrl address(toQt(aboutPageAddress(options, faceColourText(face.red(), face.green(), face.blue()))));
     if (browserControlAvailable(programFolder)) {
-        const QColor face = palette().color(QPalette::Window);
-        const QUrl address(toQt(aboutPageAddress(options, faceColourText(face.red(), face.green(), face.blue()))));
         page_ = new WebPanel(
             programFolder, [address](QSize) { return address; }, true);
         page_->setMinimumSize(420, 240);
         layout->addWidget(page_, 1);
+    } else {
+        // Without the browser control here, the same page opens in the desktop's browser.
+        auto* link = new QLabel(QStringLiteral("<a href=\"page\">토르베인 안내 페이지 열기</a>"));
+        link->setObjectName(QStringLiteral("pageLink"));
+        connect(link, &QLabel::linkActivated, this, [address] { openWithDesktop(address.toString()); });
+        texts->insertWidget(2, link);
     }
     auto* close = new QPushButton(QStringLiteral("확인"));
     close->setObjectName(QStringLiteral("close"));

@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
         std::getenv("DISPLAY") != nullptr) {
         setenv("QT_QPA_PLATFORM", "xcb", 0);
     }
-    torvane::app::prepareBrowserControl();
+    const torvane::OptionStore options(torvane::defaultConfigFolder());
+    torvane::app::prepareBrowserControl(torvane::app::windowPanelsSwitchedOn(options));
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("torvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("토르베인"));
@@ -93,7 +94,6 @@ int main(int argc, char** argv) {
                  .arg(QString::fromLatin1(torvane::app::kDownloadAddress)));
         return 1;
     }
-    const torvane::OptionStore options(torvane::defaultConfigFolder());
     torvane::app::LogindPowerControl power;
 
     // A start timed by the window benchmark ends at its first paint, before any update check.

@@ -8,6 +8,8 @@
 #include <QLibraryInfo>
 #include <QVBoxLayout>
 
+#include "settings/option_store.h"
+
 namespace torvane::app {
 namespace {
 
@@ -28,9 +30,13 @@ CreateWebView loadCreateWebView(const QString& programFolder) {
 
 }  // namespace
 
-void prepareBrowserControl() {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+void prepareBrowserControl(bool forPages) {
+    if (forPages) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
+bool windowPanelsSwitchedOn(const OptionStore& options) {
+    return options.getOption("ad", "n") == "y" || options.getOption("ad2", "n") == "y";
 }
 
 bool browserControlAvailable(const QString& programFolder) {
@@ -38,7 +44,9 @@ bool browserControlAvailable(const QString& programFolder) {
     const QString helper = configured.isEmpty()
                                ? QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + "/QtWebEngineProcess"
                                : QString::fromLocal8Bit(configured);
-    return QFileInfo(helper).isExecutable() && QFileInfo(modulePath(programFolder)).isFile();
+    // Made without shared GL contexts, the engine crashes the program.
+    return QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts) && QFileInfo(helper).isExecutable() &&
+           QFileInfo(modulePath(programFolder)).isFile();
 }
 
 WebPanel::WebPanel(const QString& programFolder, AddressForSize address, bool withFormHeader, QWidget* parent)

@@ -4,15 +4,24 @@
 #include <QWidget>
 #include <functional>
 
+namespace torvane {
+class OptionStore;
+}
+
 namespace torvane::app {
 
-// What Qt's browser control needs before the application object exists: shared GL contexts, and
-// no Chromium sandbox for root, which Chromium refuses to run with one.
-void prepareBrowserControl();
+// What Qt's browser control needs before the application object exists: no Chromium sandbox for
+// root, which Chromium refuses to run with one, and shared GL contexts. The GL contexts cost a
+// start about 100 ms, so they are made only when pages will be shown (forPages); without them
+// the browser control cannot be made and the pages are left out.
+void prepareBrowserControl(bool forPages);
 
-// Whether Qt's browser control can be made here: its helper process must be installed (making
-// one without it would end the program) and our module with the browser view must be in the
-// program folder.
+// Whether the stored switches turn on a panel of the main window ("ad" or "ad2" exactly "y").
+bool windowPanelsSwitchedOn(const OptionStore& options);
+
+// Whether Qt's browser control can be made here: the program prepared for it, its helper
+// process is installed (making one without it would end the program) and our module with the
+// browser view is in the program folder.
 bool browserControlAvailable(const QString& programFolder);
 
 // A page of the support server inside a window area: the browser fills the panel and loads its

@@ -69,7 +69,7 @@ QTreeWidgetItem* firstPreset(QTreeWidgetItem* group) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    prepareBrowserControl();
+    prepareBrowserControl(true);
     QApplication application(argc, argv);
     if (argc < 4) {
         std::fprintf(stderr, "usage: window_tour PROGRAM_FOLDER OUTPUT_FOLDER FILE...\n");
