@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
@@ -23,10 +24,12 @@
 #include "app/shutdown_countdown.h"
 #include "app/source_list_view.h"
 #include "app/test_encode_dialog.h"
+#include "app/trim_dialog.h"
 #include "app/update_dialog.h"
 #include "app/web_panel.h"
 #include "command/placeholders.h"
 #include "media/mediainfo_library.h"
+#include "platform/user_folders.h"
 #include "run/queue_controller.h"
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
@@ -151,6 +154,16 @@ int main(int argc, char** argv) {
     AboutDialog about(options, QString::fromStdString(programFolder), &window);
     save(about, out, "about_dialog");
     about.hide();
+
+    // The player draws into the panel; the picture is taken once it has had a moment to start.
+    TrimDialog trim(*window.sourceList().item(0), findProgram(programFolder, "mplayer"), &window);
+    trim.show();
+    settle(1500);
+    // From the screen: the player's picture is another program's drawing, which grab() cannot see.
+    const std::string trimPath = out + "/trim_dialog.png";
+    QGuiApplication::primaryScreen()->grabWindow(trim.winId()).save(QString::fromStdString(trimPath));
+    std::printf("%s  %dx%d\n", trimPath.c_str(), trim.width(), trim.height());
+    trim.reject();
 
     ShutdownCountdown countdown(30, &window);
     save(countdown, out, "shutdown_countdown");
