@@ -47,6 +47,14 @@ int runCommand(const CliContext& context, std::span<const std::string> arguments
             if (!observer.shown)
                 std::cerr << "torvane-cli command: " << path << ": not added: missing, unreadable, empty or a folder\n";
             anyRefused = true;
+            continue;
+        }
+        std::string problem;
+        if (!applyRangeArguments(*parsed, *list.item(list.rowCount() - 1), &problem)) {
+            std::cerr << "torvane-cli command: " << given << ": " << problem << "\n";
+            list.selectOnly(list.rowCount() - 1);
+            list.removeSelected();
+            anyRefused = true;
         }
     }
     for (std::size_t row = 0; row < list.rowCount(); ++row) {

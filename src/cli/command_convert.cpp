@@ -90,6 +90,14 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
             anyRefused = true;
             continue;
         }
+        std::string problem;
+        if (!applyRangeArguments(*parsed, *list.item(list.rowCount() - 1), &problem)) {
+            std::cerr << given << ": " << problem << "\n";
+            list.selectOnly(list.rowCount() - 1);
+            list.removeSelected();
+            anyRefused = true;
+            continue;
+        }
         names.emplace_back(fileNamePart(path));
     }
     if (list.rowCount() == 0) return kExitFailed;

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "media/source_item.h"
+#include "media/source_range.h"
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
 #include "settings/program_files.h"
@@ -64,6 +66,14 @@ std::optional<ConversionArguments> parseConversionArguments(std::string_view com
                 return fail("--test needs a number of seconds above 0");
             }
             parsed.testSeconds = std::stoi(*value);
+        } else if (is("--start") || is("--end")) {
+            const bool start = is("--start");
+            const char* name = start ? "--start" : "--end";
+            const auto value = optionValue(arguments, i, name);
+            if (!value || !parseTimeText(*value)) return fail(std::string(name) + " needs seconds or h:mm:ss");
+            (start ? parsed.rangeStart : parsed.rangeEnd) = *value;
+        } else if (argument == "--no-sound") {
+            parsed.noSound = true;
         } else {
             return fail("unknown option " + argument);
         }
@@ -72,6 +82,16 @@ std::optional<ConversionArguments> parseConversionArguments(std::string_view com
     if (parsed.sameFolder && !parsed.outputFolder.empty()) return fail("--out and --same-folder exclude each other");
     if (parsed.files.empty()) return fail("needs at least one file");
     return parsed;
+}
+
+bool applyRangeArguments(const ConversionArguments& arguments, SourceItem& item, std::string* problem) {
+    const std::optional<SourceRange> range =
+        readRange(arguments.rangeStart, arguments.rangeEnd, item.media.durationExact, problem);
+    if (!range) return false;
+    item.rangeStartSeconds = range->startSeconds;
+    item.rangeEndSeconds = range->endSeconds;
+    item.keepSound = !arguments.noSound;
+    return true;
 }
 
 std::unique_ptr<ConversionSetup> prepareConversion(std::string_view command, const CliContext& context,

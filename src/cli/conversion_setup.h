@@ -12,6 +12,10 @@
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
 
+namespace torvane {
+struct SourceItem;
+}
+
 namespace torvane::cli {
 
 // The arguments "command" and "convert" share: a preset, field changes, the output folder,
@@ -22,6 +26,10 @@ struct ConversionArguments {
     std::string outputFolder;
     bool sameFolder = false;
     std::optional<int> testSeconds;
+    // --start, --end (seconds or h:mm:ss) and --no-sound: the part of every file to convert.
+    std::string rangeStart;
+    std::string rangeEnd;
+    bool noSound = false;
     std::vector<std::string> files;
 };
 
@@ -32,6 +40,10 @@ std::optional<ConversionArguments> parseConversionArguments(std::string_view com
 // The path the list gets for a file named on the command line: absolute, since the encoder
 // runs in the program folder and a relative name must not reach it.
 std::string sourcePathOf(const std::string& given);
+
+// Gives the added item the range and sound of the arguments, checked against its duration;
+// false with the reason in *problem when they make no range for it.
+bool applyRangeArguments(const ConversionArguments& arguments, SourceItem& item, std::string* problem);
 
 // Everything a conversion needs, loaded for one command.
 struct ConversionSetup {

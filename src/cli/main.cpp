@@ -20,9 +20,13 @@ constexpr std::array<CliCommand, 8> kCommands = {{
     {"probe", "print the media facts and list cells of files",
      "probe [--json] [--report summary|normal|complete] FILE...", runProbe},
     {"command", "print the encoder command line each file would be converted with",
-     "command --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS] FILE...", runCommand},
+     "command --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS]\n"
+     "        [--start TIME] [--end TIME] [--no-sound] FILE...",
+     runCommand},
     {"convert", "convert files with a preset, showing progress on the terminal",
-     "convert --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS] FILE...", runConvert},
+     "convert --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS]\n"
+     "        [--start TIME] [--end TIME] [--no-sound] FILE...",
+     runConvert},
     {"update", "ask the update server for a newer version; --download fetches its installer",
      "update [--check] [--download]", runUpdate},
 }};

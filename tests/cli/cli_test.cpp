@@ -284,6 +284,25 @@ TEST_F(CliTest, ConvertRunsTheListAndEndsWithATable) {
     EXPECT_NE(failed.out.find("No such file or directory"), std::string::npos) << failed.out;
 }
 
+TEST_F(CliTest, ConvertTakesARangeAndDropsTheSound) {
+    const std::string out = config_ / "converted";
+    const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
+    const test::ProgramResult result = runIn({"convert", "--preset", preset, "--out", out, "--start", "1", "--end",
+                                              "0:00:03", "--no-sound", test::testMedia("av4.mp4")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const test::ProgramResult probe =
+        test::runProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration:stream=codec_type", "-of",
+                          "csv=p=0", out + "/av4.mp4"});
+    EXPECT_EQ(probe.out.find("audio"), std::string::npos) << probe.out;
+    const double seconds = std::stod(probe.out.substr(probe.out.rfind('\n', probe.out.size() - 2) + 1));
+    EXPECT_NEAR(seconds, 2.0, 0.1) << probe.out;
+
+    EXPECT_EQ(runIn({"convert", "--preset", preset, "--start", "1:75", test::testMedia("av4.mp4")}).exitCode, 2);
+    const test::ProgramResult late = runIn({"command", "--preset", preset, "--start", "9", test::testMedia("av4.mp4")});
+    EXPECT_EQ(late.exitCode, 1);
+    EXPECT_EQ(late.out, "");
+}
+
 TEST_F(CliTest, CtrlCStopsTheRunAndLeavesNothingRunning) {
     const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
     const std::vector<std::string> argv = {test::buildDir() + "/torvane-cli",
