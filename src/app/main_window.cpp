@@ -117,21 +117,21 @@ void MainWindow::createWebPanels() {
     const QString programFolder = toQt(services_.programFolder);
     if (!browserControlAvailable(programFolder)) return;
     const OptionStore& options = *services_.options;
-    if (options.getOption("ad", "n") == "y") {
-        noticePanel_ = new WebPanel(
+    // Each panel's page is the support server's address for the panel's size.
+    using PanelAddress = std::string (*)(const OptionStore&, int, int);
+    const auto addPanel = [&](QWidget* area, PanelAddress address) {
+        auto* panel = new WebPanel(
             programFolder,
-            [&options](QSize size) { return QUrl(toQt(noticePanelAddress(options, size.width(), size.height()))); },
+            [&options, address](QSize size) { return QUrl(toQt(address(options, size.width(), size.height()))); },
             false);
-        w_.notice->layout()->addWidget(noticePanel_);
+        area->layout()->addWidget(panel);
+        return panel;
+    };
+    if (options.getOption("ad", "n") == "y") {
+        noticePanel_ = addPanel(w_.notice, noticePanelAddress);
         w_.notice->show();
     }
-    if (options.getOption("ad2", "n") == "y") {
-        sidePanel_ = new WebPanel(
-            programFolder,
-            [&options](QSize size) { return QUrl(toQt(sidePanelAddress(options, size.width(), size.height()))); },
-            false);
-        w_.runPanel->layout()->addWidget(sidePanel_);
-    }
+    if (options.getOption("ad2", "n") == "y") sidePanel_ = addPanel(w_.runPanel, sidePanelAddress);
 }
 
 void MainWindow::openSupportPage(const char* menu) {
