@@ -2,15 +2,19 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <thread>
+#include <utility>
 
 #include "platform/system_call.h"
 
@@ -24,6 +28,87 @@ void closeIfOpen(int& fd) {
     fd = -1;
 }
 
+// The file to execute: argv[0] itself when it names a path, else the first executable of that
+// name on $PATH (as execvp looks), worked out before the fork so the child only calls execve.
+std::string executablePath(const std::string& program) {
+    if (program.find('/') != std::string::npos) return program;
+    const char* searchPath = std::getenv("PATH");
+    std::string_view rest = searchPath != nullptr && *searchPath != '\0' ? searchPath : "/bin:/usr/bin";
+    while (true) {
+        const std::size_t colon = rest.find(':');
+        const std::string_view folder = rest.substr(0, colon);
+        // An empty entry means the current folder.
+        const std::string candidate = (folder.empty() ? std::string(".") : std::string(folder)) + "/" + program;
+        struct stat facts {};
+        if (::stat(candidate.c_str(), &facts) == 0 && S_ISREG(facts.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (colon == std::string_view::npos) return {};
+        rest.remove_prefix(colon + 1);
+    }
+}
+
+// What the child needs between fork and exec, all prepared by the parent: the child of a
+// threaded parent may only make async-signal-safe calls, so it must not allocate.
+struct ChildSetup {
+    const char* path = nullptr;
+    char* const* argv = nullptr;
+    const char* workingFolder = nullptr;  // nullptr: the parent's
+    int streams[3] = {-1, -1, -1};        // what becomes standard input, output and error; -1: keep ours
+    int reportFd = -1;                    // errno goes here when the child cannot get to exec
+    pid_t parent = -1;
+};
+
+[[noreturn]] void failInChild(int reportFd) {
+    const int code = errno;
+    [[maybe_unused]] const ssize_t ignored = ::write(reportFd, &code, sizeof code);
+    ::_exit(127);
+}
+
+// Runs in the forked child: async-signal-safe calls only, no return.
+[[noreturn]] void becomeChild(const ChildSetup& setup) {
+    // Every signal is still blocked (the parent blocked them around the fork): a handler of the
+    // parent cannot run here before the dispositions are reset.
+    // The kernel kills us when the thread that forked us ends, however it ends (SIGKILL
+    // included). It reaches only this process, not anything it starts in turn: enough for the
+    // encoders, flashgrab and the tools, which do not start programs of their own; a normal
+    // stop ends the whole group anyway.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) failInChild(setup.reportFd);
+    // The parent may have died before the request was made: then nobody would ever end us.
+    if (::getppid() != setup.parent) ::_exit(127);
+    // Its own process group: the whole group can be ended, and a terminal's Ctrl-C reaches only us.
+    if (::setpgid(0, 0) != 0) failInChild(setup.reportFd);
+
+    // The numbers >= 3 first, so that putting one on 0, 1 or 2 cannot overwrite another.
+    int moved[3] = {-1, -1, -1};
+    for (int target = 0; target < 3; ++target) {
+        if (setup.streams[target] < 0) continue;
+        moved[target] = ::fcntl(setup.streams[target], F_DUPFD_CLOEXEC, 3);
+        if (moved[target] < 0) failInChild(setup.reportFd);
+    }
+    for (int target = 0; target < 3; ++target) {
+        if (moved[target] >= 0 && ::dup2(moved[target], target) < 0) failInChild(setup.reportFd);
+    }
+    if (setup.workingFolder != nullptr && ::chdir(setup.workingFolder) != 0) failInChild(setup.reportFd);
+
+    // Default handling of every signal: handlers would be reset by exec anyway, but an ignored
+    // signal (SIGPIPE, or SIGINT in a background job) would stay ignored in the encoder.
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (signal == SIGKILL || signal == SIGSTOP) continue;
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0) continue;  // numbers the C library keeps
+        if (current.sa_handler != SIG_DFL) ::sigaction(signal, &byDefault, nullptr);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+
+    ::execve(setup.path, setup.argv, environ);
+    failInChild(setup.reportFd);
+}
+
 }  // namespace
 
 std::optional<SpawnedChild> spawnChild(const std::vector<std::string>& argv, const std::string& workingFolder,
@@ -32,72 +117,84 @@ std::optional<SpawnedChild> spawnChild(const std::vector<std::string>& argv, con
         if (error != nullptr) *error = "no program to start";
         return std::nullopt;
     }
-    // Pipes are close-on-exec: the child gets only the ends dup2 puts on 0, 1 and 2.
-    int input[2] = {-1, -1}, output[2] = {-1, -1}, errors[2] = {-1, -1};
+    const auto fail = [&](const std::string& reason) {
+        if (error != nullptr) *error = reason;
+        return std::nullopt;
+    };
+    const std::string path = executablePath(argv[0]);
+    if (path.empty()) return fail(argv[0] + ": " + std::strerror(ENOENT));
+
+    // Every descriptor is close-on-exec: the child gets only what is put on 0, 1 and 2.
+    int input[2] = {-1, -1}, output[2] = {-1, -1}, errors[2] = {-1, -1}, report[2] = {-1, -1};
+    int nothing = -1;
     const auto closeAll = [&] {
-        for (int* pipe : {input, output, errors}) {
+        for (int* pipe : {input, output, errors, report}) {
             closeIfOpen(pipe[0]);
             closeIfOpen(pipe[1]);
         }
+        closeIfOpen(nothing);
     };
-    if (streams == ChildStreams::Piped &&
-        (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0)) {
-        if (error != nullptr) *error = std::string("cannot make pipes: ") + std::strerror(errno);
-        closeAll();
-        return std::nullopt;
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
+    ChildSetup setup;
     if (streams == ChildStreams::Piped) {
-        posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
+        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0) {
+            const std::string reason = std::string("cannot make pipes: ") + std::strerror(errno);
+            closeAll();
+            return fail(reason);
+        }
+        setup.streams[0] = input[0];
+        setup.streams[1] = output[1];
+        setup.streams[2] = errors[1];
     } else if (streams == ChildStreams::Silenced) {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (nothing < 0) return fail(std::string("cannot open /dev/null: ") + std::strerror(errno));
+        setup.streams[0] = setup.streams[1] = setup.streams[2] = nothing;
     }
-    if (!workingFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
-
-    // Its own process group (so the whole group can be ended, and a terminal's Ctrl-C reaches
-    // only us), no blocked signals, and default handling of the signals we may ignore.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&defaults, signal);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        const std::string reason = std::string("cannot make a pipe: ") + std::strerror(errno);
+        closeAll();
+        return fail(reason);
+    }
 
     std::vector<char*> args;
     for (const std::string& argument : argv) args.push_back(const_cast<char*>(argument.c_str()));
     args.push_back(nullptr);
-    pid_t pid = -1;
-    const bool hasPath = argv[0].find('/') != std::string::npos;
-    const int result = hasPath ? ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ)
-                               : ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (result != 0) {
-        if (error != nullptr) *error = argv[0] + ": " + std::strerror(result);
+    setup.path = path.c_str();
+    setup.argv = args.data();
+    setup.workingFolder = workingFolder.empty() ? nullptr : workingFolder.c_str();
+    setup.reportFd = report[1];
+    setup.parent = ::getpid();
+
+    // No handler of ours may run in the child before it has reset them.
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t pid = ::fork();
+    if (pid == 0) becomeChild(setup);
+    const int forkError = errno;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (pid < 0) {
         closeAll();
-        return std::nullopt;
+        return fail(argv[0] + ": " + std::strerror(forkError));
+    }
+
+    // The report pipe closes at exec; anything read from it is why the child could not get there.
+    closeIfOpen(report[1]);
+    int childError = 0;
+    const ssize_t got = retryOnInterrupt([&] { return ::read(report[0], &childError, sizeof childError); });
+    if (got > 0) {
+        waitForChild(pid);
+        closeAll();
+        return fail(argv[0] + ": " + std::strerror(childError));
     }
 
     SpawnedChild child;
     child.pid = pid;
     if (streams == ChildStreams::Piped) {
-        closeIfOpen(input[0]);
-        closeIfOpen(output[1]);
-        closeIfOpen(errors[1]);
-        child.stdinFd = input[1];
-        child.stdoutFd = output[0];
-        child.stderrFd = errors[0];
+        child.stdinFd = std::exchange(input[1], -1);
+        child.stdoutFd = std::exchange(output[0], -1);
+        child.stderrFd = std::exchange(errors[0], -1);
     }
+    closeAll();
     return child;
 }
 

@@ -26,6 +26,12 @@ enum class ChildStreams {
 // Starts argv[0] (a path, or a name looked up on PATH) in its own process group, with default
 // signal handling, in workingFolder (the parent's when empty). No shell is involved. On
 // failure returns nullopt and sets *error to the reason.
+//
+// The child is killed (SIGKILL) when the thread that called spawnChild ends, so nothing we
+// start outlives us, even when we are killed. Call it therefore only from a thread that lives
+// as long as the child should: the owner thread of the run (the main thread of both front
+// ends), or a thread that waits for the child before it returns, as runForOutput and
+// collectOutputWithin do.
 std::optional<SpawnedChild> spawnChild(const std::vector<std::string>& argv, const std::string& workingFolder,
                                        ChildStreams streams, std::string* error);
 

@@ -1,15 +1,38 @@
 #include "platform/child_process.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 namespace torvane {
 namespace {
 
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
+
+// True when the process has ended: gone from /proc, or a zombie waiting for its new parent.
+bool processEnded(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return true;
+    const auto close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] == 'Z' || text[close + 2] == 'X';
+}
+
+bool endsWithin(pid_t pid, milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!processEnded(pid)) {
+        if (Clock::now() > deadline) return false;
+        ::usleep(10000);  // looking again at a real condition, bounded by the deadline
+    }
+    return true;
+}
 
 TEST(CollectOutputWithin, GathersBothStreamsOfAProgramThatEnds) {
     const std::string output =
@@ -60,6 +83,65 @@ TEST(EndChildGroup, EndsAChildThatIgnoresTheRequestToo) {
     auto done = spawnChild({"/bin/sh", "-c", "exit 3"}, {}, ChildStreams::Silenced, &error);
     ASSERT_TRUE(done);
     EXPECT_EQ(waitForChild(done->pid), 3);
+}
+
+TEST(SpawnChild, StartsWithCleanSignalsInItsFolderAndSaysWhyItCannot) {
+    // We ignore SIGPIPE (a child closing its input must not kill us) and block SIGINT; the child
+    // must not inherit either.
+    const auto previousPipe = std::signal(SIGPIPE, SIG_IGN);
+    sigset_t interrupt, previousMask;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &previousMask);
+    const std::string status = collectOutputWithin({"cat", "/proc/self/status"}, milliseconds(5000));
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    std::signal(SIGPIPE, previousPipe);
+    EXPECT_NE(status.find("\nSigBlk:\t0000000000000000\n"), std::string::npos) << status;
+    EXPECT_NE(status.find("\nSigIgn:\t0000000000000000\n"), std::string::npos) << status;
+
+    std::string error;
+    auto child = spawnChild({"pwd"}, "/proc", ChildStreams::Piped, &error);
+    ASSERT_TRUE(child) << error;
+    EXPECT_EQ(readLineWithin(child->stdoutFd, milliseconds(5000)), "/proc");
+    for (const int fd : {child->stdinFd, child->stdoutFd, child->stderrFd}) ::close(fd);
+    EXPECT_EQ(waitForChild(child->pid), 0);
+
+    EXPECT_FALSE(spawnChild({"/nonexistent/program"}, {}, ChildStreams::Piped, &error));
+    EXPECT_EQ(error, "/nonexistent/program: No such file or directory");
+    EXPECT_FALSE(spawnChild({"torvane-no-such-program"}, {}, ChildStreams::Silenced, &error));
+    EXPECT_EQ(error, "torvane-no-such-program: No such file or directory");
+    EXPECT_FALSE(spawnChild({"/proc/"}, {}, ChildStreams::Silenced, &error));
+    EXPECT_EQ(error, "/proc/: Permission denied");
+    EXPECT_FALSE(spawnChild({"/bin/true"}, "/nonexistent/folder", ChildStreams::Silenced, &error));
+    EXPECT_EQ(error, "/bin/true: No such file or directory");
+}
+
+TEST(SpawnChild, TheChildDoesNotOutliveAKilledParent) {
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t parent = ::fork();
+    ASSERT_GE(parent, 0);
+    if (parent == 0) {
+        ::close(report[0]);
+        std::string error;
+        const auto child = spawnChild({"sleep", "30"}, {}, ChildStreams::Silenced, &error);
+        const pid_t pid = child ? child->pid : -1;
+        [[maybe_unused]] const ssize_t written = ::write(report[1], &pid, sizeof pid);
+        while (true) ::pause();
+    }
+    ::close(report[1]);
+    pid_t sleeper = -1;
+    ASSERT_EQ(::read(report[0], &sleeper, sizeof sleeper), static_cast<ssize_t>(sizeof sleeper));
+    ::close(report[0]);
+    ASSERT_GT(sleeper, 0);
+    EXPECT_FALSE(processEnded(sleeper));
+
+    ::kill(parent, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(parent, &status, 0), parent);
+    const bool ended = endsWithin(sleeper, milliseconds(2000));
+    EXPECT_TRUE(ended);
+    if (!ended) ::kill(sleeper, SIGKILL);
 }
 
 }  // namespace
