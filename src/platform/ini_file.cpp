@@ -1,6 +1,11 @@
 #include "platform/ini_file.h"
 
-#include "platform/file_system.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
+
+#include "platform/system_call.h"
 #include "platform/text_encoding.h"
 
 namespace torvane {
@@ -28,6 +33,33 @@ std::string_view stripEnclosingQuotes(std::string_view value) {
     return value;
 }
 
+// At most maxBytes of a regular file; nullopt for anything else. A FIFO or a device is never
+// read: reading one can wait forever. It is not even opened when stat already tells, and the
+// open does not wait, so one swapped in between is seen by fstat before any read.
+std::optional<std::string> readRegularFile(const std::string& path, std::size_t maxBytes) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    const int fd = retryOnInterrupt([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); });
+    if (fd < 0) return std::nullopt;
+    std::optional<std::string> content;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        content.emplace();
+        char buffer[64 * 1024];
+        while (content->size() < maxBytes) {
+            const std::size_t wanted = std::min(sizeof buffer, maxBytes - content->size());
+            const ssize_t got = retryOnInterrupt([&] { return ::read(fd, buffer, wanted); });
+            if (got < 0) {
+                content.reset();
+                break;
+            }
+            if (got == 0) break;
+            content->append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    return content;
+}
+
 }  // namespace
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
@@ -39,8 +71,12 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 IniFile IniFile::fromFile(const std::string& path) {
-    const auto bytes = readFileBytes(path, kMaxFileBytes);
-    if (!bytes) return IniFile{};
+    return fromRegularFile(path).value_or(IniFile{});
+}
+
+std::optional<IniFile> IniFile::fromRegularFile(const std::string& path) {
+    const auto bytes = readRegularFile(path, kMaxFileBytes);
+    if (!bytes) return std::nullopt;
     return fromText(*bytes);
 }
 

@@ -30,7 +30,10 @@ public:
     IniFile() = default;
 
     // An unreadable or missing file gives an empty IniFile, so every lookup yields its default.
+    // Only regular files are read: a FIFO or device path gives an empty IniFile at once.
     static IniFile fromFile(const std::string& path);
+    // nullopt when path is not a regular file that can be read.
+    static std::optional<IniFile> fromRegularFile(const std::string& path);
     static IniFile fromText(std::string_view bytes);
 
     // The value, cut to bufferSize - 1 bytes without splitting a UTF-8 character.

@@ -1,6 +1,5 @@
 #include "settings/encode_settings.h"
 
-#include "platform/file_system.h"
 #include "platform/ini_file.h"
 
 namespace torvane {
@@ -76,12 +75,13 @@ const SettingsKey* findSettingsKey(std::string_view name) {
 }
 
 bool EncodeSettings::loadProfile(const std::string& path) {
-    if (!isFileNotFolder(path)) return false;
-    const IniFile file = IniFile::fromFile(path);
+    // A FIFO or device named as a profile is refused, not read: reading it could wait forever.
+    const std::optional<IniFile> file = IniFile::fromRegularFile(path);
+    if (!file) return false;
     profilePath = path;
     for (const SettingsKey& key : kKeys) {
         if (key.section.empty()) continue;
-        this->*key.field = file.getString(key.section, key.name, key.defaultValue, kProfileValueBuffer);
+        this->*key.field = file->getString(key.section, key.name, key.defaultValue, kProfileValueBuffer);
     }
     return true;
 }

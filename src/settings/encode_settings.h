@@ -13,8 +13,9 @@ class EncodeSettings {
 public:
     virtual ~EncodeSettings() = default;
 
-    // Fills every field from the profile file; false, and nothing changed, when there is no
-    // file at path. Keys the file lacks take their defaults, not their previous values.
+    // Fills every field from the profile file; false, and nothing changed, when path is not a
+    // regular file that can be read (missing, a folder, a FIFO, a device). Keys the file lacks
+    // take their defaults, not their previous values.
     bool loadProfile(const std::string& path);
 
     // Copies all 47 fields, profilePath included.

@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <chrono>
+#include <future>
+
+#include "platform/ini_file.h"
 #include "settings/encode_settings.h"
 #include "support/test_support.h"
 
@@ -79,6 +86,28 @@ TEST(EncodeSettings, ASecondLoadOverwritesEveryFieldAndAMissingFileChangesNothin
     EXPECT_FALSE(settings.loadProfile(folder / "missing.ini"));
     EXPECT_FALSE(settings.loadProfile(folder.path()));  // a folder is no profile
     for (const SettingsKey& key : settingsKeys()) EXPECT_EQ(settings.*key.field, before.*key.field) << key.name;
+}
+
+TEST(EncodeSettings, AFifoOrADeviceIsRefusedNotRead) {
+    test::TempFolder folder;
+    const std::string fifo = folder / "preset.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EncodeSettings settings;
+    settings.container = "before";
+    auto loading = std::async(std::launch::async, [&] {
+        const bool loaded = settings.loadProfile(fifo);
+        return std::make_pair(loaded, readIniString(fifo, "SETTING", "container", "avi", kProfileValueBuffer));
+    });
+    const bool finished = loading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    // A reader stuck on the FIFO is released by a writer that closes at once, so the test ends.
+    if (!finished) ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    EXPECT_TRUE(finished);
+    const auto [loaded, container] = loading.get();
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(container, "avi");
+    EXPECT_EQ(settings.container, "before");
+    EXPECT_FALSE(settings.loadProfile("/dev/null"));
+    EXPECT_FALSE(settings.loadProfile("/dev/zero"));
 }
 
 TEST(EncodeSettings, AssignCopiesEveryFieldIncludingTheProfilePath) {
