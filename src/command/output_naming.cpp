@@ -1,5 +1,7 @@
 #include "command/output_naming.h"
 
+#include <algorithm>
+
 #include "command/command_text.h"
 #include "media/source_item.h"
 #include "platform/file_system.h"
@@ -16,22 +18,55 @@ std::string stemOf(std::string_view path) {
     return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
 }
 
-// The pattern with its two placeholders filled; it may still name folders.
+// The pattern with its two placeholders filled in one pass over the pattern: text that comes
+// from the source's own name ("a{base_ext}b.mp4") is never read as a placeholder.
+std::string fillPattern(std::string_view pattern, std::string_view stem, std::string_view extension) {
+    constexpr std::string_view kStem = "{ori_name}";
+    constexpr std::string_view kExtension = "{base_ext}";
+    std::string name;
+    while (!pattern.empty()) {
+        if (pattern.starts_with(kStem)) {
+            name += stem;
+            pattern.remove_prefix(kStem.size());
+        } else if (pattern.starts_with(kExtension)) {
+            name += extension;
+            pattern.remove_prefix(kExtension.size());
+        } else {
+            name += pattern.front();
+            pattern.remove_prefix(1);
+        }
+    }
+    return name;
+}
+
+// A name that stays in the folder it is joined to.
+bool isOneFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+// The output's file name, always one name inside the output folder: a pattern that names
+// folders gives its last component only (presets written on Windows may separate folders with
+// a backslash), and a pattern that leaves no usable name gives the default pattern's name.
 std::string expandFileNamePattern(const EncodeSettings& settings, const SourceItem& item,
                                   const ContainerEntry& container) {
     std::string extension = container.file_ext;
     if (extension.size() > 1 && extension.front() == '.') extension.erase(0, 1);
-    std::string name = replaceAll(settings.filename, "{ori_name}", stemOf(item.sourcePath));
-    return replaceAll(name, "{base_ext}", extension);
+    const std::string stem = stemOf(item.sourcePath);
+    std::string_view pattern = settings.filename;
+    if (const auto slash = pattern.find_last_of("\\/"); slash != std::string_view::npos)
+        pattern.remove_prefix(slash + 1);
+    if (std::string name = fillPattern(pattern, stem, extension); isOneFileName(name)) return name;
+    // The default pattern; only an odd catalogue extension or a nameless source needs more.
+    std::string name = stem + "." + extension;
+    std::replace(name.begin(), name.end(), '/', '_');
+    if (!isOneFileName(name)) name = "_" + name;
+    return name;
 }
 
 }  // namespace
 
 std::string outputFileName(const EncodeSettings& settings, const SourceItem& item, const ContainerEntry& container) {
-    std::string name = expandFileNamePattern(settings, item, container);
-    // Presets written on Windows may separate folders with a backslash.
-    if (const auto slash = name.find_last_of("\\/"); slash != std::string::npos) name.erase(0, slash + 1);
-    return name;
+    return expandFileNamePattern(settings, item, container);
 }
 
 std::string collapseDoubledSeparators(const std::string& path) {

@@ -6,6 +6,8 @@
 #include "command/builder_fixture.h"
 #include "command/command_line_split.h"
 #include "command/output_naming.h"
+#include "platform/file_system.h"
+#include "settings/settings_check.h"
 
 namespace torvane {
 namespace {
@@ -249,6 +251,44 @@ TEST_F(BuilderTest, HostileNamesStayOneArgument) {
     EXPECT_EQ(input[1], hostile);
     EXPECT_EQ(args.back(), folder_ / "out/a\" -f mp4 \"x.mp4");
     EXPECT_EQ(std::count(args.begin(), args.end(), "-f"), 1);
+}
+
+TEST_F(BuilderTest, TheOutputNameIsOneFileInTheOutputFolder) {
+    const std::string out = folder_ / "out";
+    const auto outputOf = [&](const std::string& pattern) {
+        settings_.filename = pattern;
+        const auto args = splitCommandLine(build(settings_, item_, context_));
+        // The file the encoder writes and the one the item ends as, both in the output folder.
+        EXPECT_EQ(parentFolder(args.empty() ? std::string() : args.back()), out) << pattern;
+        EXPECT_EQ(parentFolder(item_.outputPath), out) << pattern;
+        return std::string(fileNamePart(item_.outputPath));
+    };
+    // Folders in the pattern, either separator: only the last component is kept.
+    EXPECT_EQ(outputOf("../../x_{ori_name}.{base_ext}"), "x_movie.mp4");
+    EXPECT_EQ(outputOf("..\\..\\x_{ori_name}.{base_ext}"), "x_movie.mp4");
+    EXPECT_EQ(outputOf("/etc/{ori_name}"), "movie");
+    // Nothing usable left: the default pattern's name.
+    for (const char* pattern : {"", "/", "\\/\\", "{ori_name}/..", "sub/.", "..", "."}) {
+        EXPECT_EQ(outputOf(pattern), "movie.mp4") << pattern;
+    }
+    // The source's own name is never read as a pattern.
+    for (const char* name : {"a{base_ext}b.avi", "{ori_name}.avi", "..{base_ext}.avi"}) {
+        item_.sourcePath = folder_ / ("in/" + std::string(name));
+        test::writeFile(item_.sourcePath, "x");
+        const std::string stem(name, std::string_view(name).rfind('.'));
+        EXPECT_EQ(outputOf("{ori_name}.{base_ext}"), stem + ".mp4") << name;
+        EXPECT_EQ(outputOf("{base_ext}_{ori_name}"), "mp4_" + stem) << name;
+    }
+    // A source named "..." has the stem "..": a pattern of only that falls back as well.
+    item_.sourcePath = folder_ / "in/...";
+    EXPECT_EQ(outputOf("{ori_name}"), "...mp4");
+    EXPECT_EQ(outputFileName(settings_, item_, catalogue_.findContainer("mp4")), "...mp4");
+}
+
+TEST_F(BuilderTest, TheSettingsCheckTakesTheBuildersKeepSourceValue) {
+    ASSERT_EQ(settingsProblem(settings_, catalogue_), std::nullopt);
+    settings_.video_width = settings_.video_height = settings_.video_fps = std::string(kKeepSourceValue);
+    EXPECT_EQ(settingsProblem(settings_, catalogue_), std::nullopt);
 }
 
 TEST_F(BuilderTest, UnknownCatalogueNamesGiveEmptyOptions) {
