@@ -28,6 +28,8 @@ struct CommandContext {
     bool fullRun = true;  // false for a test encode of testEncodeSeconds
     int testEncodeSeconds = 0;
     unsigned launchCounter = 0;  // with the row index, names a Flash source's frame pipe
+    // When set, the encoder writes a hidden temporary named with this tag beside the output.
+    std::string temporaryOutputTag;
     // Prepares a Flash source before its ffmpeg command is built (work copy, extracted sound).
     std::function<void(SourceItem& item, std::size_t row)> prepareFlashSource;
 };

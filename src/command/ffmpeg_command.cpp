@@ -131,7 +131,7 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
     if (isFlash && context.prepareFlashSource) context.prepareFlashSource(item, row);
 
     const ContainerEntry& container = context.catalogue->findContainer(settings.container);
-    const CommandPaths paths = makeOutputPath(settings, item, container, context.output);
+    const CommandPaths paths = makeOutputPath(settings, item, container, context.output, context.temporaryOutputTag);
     if (paths.inputPath.empty()) return {};
 
     std::string cmd = quoted(context.ffmpegPath);

@@ -97,7 +97,7 @@ int mencoderVolumeGain(std::string_view volumePercent) {
 std::string buildMencoderCommand(const EncodeSettings& settings, SourceItem& item, std::size_t /*row*/,
                                  const CommandContext& context) {
     const ContainerEntry& container = context.catalogue->findContainer(settings.container);
-    const CommandPaths paths = makeOutputPath(settings, item, container, context.output);
+    const CommandPaths paths = makeOutputPath(settings, item, container, context.output, context.temporaryOutputTag);
     if (paths.inputPath.empty()) return {};
 
     std::string cmd = quoted(context.mencoderPath);

@@ -86,16 +86,30 @@ std::string uniqueFileName(const std::string& path) {
     }
 }
 
+std::string temporaryOutputPath(std::string_view finalPath, std::string_view tag) {
+    const std::string folder(parentFolder(finalPath));
+    const std::string_view name = fileNamePart(finalPath);
+    const auto dot = name.rfind('.');
+    const std::string_view stem = dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string_view extension = stem.size() == name.size() ? std::string_view{} : name.substr(dot);
+    // Long names stay within the 255 bytes a file name may have.
+    const std::size_t room = 255 - std::min<std::size_t>(255, 2 + tag.size() + extension.size());
+    std::string shortStem(stem.substr(0, std::min(stem.size(), room)));
+    return (folder.empty() ? std::string() : folder + "/") + "." + shortStem + "." + std::string(tag) +
+           std::string(extension);
+}
+
 CommandPaths makeOutputPath(const EncodeSettings& settings, SourceItem& item, const ContainerEntry& container,
-                            const OutputFolderChoice& folder) {
+                            const OutputFolderChoice& folder, std::string_view temporaryTag) {
     const std::string outputFolder =
         folder.sameFolderAsSource ? std::string(parentFolder(item.sourcePath)) : folder.folder;
     std::string path = outputFolder + "/" + expandFileNamePattern(settings, item, container);
     if (pathExists(path)) path = uniqueFileName(path);
     item.outputPath = path;
+    item.encodingPath = temporaryTag.empty() ? path : temporaryOutputPath(path, temporaryTag);
 
     CommandPaths paths;
-    paths.outputPath = collapseDoubledSeparators(path);
+    paths.outputPath = collapseDoubledSeparators(item.encodingPath);
     const std::string& input = item.workPath.empty() ? item.sourcePath : item.workPath;
     paths.inputPath = input.empty() ? std::string() : collapseDoubledSeparators(input);
     return paths;

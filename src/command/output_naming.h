@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace torvane {
 
@@ -27,13 +28,19 @@ std::string outputFileName(const EncodeSettings& settings, const SourceItem& ite
 
 // Names the output from the settings' filename pattern ({ori_name}, {base_ext}), in the
 // chosen folder, never over an existing file ("name(1).ext" and so on), and stores it as the
-// item's outputPath. Doubled separators are collapsed in the returned paths, except a leading
-// pair.
+// item's outputPath. With a temporary tag, the encoder writes a hidden temporary beside that
+// name instead (the item's encodingPath), which the run publishes once it has been checked.
+// Doubled separators are collapsed in the returned paths, except a leading pair.
 CommandPaths makeOutputPath(const EncodeSettings& settings, SourceItem& item, const ContainerEntry& container,
-                            const OutputFolderChoice& folder);
+                            const OutputFolderChoice& folder, std::string_view temporaryTag = {});
 
 // The first of folder/name(1).ext, name(2).ext, ... at which nothing exists.
 std::string uniqueFileName(const std::string& path);
+
+// The hidden temporary an output is encoded into beside its final path, keeping the final
+// extension last so the encoder picks the same container it would for the final name:
+// "dir/.name.<tag>.ext".
+std::string temporaryOutputPath(std::string_view finalPath, std::string_view tag);
 
 // Doubled "/" made single, except at the start of the path.
 std::string collapseDoubledSeparators(const std::string& path);

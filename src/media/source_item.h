@@ -12,6 +12,9 @@ struct SourceItem {
     std::string sourcePath;
     std::uint64_t fileSize = 0;
     std::string outputPath;
+    // The hidden temporary the encoder writes while the item runs; the same as outputPath when
+    // the command writes the final name directly (a dry run).
+    std::string encodingPath;
     std::string subtitlePath;
     std::string itemId;
     MediaSummary media;

@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/child_process.h"
+#include "platform/child_wait.h"
 
 namespace torvane {
 namespace {
@@ -37,8 +39,22 @@ std::unique_ptr<FlashGrabber> FlashGrabber::start(const std::string& flashgrabPa
     return grabber;
 }
 
+FlashGrabber::Ending FlashGrabber::finish(std::chrono::milliseconds limit) {
+    Ending ending;
+    if (ended_) return ending;
+    ended_ = true;
+    const std::optional<int> status = waitForChildWithin(pid_, limit);
+    ending.status = status ? *status : -1;
+    if (!status) endChildGroup(pid_, kEndGrace);
+    // After "ready" flashgrab says only how many frames it sent: "frames N".
+    if (const auto line = readLineWithin(stdoutFd_, std::chrono::milliseconds(0)); line && line->starts_with("frames ")) {
+        ending.frames = std::strtol(line->c_str() + 7, nullptr, 10);
+    }
+    return ending;
+}
+
 FlashGrabber::~FlashGrabber() {
-    endChildGroup(pid_, kEndGrace);
+    if (!ended_) endChildGroup(pid_, kEndGrace);
     ::close(stdoutFd_);
 }
 

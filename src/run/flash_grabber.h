@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,15 @@ public:
                                                const std::string& pipeId, const std::string& width,
                                                const std::string& height, std::string* error);
     ~FlashGrabber();
+
+    // How flashgrab ended: its exit status (128 + N for signal N, -1 when it had to be ended)
+    // and the frames it says it sent (-1 when it did not say).
+    struct Ending {
+        int status = -1;
+        long frames = -1;
+    };
+    // Waits at most `limit` for flashgrab to end on its own (its reader has gone), then ends it.
+    Ending finish(std::chrono::milliseconds limit);
     FlashGrabber(const FlashGrabber&) = delete;
     FlashGrabber& operator=(const FlashGrabber&) = delete;
 
@@ -26,6 +36,7 @@ private:
 
     pid_t pid_;
     int stdoutFd_;
+    bool ended_ = false;
 };
 
 }  // namespace torvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,15 @@ std::vector<ToolRun> postProcessingRuns(std::string_view container, const std::s
 // Runs them one after the other, hidden; a missing tool is skipped. Returns the runs made.
 std::vector<ToolRun> postProcess(std::string_view container, const std::string& outputPath,
                                  const std::string& programFolder);
+
+class Cancellation;
+
+// postProcess for a run: each tool gets at most `limit` (a hung tool is ended, with its group)
+// and a raised cancellation ends the one running. Returns what went wrong, one line per tool
+// that did not end well; empty when every tool ended with 0 or was missing.
+std::string postProcessWithin(std::string_view container, const std::string& outputPath,
+                              const std::string& programFolder, std::chrono::milliseconds limit,
+                              const Cancellation* cancellation);
 
 enum class CompletionAction { None, PowerOff, ExitProgram, FinishDialog };
 

@@ -90,7 +90,7 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
         update.currentBar = 100;
         update.remainingText = "00:00:00";
         update.closingLine = true;
-        update.outputMissing = !isNonEmptyFile(item.outputPath);
+        update.outputMissing = !isNonEmptyFile(item.encodingPath.empty() ? item.outputPath : item.encodingPath);
         update.cellText = update.outputMissing ? "실패" : "100%";
         update.statusText = std::string(kSavingIndex);
         return update;
@@ -176,7 +176,7 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
         update.currentPercentText = "100%";
         update.currentBar = 100;
         update.closingLine = true;
-        update.outputMissing = !isNonEmptyFile(item.outputPath);
+        update.outputMissing = !isNonEmptyFile(item.encodingPath.empty() ? item.outputPath : item.encodingPath);
         update.cellText = update.outputMissing ? "실패" : "100%";
         update.statusText = std::string(kSavingIndex);
     }

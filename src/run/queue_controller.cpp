@@ -1,45 +1,125 @@
 #include "run/queue_controller.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+#include <set>
+
 #include "command/command_line_split.h"
 #include "command/encoder_choice.h"
 #include "command/placeholders.h"
+#include "media/mediainfo_library.h"
+#include "media/output_facts.h"
 #include "media/source_item.h"
+#include "platform/child_wait.h"
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
 #include "run/console_child.h"
 #include "run/flash_grabber.h"
+#include "run/output_check.h"
+#include "run/output_publish.h"
 #include "run/run_observer.h"
 #include "run/source_list.h"
 #include "run/swf_source.h"
 #include "settings/encode_settings.h"
+#include "settings/format_catalogue.h"
 #include "settings/option_store.h"
+#include "settings/text_rules.h"
 
 namespace torvane {
 namespace {
 
-constexpr auto kQuitGrace = std::chrono::milliseconds(500);
+constexpr auto kClockPeriod = std::chrono::milliseconds(1000);
+// flashgrab ends by itself once the encoder has closed its pipe.
+constexpr auto kGrabberEndLimit = std::chrono::milliseconds(3000);
+// Post-processing rewrites the whole file: a minute, and a second more for every 20 MB.
+constexpr std::uint64_t kPostProcessBytesPerSecond = 20'000'000;
+constexpr auto kPostProcessBaseLimit = std::chrono::seconds(60);
+// An output may grow past its bit rates' promise by this factor, plus a margin for headers and
+// the first seconds, before it counts as running away.
+constexpr std::uint64_t kOversizeFactor = 3;
+constexpr std::uint64_t kOversizeMarginBytes = 8u << 20;
 
 std::size_t column(SourceColumn which) {
     return static_cast<std::size_t>(which);
 }
 
+std::uint64_t fileBytes(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+void removeFile(const std::string& path) {
+    if (!path.empty()) ::unlink(path.c_str());
+}
+
+// The most bytes an output may reach: the bit rates the command asks for over its length, when
+// every stream's rate is set by those bit rates (not by a quality, not lossless, not a copy).
+std::uint64_t outputSizeLimit(const EncodeSettings& settings, const ContainerEntry& container,
+                              const OutputPromise& promise, bool mencoder) {
+    if (promise.seconds <= 0) return 0;
+    for (const std::string* extra : {&settings.plusparam, &settings.plusparam2}) {
+        for (const std::string_view quality : {"crf", "-q", "qscale", "lossless", "-b:", "vbr"}) {
+            if (extra->find(quality) != std::string::npos) return 0;
+        }
+    }
+    long long kilobits = 0;
+    if (promise.picture) {
+        const VideoCodecEntry& codec = container.findVideoCodec(settings.video_codec);
+        const std::string& options = mencoder ? codec.param : codec.param2;
+        if (options.find("{vbitrate}") == std::string::npos) return 0;
+        kilobits += leadingInteger(settings.video_bitrate);
+    }
+    if (promise.sound) {
+        const AudioCodecEntry& codec = container.findAudioCodec(settings.audio_codec);
+        const std::string& options = mencoder ? codec.param : codec.param2;
+        if (options.find("{abitrate}") == std::string::npos) return 0;
+        kilobits += leadingInteger(settings.audio_bitrate);
+    }
+    if (kilobits <= 0) return 0;
+    const double bytes = static_cast<double>(kilobits) * 125.0 * promise.seconds;
+    return kOversizeFactor * static_cast<std::uint64_t>(bytes) + kOversizeMarginBytes;
+}
+
 }  // namespace
 
-// The encoder host of the run: its hooks only queue what happened and wake the owner.
+// The encoder host of one job: its hooks only queue what happened and wake the owner.
 class QueueController::JobRunner : public ConsoleChild {
 public:
-    explicit JobRunner(QueueController& owner) : owner_(owner) {}
+    JobRunner(QueueController& owner, unsigned job) : owner_(owner), job_(job) {}
     ~JobRunner() override { stop(); }
-    unsigned launch = 0;
 
 protected:
-    void onStarted(const std::string&) override { owner_.post({Event::Kind::Started, launch, {}}); }
-    void onStdout(std::string_view chunk) override { owner_.post({Event::Kind::Stdout, launch, std::string(chunk)}); }
-    void onStderr(std::string_view chunk) override { owner_.post({Event::Kind::Stderr, launch, std::string(chunk)}); }
-    void onExited() override { owner_.post({Event::Kind::Exited, launch, {}}); }
+    void onStarted(const std::string&) override { owner_.post({Event::Kind::Started, job_, {}}); }
+    void onStdout(std::string_view chunk) override { owner_.post({Event::Kind::Stdout, job_, std::string(chunk)}); }
+    void onStderr(std::string_view chunk) override { owner_.post({Event::Kind::Stderr, job_, std::string(chunk)}); }
+    void onExited() override { owner_.post({Event::Kind::Exited, job_, {}}); }
 
 private:
     QueueController& owner_;
+    const unsigned job_;
+};
+
+// Everything one item runs and writes, from its preparation to its published output.
+struct QueueController::Job {
+    enum class Phase { Preparing, StartingGrabber, Encoding, Finishing };
+    unsigned id = 0;
+    Phase phase = Phase::Preparing;
+    std::string commandLine;
+    std::string encoderName;
+    std::unique_ptr<JobRunner> runner;
+    std::shared_ptr<FlashGrabber> grabber;
+    std::shared_ptr<Cancellation> cancellation = std::make_shared<Cancellation>();
+    std::string temporaryPath;
+    std::string finalPath;
+    std::vector<std::string> workFiles;  // a Flash source's working copy and sound
+    OutputPromise promise;
+    long expectedFrames = 0;  // frames flashgrab must send in a full run; 0 when not known
+    std::uint64_t sizeLimit = 0;
+    // The watchdog's view: the last progress seen and when it last changed.
+    std::uint64_t lastDoneBytes = 0;
+    std::int32_t lastPercent = 0;
+    std::uint64_t lastSize = 0;
+    std::uint32_t lastChangeMs = 0;
 };
 
 std::string encoderFailureReason(std::string_view outputTail) {
@@ -67,7 +147,7 @@ QueueController::QueueController(SourceList& list, const EncodeSettings& setting
       context_(std::move(context)),
       options_(options),
       observer_(observer),
-      runner_(std::make_unique<JobRunner>(*this)) {
+      worker_(std::make_unique<JobWorker>()) {
     // A Flash source is prepared (working copy, sound, movie facts) right before its command is
     // built; a caller may put its own preparation in the context instead.
     if (!context_.prepareFlashSource) {
@@ -77,18 +157,16 @@ QueueController::QueueController(SourceList& list, const EncodeSettings& setting
             item.workPath = preparedFlashItem_->workPath;
             item.extractedAudioPath = preparedFlashItem_->extractedAudioPath;
             item.media = preparedFlashItem_->media;
-            preparedFlashItem_.reset();
         };
     }
 }
 
 QueueController::~QueueController() {
-    // The program is closing: ffmpeg is asked to finish its file, then the encoder ends before
-    // the rest of the controller goes.
-    quitEncoder();
-    runner_.reset();
-    // The tools it runs are bounded in time; their result is no longer wanted.
-    if (flashPreparer_.joinable()) flashPreparer_.join();
+    // The program is closing: the item being converted is unfinished, so its encoder ends and
+    // its temporary goes; the worker finishes what it was given before the rest goes.
+    clock_.reset();
+    discardCurrentJob();
+    worker_.reset();
 }
 
 std::uint32_t QueueController::nowMs() const {
@@ -104,6 +182,30 @@ void QueueController::post(Event event) {
     observer_.wakeOwner();
 }
 
+int QueueController::currentRow() {
+    if (currentIndex_ < 0) return -1;
+    return list_.rowOfKey(runKeys_[static_cast<std::size_t>(currentIndex_)]);
+}
+
+SourceItem* QueueController::currentItem() {
+    if (currentIndex_ < 0) return nullptr;
+    return list_.findItem(runKeys_[static_cast<std::size_t>(currentIndex_)]);
+}
+
+void QueueController::removeAbandonedFiles() const {
+    // Temporaries of a run that crashed or lost its power are in the folders we write to.
+    std::set<std::string> folders;
+    if (context_.output.sameFolderAsSource) {
+        for (std::size_t row = 0; row < list_.rowCount(); ++row) {
+            folders.emplace(parentFolder(list_.item(row)->sourcePath));
+        }
+    } else {
+        folders.insert(context_.output.folder);
+    }
+    for (const std::string& folder : folders) removeAbandonedTemporaryOutputs(folder);
+    if (ownsFlashPreparation_) removeAbandonedSwfWorkFiles();
+}
+
 bool QueueController::startRun(bool testRun) {
     if (runActive_) return false;
     lastOutputPath_.clear();
@@ -115,12 +217,18 @@ bool QueueController::startRun(bool testRun) {
     context_.fullRun = !testRun;
     context_.testEncodeSeconds = testEncodeSeconds;
     if (!settings_.profilePath.empty()) options_.setOption("lastpreset", settings_.profilePath);
+    removeAbandonedFiles();
 
+    ++runNumber_;
     progress_ = RunProgress{};
     progress_.itemCount = static_cast<int>(list_.rowCount());
     progress_.totalBytes = list_.totalBytes();
-    results_.assign(list_.rowCount(), RunItemResult{});
+    runKeys_.clear();
+    results_.clear();
     for (std::size_t row = 0; row < list_.rowCount(); ++row) {
+        runKeys_.push_back(list_.keyOfRow(row));
+        results_.push_back(RunItemResult{});
+        results_.back().key = runKeys_.back();
         SourceItem& item = *list_.item(row);
         item.doneBytes = 0;
         item.percent = 0;
@@ -131,6 +239,7 @@ bool QueueController::startRun(bool testRun) {
         observer_.setCellText(row, column(SourceColumn::Progress), "");
         observer_.setCellText(row, column(SourceColumn::OutputFile), "");
     }
+    adoptedRows_ = list_.rowCount();
     currentIndex_ = -1;
     observer_.showSpeed("배속정보");
     observer_.showRemainingTime("00:00:00");
@@ -139,11 +248,24 @@ bool QueueController::startRun(bool testRun) {
     observer_.setRunningUi(true);
     runActive_ = true;
     stopRequested_ = false;
-    launchCurrentItem();
+    clock_ = std::make_unique<PeriodicWake>(kClockPeriod, [this] { post({Event::Kind::Tick, 0, {}}); });
+    launchNextItem();
     return true;
 }
 
-void QueueController::launchCurrentItem() {
+void QueueController::adoptAddedRows() {
+    // Rows are only ever appended during a run: removing and moving them waits for its end.
+    for (std::size_t row = adoptedRows_; row < list_.rowCount(); ++row) {
+        runKeys_.push_back(list_.keyOfRow(row));
+        results_.push_back(RunItemResult{});
+        results_.back().key = runKeys_.back();
+        ++progress_.itemCount;
+        progress_.totalBytes += list_.item(row)->fileSize;
+    }
+    adoptedRows_ = std::max(adoptedRows_, list_.rowCount());
+}
+
+void QueueController::launchNextItem() {
     // A loop rather than recursion: items that cannot start are passed over one after another.
     while (true) {
         if (stopRequested_) {
@@ -151,78 +273,129 @@ void QueueController::launchCurrentItem() {
             return;
         }
         if (!runActive_) return;
-        const std::size_t row = static_cast<std::size_t>(currentIndex_ + 1);
-        if (row >= list_.rowCount()) {
+        adoptAddedRows();
+        const std::size_t next = static_cast<std::size_t>(currentIndex_ + 1);
+        if (next >= runKeys_.size()) {
             runActive_ = false;
             runEnded();
             return;
         }
-        currentIndex_ = static_cast<int>(row);
-        list_.selectOnly(row);
-        observer_.selectRow(row);
-        SourceItem& item = *list_.item(row);
-        item.doneBytes = 0;
-        item.percent = 0;
-        item.elapsedMs = 0;
-        item.startTick = 0;
+        currentIndex_ = static_cast<int>(next);
+        RunItemResult& result = results_[next];
+        result.state = RunItemResult::State::Converting;
+        SourceItem* item = currentItem();
+        const int row = currentRow();
+        if (item == nullptr || row < 0) {
+            markFailed(result, "목록에서 빠진 파일입니다.");
+            continue;
+        }
+        list_.selectOnly(static_cast<std::size_t>(row));
+        observer_.selectRow(static_cast<std::size_t>(row));
+        item->doneBytes = 0;
+        item->percent = 0;
+        item->elapsedMs = 0;
+        item->startTick = 0;
         lines_.clear();
-        RunItemResult& result = results_[row];
-        result = RunItemResult{RunItemResult::State::Converting, {}, {}, {}};
+        job_ = std::make_unique<Job>();
+        job_->id = ++jobCounter_;
 
-        if (needsFlashPreparation(item)) {
-            startFlashPreparation(item);
+        if (needsFlashPreparation(*item)) {
+            startFlashPreparation(*item);
             return;
         }
-        if (startEncoder(row)) return;
+        if (startItem()) return;
     }
 }
 
-bool QueueController::startEncoder(std::size_t row) {
-    SourceItem& item = *list_.item(row);
-    RunItemResult& result = results_[row];
+bool QueueController::startItem() {
+    SourceItem& item = *currentItem();
+    const auto row = static_cast<std::size_t>(currentRow());
+    RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
+    Job& job = *job_;
     context_.launchCounter = launchCounter_;
-    const std::string commandLine = buildCommandLine(settings_, item, row, context_);
-    result.outputPath = item.outputPath;
-    const auto argv = splitCommandLine(commandLine);
-    encoderName_ =
-        !argv.empty() && fileNamePart(argv[0]).find("ffmpeg") != std::string_view::npos ? "ffmpeg" : "mencoder";
-    quitEncoder();
-    runner_->launch = watchedLaunch_ = launchCounter_;
-    ++launchCounter_;
-    std::string grabberProblem;
-    if (!commandLine.empty() && startFlashGrabber(item, row, commandLine, &grabberProblem) &&
-        runner_->start(commandLine, context_.placeholders.programFolder)) {
-        watching_ = true;
-        return true;
+    context_.temporaryOutputTag = temporaryOutputTag();
+    job.commandLine = buildCommandLine(settings_, item, row, context_);
+    context_.temporaryOutputTag.clear();
+    if (preparedFlashItem_) {
+        job.workFiles = {preparedFlashItem_->workPath, preparedFlashItem_->extractedAudioPath};
+        preparedFlashItem_.reset();
     }
-    // Nothing started: the item failed, and the run goes on with the next one.
-    grabber_.reset();
-    watching_ = false;
-    result.state = RunItemResult::State::Failed;
-    result.reason = commandLine.empty()       ? "변환할 입력 파일이 없습니다."
-                    : !grabberProblem.empty() ? grabberProblem
-                                              : encoderName_ + "을(를) 시작할 수 없습니다: " + argv[0];
-    item.doneBytes = item.fileSize;
-    progress_.finishedBytes += item.fileSize;
-    list_.setProgressText(row, "실패");
-    observer_.setCellText(row, column(SourceColumn::Progress), "실패");
-    observer_.showStatus("아이템 변환실패");
+    result.outputPath = item.outputPath;
+    if (job.commandLine.empty()) {
+        failCurrentItem("변환할 입력 파일이 없습니다.");
+        return false;
+    }
+    std::string problem;
+    if (!createTemporaryOutput(item.encodingPath, &problem)) {
+        failCurrentItem(problem);
+        return false;
+    }
+    job.temporaryPath = item.encodingPath;
+    job.finalPath = item.outputPath;
+    const auto argv = splitCommandLine(job.commandLine);
+    job.encoderName =
+        !argv.empty() && fileNamePart(argv[0]).find("ffmpeg") != std::string_view::npos ? "ffmpeg" : "mencoder";
+    const bool mencoder = job.encoderName == "mencoder";
+    const ContainerEntry& container = context_.catalogue->findContainer(settings_.container);
+    job.promise = promisedOutput(settings_, item, container, context_.fullRun, context_.testEncodeSeconds,
+                                 speedTheCommandApplies(settings_, mencoder));
+    job.sizeLimit = outputSizeLimit(settings_, container, job.promise, mencoder);
+
+    // A Flash item's frames come from flashgrab through a pipe the command line names.
+    const std::string pipeId = framePipeId(context_.launchCounter, row);
+    if (job.commandLine.find(framePipePath(pipeId)) == std::string::npos) return startEncoder();
+    const std::string flashgrab = findProgram(context_.placeholders.programFolder, "flashgrab");
+    if (flashgrab.empty()) {
+        failCurrentItem("flashgrab을(를) 찾을 수 없습니다.");
+        return false;
+    }
+    if (context_.fullRun) job.expectedFrames = leadingInteger(item.media.videoFrameCount);
+    job.phase = Job::Phase::StartingGrabber;
+    ++pendingWork_;
+    // flashgrab reads the movie before it makes its pipe: that may take a while.
+    worker_->post([this, id = job.id, flashgrab, movie = item.workPath, pipeId, width = item.media.videoWidth,
+                   height = item.media.videoHeight] {
+        std::string error;
+        std::shared_ptr<FlashGrabber> grabber = FlashGrabber::start(flashgrab, movie, pipeId, width, height, &error);
+        if (!grabber) error = error.empty() ? "flashgrab을(를) 시작할 수 없습니다." : error;
+        post({Event::Kind::GrabberStarted, id, error, nullptr, std::move(grabber)});
+    });
+    return true;
+}
+
+void QueueController::grabberStarted(Event& event) {
+    --pendingWork_;
+    if (!job_ || job_->id != event.job || job_->phase != Job::Phase::StartingGrabber) return;
+    if (!event.grabber) {
+        failCurrentItem(event.chunk);
+        launchNextItem();
+        return;
+    }
+    job_->grabber = std::move(event.grabber);
+    if (!startEncoder()) launchNextItem();
+}
+
+bool QueueController::startEncoder() {
+    Job& job = *job_;
+    job.runner = std::make_unique<JobRunner>(*this, job.id);
+    ++launchCounter_;
+    job.phase = Job::Phase::Encoding;
+    job.lastChangeMs = nowMs();
+    if (job.runner->start(job.commandLine, context_.placeholders.programFolder)) return true;
+    const auto argv = splitCommandLine(job.commandLine);
+    failCurrentItem(job.encoderName + "을(를) 시작할 수 없습니다: " + (argv.empty() ? std::string() : argv[0]));
     return false;
 }
 
 bool QueueController::needsFlashPreparation(const SourceItem& item) const {
     // Flash sources go to ffmpeg unless the preset insists on mencoder, which reads them itself.
-    return ownsFlashPreparation_ && !preparedFlashItem_ && settings_.eg != "m" &&
-           lowerAscii(fileExtension(item.sourcePath)) == "swf";
+    return ownsFlashPreparation_ && settings_.eg != "m" && lowerAscii(fileExtension(item.sourcePath)) == "swf";
 }
 
 void QueueController::startFlashPreparation(const SourceItem& item) {
-    // A run stopped during an earlier preparation may still have it running: it ends first.
-    if (flashPreparer_.joinable()) flashPreparer_.join();
-    preparing_ = true;
-    const unsigned id = ++preparationCounter_;
+    ++pendingWork_;
     // The worker has its own copies: the owner may change the list and settings meanwhile.
-    flashPreparer_ = std::thread([this, id, copy = item, settings = settings_, context = context_]() mutable {
+    worker_->post([this, id = job_->id, copy = item, settings = settings_, context = context_]() mutable {
         copy.workPath.clear();
         copy.extractedAudioPath.clear();
         prepareSwfSource(copy, settings, context);
@@ -231,14 +404,16 @@ void QueueController::startFlashPreparation(const SourceItem& item) {
 }
 
 void QueueController::flashPrepared(Event& event) {
-    if (!preparing_ || event.launch != preparationCounter_) return;
-    preparing_ = false;
-    // A stop during the preparation has ended the run already.
-    if (!runActive_ || stopRequested_ || currentIndex_ < 0) return;
+    --pendingWork_;
+    const bool current = job_ && job_->id == event.job && job_->phase == Job::Phase::Preparing;
+    if (!current) {
+        // A stop came first: the work files are not wanted.
+        removeFile(event.prepared->workPath);
+        removeFile(event.prepared->extractedAudioPath);
+        return;
+    }
     preparedFlashItem_ = std::move(event.prepared);
-    const bool started = startEncoder(static_cast<std::size_t>(currentIndex_));
-    preparedFlashItem_.reset();
-    if (!started) launchCurrentItem();
+    if (!startItem()) launchNextItem();
 }
 
 void QueueController::processEvents() {
@@ -250,12 +425,28 @@ void QueueController::processEvents() {
             event = std::move(events_.front());
             events_.pop_front();
         }
-        if (event.kind == Event::Kind::FlashPrepared) {
-            flashPrepared(event);
-            continue;
+        if (runActive_) adoptAddedRows();
+        switch (event.kind) {
+            case Event::Kind::FlashPrepared:
+                flashPrepared(event);
+                continue;
+            case Event::Kind::GrabberStarted:
+                grabberStarted(event);
+                continue;
+            case Event::Kind::Finished:
+                itemFinished(event);
+                continue;
+            case Event::Kind::Settled:
+                --pendingWork_;
+                continue;
+            case Event::Kind::Tick:
+                watchdogTick();
+                continue;
+            default:
+                break;
         }
-        // Events of an encoder we no longer watch (stopped, or a start that failed) are stale.
-        if (!watching_ || event.launch != watchedLaunch_ || currentIndex_ < 0) continue;
+        // Events of an encoder we no longer watch (stopped, failed, or a start that failed) are stale.
+        if (!job_ || job_->id != event.job || job_->phase != Job::Phase::Encoding) continue;
         switch (event.kind) {
             case Event::Kind::Started:
                 itemStarted();
@@ -265,20 +456,21 @@ void QueueController::processEvents() {
                 if (!handleOutput(event)) return;
                 break;
             case Event::Kind::Exited:
-                itemFinished();
+                encoderExited();
                 break;
-            case Event::Kind::FlashPrepared:
+            default:
                 break;
         }
     }
 }
 
 void QueueController::itemStarted() {
-    SourceItem& item = *list_.item(static_cast<std::size_t>(currentIndex_));
-    item.doneBytes = 0;
-    item.percent = 0;
-    item.elapsedMs = 0;
-    item.startTick = nowMs();
+    SourceItem* item = currentItem();
+    if (item == nullptr) return;
+    item->doneBytes = 0;
+    item->percent = 0;
+    item->elapsedMs = 0;
+    item->startTick = nowMs();
     observer_.showCurrentProgress("0%", 0);
     observer_.showStatus("아이템 변환시작");
 }
@@ -290,25 +482,33 @@ bool QueueController::handleOutput(const Event& event) {
         result.outputTail.erase(0, result.outputTail.size() - kOutputTailBytes);
     }
     // ffmpeg reports on standard error; of mencoder only standard output is read.
-    if (event.kind == Event::Kind::Stderr && encoderName_ != "ffmpeg") return true;
-    SourceItem& item = *list_.item(static_cast<std::size_t>(currentIndex_));
+    if (event.kind == Event::Kind::Stderr && job_->encoderName != "ffmpeg") return true;
+    SourceItem* item = currentItem();
+    if (item == nullptr) return true;
     for (const std::string& line : lines_.append(event.chunk)) {
-        applyUpdate(parser_.parseLine(line, item, progress_, {runActive_, stopRequested_, nowMs()}));
+        applyUpdate(parser_.parseLine(line, *item, progress_, {runActive_, stopRequested_, nowMs()}));
         if (stopRequested_) {
             runEnded();
             return false;
         }
     }
+    if (item->doneBytes != job_->lastDoneBytes || item->percent != job_->lastPercent) {
+        job_->lastDoneBytes = item->doneBytes;
+        job_->lastPercent = item->percent;
+        job_->lastChangeMs = nowMs();
+    }
     return true;
 }
 
 void QueueController::applyUpdate(const ProgressUpdate& update) {
-    const auto row = static_cast<std::size_t>(currentIndex_);
-    if (update.cellText) {
-        list_.setProgressText(row, *update.cellText);
-        observer_.setCellText(row, column(SourceColumn::Progress), *update.cellText);
+    const int row = currentRow();
+    if (row < 0) return;
+    // The encoder's closing line is not the item's verdict: that comes once the output is checked.
+    if (update.cellText && !update.closingLine) {
+        list_.setProgressText(static_cast<std::size_t>(row), *update.cellText);
+        observer_.setCellText(static_cast<std::size_t>(row), column(SourceColumn::Progress), *update.cellText);
     }
-    if (update.currentPercentText)
+    if (update.currentPercentText && !update.closingLine)
         observer_.showCurrentProgress(*update.currentPercentText, update.currentBar.value_or(0));
     if (update.overallPercentText)
         observer_.showOverallProgress(*update.overallPercentText, update.overallBar.value_or(0));
@@ -317,105 +517,194 @@ void QueueController::applyUpdate(const ProgressUpdate& update) {
     if (update.statusText) observer_.showStatus(*update.statusText);
 }
 
-bool QueueController::startFlashGrabber(const SourceItem& item, std::size_t row, const std::string& commandLine,
-                                        std::string* reason) {
-    const std::string pipeId = framePipeId(context_.launchCounter, row);
-    if (commandLine.find(framePipePath(pipeId)) == std::string::npos) return true;
-    const std::string flashgrab = findProgram(context_.placeholders.programFolder, "flashgrab");
-    if (flashgrab.empty()) {
-        *reason = "flashgrab을(를) 찾을 수 없습니다.";
-        return false;
+void QueueController::watchdogTick() {
+    if (!job_ || job_->phase != Job::Phase::Encoding) return;
+    Job& job = *job_;
+    const std::uint64_t size = fileBytes(job.temporaryPath);
+    const std::uint32_t now = nowMs();
+    if (size != job.lastSize) {
+        job.lastSize = size;
+        job.lastChangeMs = now;
     }
-    std::string error;
-    grabber_ =
-        FlashGrabber::start(flashgrab, item.workPath, pipeId, item.media.videoWidth, item.media.videoHeight, &error);
-    if (!grabber_) *reason = error.empty() ? "flashgrab을(를) 시작할 수 없습니다." : error;
-    return grabber_ != nullptr;
+    if (job.sizeLimit > 0 && size > job.sizeLimit) {
+        failCurrentItem("출력 파일이 설정한 비트레이트로 예상한 크기의 세 배를 넘어 중지했습니다 (" +
+                        std::to_string(size >> 20) + " MB)");
+        launchNextItem();
+        return;
+    }
+    const long long stallSeconds = options_.getOptionInt("stalltimeout", "120");
+    if (stallSeconds > 0 && now - job.lastChangeMs >= static_cast<std::uint64_t>(stallSeconds) * 1000) {
+        failCurrentItem("진행이 멈췄습니다 (" + std::to_string(stallSeconds) + "초)");
+        launchNextItem();
+    }
 }
 
-void QueueController::itemFinished() {
-    watching_ = false;
-    runner_->stop();  // the child has ended: this only joins its threads
-    grabber_.reset();
-    const auto row = static_cast<std::size_t>(currentIndex_);
-    SourceItem& item = *list_.item(row);
-    item.elapsedMs = nowMs() - item.startTick;
-    RunItemResult& result = results_[row];
-
-    // Trailing output without a line end still counts: it may be the closing line.
-    for (const std::string& line : lines_.append("\n")) {
-        applyUpdate(parser_.parseLine(line, item, progress_, {runActive_, stopRequested_, nowMs()}));
+void QueueController::encoderExited() {
+    Job& job = *job_;
+    job.phase = Job::Phase::Finishing;
+    job.runner->stop();  // the child has ended: this only joins its threads
+    SourceItem* item = currentItem();
+    RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
+    if (item != nullptr) {
+        item->elapsedMs = nowMs() - item->startTick;
+        // Trailing output without a line end still counts: it may be the closing line.
+        for (const std::string& line : lines_.append("\n")) {
+            applyUpdate(parser_.parseLine(line, *item, progress_, {runActive_, stopRequested_, nowMs()}));
+        }
     }
-    const int status = runner_->exitStatus().value_or(-1);
-    const bool written = isNonEmptyFile(item.outputPath);
-    // The processed bytes count towards the overall progress whatever the result.
-    item.doneBytes = item.fileSize;
-    if (status == 0 && written) {
-        item.percent = 100;
+    const int status = job.runner->exitStatus().value_or(-1);
+    std::string encoderProblem;
+    if (status != 0) {
+        encoderProblem = encoderFailureReason(result.outputTail);
+        if (encoderProblem.empty()) encoderProblem = job.encoderName + " 종료 코드 " + std::to_string(status);
+    }
+    observer_.showStatus("출력 파일 확인 중");
+
+    ++pendingWork_;
+    // Ending flashgrab, post-processing, the probe and the rename may each take seconds: the
+    // worker does them, and the item's verdict comes back as an event.
+    const std::uint64_t size = fileBytes(job.temporaryPath);
+    const auto postLimit = kPostProcessBaseLimit + std::chrono::seconds(size / kPostProcessBytesPerSecond);
+    worker_->post([this, id = job.id, grabber = std::move(job.grabber), cancellation = job.cancellation,
+                   temporary = job.temporaryPath, final = job.finalPath, workFiles = job.workFiles,
+                   promise = job.promise, expectedFrames = job.expectedFrames, encoderProblem,
+                   container = settings_.container, programFolder = context_.placeholders.programFolder,
+                   postLimit]() mutable {
+        std::string problem = encoderProblem;
+        if (grabber) {
+            const FlashGrabber::Ending ending = grabber->finish(kGrabberEndLimit);
+            grabber.reset();
+            if (!problem.empty()) {
+            } else if (ending.status > 128) {
+                problem = "flashgrab이(가) 신호 " + std::to_string(ending.status - 128) + "로 강제 종료되었습니다";
+            } else if (ending.status != 0) {
+                problem = "flashgrab이(가) 끝나지 않았습니다 (종료 코드 " + std::to_string(ending.status) + ")";
+            } else if (expectedFrames > 0 && ending.frames >= 0 && ending.frames < expectedFrames) {
+                problem = "flashgrab이(가) 프레임 " + std::to_string(ending.frames) + " / " +
+                          std::to_string(expectedFrames) + "개만 보냈습니다";
+            }
+        }
+        std::string published;
+        if (problem.empty()) {
+            // A tool that failed leaves the file as it was: the check below still judges it.
+            postProcessWithin(container, temporary, programFolder, postLimit, cancellation.get());
+            MediaSummary facts;
+            queryOutputFacts(MediaInfoLibrary::instance(), temporary, facts);
+            problem = outputShortfall(facts, promise);
+        }
+        if (problem.empty() && !cancellation->cancelled()) published = publishOutput(temporary, final, &problem);
+        if (published.empty()) removeFile(temporary);
+        for (const std::string& file : workFiles) removeFile(file);
+        Event event{Event::Kind::Finished, id, problem};
+        event.succeeded = !published.empty();
+        event.path = published;
+        post(std::move(event));
+    });
+}
+
+void QueueController::itemFinished(const Event& event) {
+    --pendingWork_;
+    if (!job_ || job_->id != event.job || job_->phase != Job::Phase::Finishing) return;
+    job_.reset();
+    SourceItem* item = currentItem();
+    const int row = currentRow();
+    RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
+    if (item != nullptr && event.succeeded) item->outputPath = event.path;
+    if (event.succeeded) {
         result.state = RunItemResult::State::Succeeded;
-        list_.setProgressText(row, "100%");
-        observer_.setCellText(row, column(SourceColumn::Progress), "100%");
+        result.outputPath = event.path;
+        lastOutputPath_ = event.path;
+        if (item != nullptr) item->percent = 100;
+        if (row >= 0) {
+            const auto shownRow = static_cast<std::size_t>(row);
+            const std::string name(fileNamePart(event.path));
+            list_.setProgressText(shownRow, "100%");
+            observer_.setCellText(shownRow, column(SourceColumn::Progress), "100%");
+            list_.setOutputText(shownRow, name);
+            observer_.setCellText(shownRow, column(SourceColumn::OutputFile), name);
+        }
         observer_.showCurrentProgress("100%", 100);
         observer_.showRemainingTime("00:00:00");
-        const std::string name(fileNamePart(item.outputPath));
-        list_.setOutputText(row, name);
-        observer_.setCellText(row, column(SourceColumn::OutputFile), name);
-        postProcess(settings_.container, item.outputPath, context_.placeholders.programFolder);
-        lastOutputPath_ = item.outputPath;
         observer_.showStatus("아이템 변환완료");
     } else {
-        result.state = RunItemResult::State::Failed;
-        result.reason = encoderFailureReason(result.outputTail);
-        if (result.reason.empty()) {
-            result.reason = status != 0 ? encoderName_ + " 종료 코드 " + std::to_string(status)
-                                        : "출력 파일이 만들어지지 않았습니다.";
-        }
-        list_.setProgressText(row, "실패");
-        observer_.setCellText(row, column(SourceColumn::Progress), "실패");
-        observer_.showStatus("아이템 변환실패");
+        markFailed(result, event.chunk);
     }
+    if (item != nullptr) countFinished(*item);
+    launchNextItem();
+}
+
+void QueueController::countFinished(SourceItem& item) {
+    // The processed bytes count towards the overall progress whatever the result.
+    item.doneBytes = item.fileSize;
     overallProgress(item, progress_);
     progress_.finishedBytes = progress_.overallDone;
     observer_.showOverallProgress(std::to_string(progress_.overallPercent) + "%", progress_.overallPercent);
-    if (runActive_) launchCurrentItem();
+}
+
+void QueueController::markFailed(RunItemResult& result, const std::string& reason) {
+    result.state = RunItemResult::State::Failed;
+    result.reason = reason;
+    result.outputPath.clear();
+    const std::size_t index = static_cast<std::size_t>(&result - results_.data());
+    const int row = list_.rowOfKey(runKeys_[index]);
+    if (SourceItem* item = list_.findItem(runKeys_[index])) item->outputPath.clear();
+    if (row >= 0) {
+        list_.setProgressText(static_cast<std::size_t>(row), "실패");
+        observer_.setCellText(static_cast<std::size_t>(row), column(SourceColumn::Progress), "실패");
+    }
+    observer_.showStatus("아이템 변환실패");
+}
+
+void QueueController::failCurrentItem(const std::string& reason) {
+    discardCurrentJob();
+    markFailed(results_[static_cast<std::size_t>(currentIndex_)], reason);
+    if (SourceItem* item = currentItem()) countFinished(*item);
+}
+
+void QueueController::discardCurrentJob() {
+    if (!job_) return;
+    std::unique_ptr<Job> job = std::move(job_);
+    job->cancellation->cancel();
+    if (job->phase == Job::Phase::Finishing) return;  // the worker cleans up after its check
+    // Ending an encoder takes up to a few seconds (SIGTERM, then SIGKILL): the worker waits.
+    ++pendingWork_;
+    worker_->post([this, job = std::shared_ptr<Job>(std::move(job))] {
+        if (job->runner) job->runner->stop();
+        job->grabber.reset();
+        removeFile(job->temporaryPath);
+        for (const std::string& file : job->workFiles) removeFile(file);
+        post({Event::Kind::Settled, job->id, {}});
+    });
 }
 
 void QueueController::requestStop() {
     if (!runActive_ || stopRequested_) return;
+    const unsigned run = runNumber_;
     if (options_.getOption("confirmbeforestop", "n") == "y" &&
         !observer_.askYesNo("질문", "동영상 변환을 중지 하시겠습니까?")) {
         return;
     }
+    // The run may have ended (or another begun) while the question was open.
+    if (!runActive_ || stopRequested_ || run != runNumber_) return;
     observer_.showStopping();
     stopRequested_ = true;
     // The encoder may print nothing for a long time: the stop takes effect now.
     runEnded();
 }
 
-void QueueController::quitEncoder() {
-    if (runner_->isRunning()) {
-        // ffmpeg finishes its file properly when told "q".
-        if (encoderName_ == "ffmpeg") {
-            runner_->writeInput("q");
-            runner_->waitForExit(kQuitGrace);
-        }
-    }
-    runner_->stop();
-    grabber_.reset();
-}
-
 void QueueController::runEnded() {
-    const bool wasWatching = watching_;
-    watching_ = false;
-    quitEncoder();
+    clock_.reset();
+    const bool itemUnderWay = job_ != nullptr;
+    discardCurrentJob();
     observer_.setRunningUi(false);
 
     RunOutcome outcome;
     outcome.stopped = stopRequested_;
-    if (outcome.stopped && wasWatching && currentIndex_ >= 0) {
+    if (outcome.stopped && itemUnderWay && currentIndex_ >= 0) {
         RunItemResult& current = results_[static_cast<std::size_t>(currentIndex_)];
         current.state = RunItemResult::State::Stopped;
-        current.reason = "변환이 중지되어 출력 파일이 완성되지 않았습니다.";
+        current.reason = "변환이 중지되어 출력 파일을 남기지 않았습니다.";
+        current.outputPath.clear();
     }
     for (const RunItemResult& result : results_) {
         if (result.state == RunItemResult::State::Succeeded) ++outcome.succeeded;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "command/command_context.h"
+#include "run/job_worker.h"
 #include "run/line_assembler.h"
 #include "run/post_process.h"
 #include "run/progress_parser.h"
@@ -28,9 +29,11 @@ class SourceList;
 struct RunItemResult {
     enum class State { Waiting, Converting, Succeeded, Failed, Stopped };
     State state = State::Waiting;
-    std::string reason;  // why it failed, in the encoder's own words where it gave any
-    std::string outputPath;
+    std::string reason;  // why it failed, in words a person can act on
+    std::string outputPath;  // the published file; before that, the name it is meant to get
     std::string outputTail;  // the last few kilobytes the encoder printed
+    std::string logPath;     // the encoder's whole output, kept for a failed item's reader
+    std::string key;         // the list item it belongs to
 };
 
 // How a whole run ended.
@@ -41,16 +44,22 @@ struct RunOutcome {
     CompletionAction action = CompletionAction::None;
 };
 
-// Converts the source list one row after another in list order. Worker threads (the encoder's
-// readers and watcher) only queue events and wake the owner through the observer; the owner
-// thread calls processEvents, which feeds lines to the parser, judges finished items, launches
-// the next one and tells the observer. Every other call is made on the owner thread too.
+// Converts the items of the source list one after another, in the order their rows had when the
+// run started; files added during the run join its end. The run walks the item keys it took,
+// never the live rows. Each item is a job: the encoder writes a hidden temporary beside the
+// output, and only an output that holds the promised streams and length is published under its
+// name. Worker threads (the encoder's readers and watcher, the job worker that starts flashgrab,
+// post-processes, checks and publishes, the watchdog's clock) only queue events and wake the
+// owner through the observer; the owner thread calls processEvents, which feeds lines to the
+// parser, judges items, launches the next one and tells the observer. No call on the owner
+// thread waits for a child. Every other call is made on the owner thread too.
 class QueueController {
 public:
     static constexpr std::size_t kOutputTailBytes = 4096;
 
     QueueController(SourceList& list, const EncodeSettings& settings, CommandContext context,
                     const OptionStore& options, RunObserver& observer);
+    // Ends a running encoder and removes its unfinished output.
     ~QueueController();
     QueueController(const QueueController&) = delete;
     QueueController& operator=(const QueueController&) = delete;
@@ -65,16 +74,20 @@ public:
     void setOutputFolder(OutputFolderChoice output) { context_.output = std::move(output); }
 
     // Starts a run over every row ("변환 시작", or "테스트" with testRun); false, after a
-    // message, when the list is empty.
+    // message, when the list is empty or the preset holds a value that cannot be used.
     bool startRun(bool testRun);
-    // "변환 중지": asks first when "confirmbeforestop" is "y", then quits the encoder at once;
-    // the item being converted is not marked finished.
+    // "변환 중지": asks first when "confirmbeforestop" is "y", then ends the encoder; the item
+    // being converted is marked stopped and leaves no file.
     void requestStop();
     // Handles what the workers queued; call it on the owner thread when woken.
     void processEvents();
 
     bool runActive() const { return runActive_; }
-    // One result per row of the run, in row order.
+    // True when nothing the controller started is still winding down: no run, no stopped
+    // encoder being ended, no finished item being checked.
+    bool settled() const { return !runActive_ && pendingWork_ == 0; }
+    // One result per item of the run, in run order (the rows' order at the start, then the
+    // files added during the run).
     const std::vector<RunItemResult>& results() const { return results_; }
     // The outcome of the last run that ended.
     const std::optional<RunOutcome>& outcome() const { return outcome_; }
@@ -83,34 +96,46 @@ public:
 
 private:
     struct Event {
-        enum class Kind { Started, Stdout, Stderr, Exited, FlashPrepared };
+        enum class Kind { Started, Stdout, Stderr, Exited, FlashPrepared, GrabberStarted, Finished, Settled, Tick };
         Kind kind;
-        unsigned launch;
+        unsigned job;
         std::string chunk;
         std::shared_ptr<SourceItem> prepared = nullptr;  // FlashPrepared: the item with its work files
+        std::shared_ptr<FlashGrabber> grabber = nullptr;  // GrabberStarted: nullptr when it failed
+        bool succeeded = false;                           // Finished
+        std::string path = {};                            // Finished: the published output
     };
     class JobRunner;
+    struct Job;
 
     void post(Event event);
-    void launchCurrentItem();
-    // Builds the current item's command line and starts the encoder; false, with the item marked
-    // failed, when nothing could be started.
-    bool startEncoder(std::size_t row);
-    // A Flash source's work files and facts come from tools that may run for seconds: they are
-    // made on a worker thread, and the item starts when they are ready.
+    // Takes rows appended since the run started into the run.
+    void adoptAddedRows();
+    void launchNextItem();
+    // Builds the current item's command line and starts flashgrab or the encoder; false, with
+    // the item marked failed, when nothing could be started.
+    bool startItem();
+    bool startEncoder();
     bool needsFlashPreparation(const SourceItem& item) const;
     void startFlashPreparation(const SourceItem& item);
     void flashPrepared(Event& event);
-    // Starts flashgrab when the item's command line reads a frame pipe; false, with the reason,
-    // when it is needed and cannot be started.
-    bool startFlashGrabber(const SourceItem& item, std::size_t row, const std::string& commandLine,
-                           std::string* reason);
+    void grabberStarted(Event& event);
     void itemStarted();
     bool handleOutput(const Event& event);
     void applyUpdate(const ProgressUpdate& update);
-    void itemFinished();
+    void watchdogTick();
+    void encoderExited();
+    void itemFinished(const Event& event);
+    // Marks the current item failed, ends what it runs and goes on with the next item.
+    void failCurrentItem(const std::string& reason);
+    void markFailed(RunItemResult& result, const std::string& reason);
+    void countFinished(SourceItem& item);
+    // Hands the current job to the worker to be ended and cleaned away.
+    void discardCurrentJob();
+    void removeAbandonedFiles() const;
     void runEnded();
-    void quitEncoder();
+    int currentRow();
+    SourceItem* currentItem();
     std::uint32_t nowMs() const;
 
     SourceList& list_;
@@ -118,13 +143,8 @@ private:
     CommandContext context_;
     const OptionStore& options_;
     RunObserver& observer_;
-    std::unique_ptr<JobRunner> runner_;
-    std::unique_ptr<FlashGrabber> grabber_;  // the frame renderer of a Flash item, while it runs
     // Flash preparation: only the controller's own, not one a caller put in the context.
     bool ownsFlashPreparation_ = false;
-    std::thread flashPreparer_;
-    unsigned preparationCounter_ = 0;
-    bool preparing_ = false;
     // The current item's finished preparation, handed to the command builder.
     std::shared_ptr<SourceItem> preparedFlashItem_;
 
@@ -133,11 +153,14 @@ private:
 
     bool runActive_ = false;
     bool stopRequested_ = false;
-    int currentIndex_ = -1;
+    unsigned runNumber_ = 0;
+    std::vector<std::string> runKeys_;
+    std::size_t adoptedRows_ = 0;
+    int currentIndex_ = -1;  // into runKeys_ and results_
     unsigned launchCounter_ = 0;
-    unsigned watchedLaunch_ = 0;
-    bool watching_ = false;
-    std::string encoderName_;
+    unsigned jobCounter_ = 0;
+    std::unique_ptr<Job> job_;
+    int pendingWork_ = 0;
     LineAssembler lines_;
     ProgressParser parser_;
     RunProgress progress_;
@@ -145,6 +168,9 @@ private:
     std::optional<RunOutcome> outcome_;
     std::string lastOutputPath_;
     const std::chrono::steady_clock::time_point clockStart_ = std::chrono::steady_clock::now();
+    // Declared last: its threads use everything above, so they end first.
+    std::unique_ptr<PeriodicWake> clock_;
+    std::unique_ptr<JobWorker> worker_;
 };
 
 // The line of an encoder's output that tells why it failed: the last line that is neither

@@ -38,6 +38,18 @@ const SourceItem* SourceList::findItem(const std::string& key) const {
     return it == items_.end() ? nullptr : &it->second;
 }
 
+SourceItem* SourceList::findItem(const std::string& key) {
+    const auto it = items_.find(key);
+    return it == items_.end() ? nullptr : &it->second;
+}
+
+int SourceList::rowOfKey(const std::string& key) const {
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+        if (rows_[row].key == key) return static_cast<int>(row);
+    }
+    return -1;
+}
+
 std::size_t SourceList::appendItem(SourceItem item) {
     // Two rows must never share one item: a missing or taken id gets a fresh one.
     for (int attempt = 0; (item.itemId.empty() || items_.contains(item.itemId)) && attempt < 100; ++attempt) {

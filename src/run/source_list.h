@@ -43,6 +43,9 @@ public:
     // The key of the item a row references; empty for a row index out of range.
     std::string keyOfRow(std::size_t row) const;
     const SourceItem* findItem(const std::string& key) const;
+    SourceItem* findItem(const std::string& key);
+    // The row that shows the item of a key; -1 when no row does.
+    int rowOfKey(const std::string& key) const;
 
     // Stores the item (under a fresh key if its id is empty or taken) and appends a row for it.
     // Returns the new row's index.

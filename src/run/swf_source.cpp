@@ -1,9 +1,12 @@
 #include "run/swf_source.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -154,6 +157,27 @@ std::string swfWorkFolder() {
                              : "/tmp/torvane" + std::to_string(::getuid());
     ::mkdir(folder.c_str(), 0700);
     return isPrivateFolderOfOurs(folder) ? folder : std::string();
+}
+
+int removeAbandonedSwfWorkFiles() {
+    const std::string folder = swfWorkFolder();
+    DIR* listing = folder.empty() ? nullptr : ::opendir(folder.c_str());
+    if (listing == nullptr) return 0;
+    int removed = 0;
+    // Work files are named tv_<second>_<process id>.swf or .mp3.
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with("tv_") || !(name.ends_with(".swf") || name.ends_with(".mp3"))) continue;
+        const auto underscore = name.find('_', 3);
+        const auto dot = name.rfind('.');
+        if (underscore == std::string_view::npos || dot <= underscore + 1 || dot - underscore > 10) continue;
+        const std::string pid(name.substr(underscore + 1, dot - underscore - 1));
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) == 0 || errno != ESRCH) continue;
+        if (::unlinkat(::dirfd(listing), entry->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(listing);
+    return removed;
 }
 
 void prepareSwfSource(SourceItem& item, const EncodeSettings& settings, const CommandContext& context) {

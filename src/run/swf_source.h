@@ -37,6 +37,10 @@ std::string firstSoundId(std::string_view list);
 // command line cannot carry them.
 std::string swfWorkFolder();
 
+// Removes work files that a run which is no longer running left in the work folder (a crash,
+// a power cut); work files of running programs stay. Returns how many were removed.
+int removeAbandonedSwfWorkFiles();
+
 // Prepares a Flash source before its ffmpeg command is built: the working copy (swfcombine),
 // the sound as MP3 (ffmpeg, then swfextract's stream, embedded MP3 and sound, then ffmpeg
 // again), and the movie's frame size, rate and count from swfdump, so that ffmpeg's "-s" and

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -16,6 +21,7 @@
 #include "run/owner_wakeup.h"
 #include "run/run_observer.h"
 #include "run/source_list.h"
+#include "run/swf_source.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
@@ -71,6 +77,37 @@ protected:
             controller.processEvents();
         }
         ASSERT_FALSE(controller.runActive()) << "the run did not end";
+    }
+
+    // The owner loop after a stop: until the stopped encoder has been ended and cleaned away.
+    void settle(QueueController& controller) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!controller.settled() && std::chrono::steady_clock::now() < deadline) {
+            observer_.wakeup.waitFor(std::chrono::milliseconds(1000));
+            controller.processEvents();
+        }
+        ASSERT_TRUE(controller.settled()) << "the stopped item was not cleaned away";
+    }
+
+    // What the output folder holds, hidden files included.
+    std::vector<std::string> outputFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(context_.output.folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // Waits until the run's encoder runs, handling events meanwhile; its process id.
+    int waitForEncoder(QueueController& controller) {
+        while (observer_.overallBars.size() < 2) {
+            observer_.wakeup.waitFor(std::chrono::milliseconds(1000));
+            controller.processEvents();
+        }
+        const std::vector<int> children = test::childProcessIds(::getpid());
+        EXPECT_EQ(children.size(), 1u);
+        return children.empty() ? -1 : children.front();
     }
 
     test::TempFolder folder_;
@@ -187,7 +224,11 @@ TEST_F(QueueControllerTest, AStopEndsTheEncoderAndMarksNothingFinished) {
     }
     controller.requestStop();
     EXPECT_FALSE(controller.runActive());
+    settle(controller);
     EXPECT_FALSE(ConsoleChild::anyRunning());
+    EXPECT_TRUE(test::childProcessIds(::getpid()).empty());
+    // Neither a file under the output's name nor its temporary is left.
+    EXPECT_EQ(outputFiles(), std::vector<std::string>{});
     EXPECT_EQ(controller.results()[0].state, State::Stopped);
     EXPECT_EQ(controller.results()[1].state, State::Waiting);
     EXPECT_NE(list_.cells(0)[7], "100%");
@@ -220,31 +261,50 @@ TEST_F(QueueControllerTest, AFlashItemIsPreparedOffTheOwnerThread) {
     ASSERT_TRUE(controller.startRun(false));
     runToEnd(controller);
     EXPECT_EQ(controller.launchCounter(), 1u);
-    ASSERT_EQ(controller.results()[0].state, State::Succeeded) << controller.results()[0].outputTail;
+    ASSERT_EQ(controller.results()[0].state, State::Succeeded) << controller.results()[0].reason;
     EXPECT_NE(test::runProgram({"ffprobe", "-v", "error", "-show_entries", "stream=width,height", "-of", "csv=p=0",
                                 controller.results()[0].outputPath})
                   .out.find("160,120"),
               std::string::npos);
+    // The movie's work files went with its item.
+    for (const auto& entry : std::filesystem::directory_iterator(swfWorkFolder())) {
+        EXPECT_EQ(entry.path().filename().string().find("_" + std::to_string(::getpid()) + "."), std::string::npos)
+            << entry.path();
+    }
 }
 
 TEST_F(QueueControllerTest, FailuresAreFailuresWithTheEncodersReasonAndTheRunGoesOn) {
     add("av.mp4", "a.mp4");
     add("av.mp4", "b.mp4");
-    // The first output folder cannot be written: ffmpeg fails on it; the second works.
-    settings_.filename = "no/such/folder/{ori_name}.{base_ext}";
+    // The first source is damaged after it was added: ffmpeg cannot read it; the second works.
+    test::writeFile(list_.item(0)->sourcePath, std::string(4096, 'x'));
     QueueController controller(list_, settings_, context_, options_, observer_);
     ASSERT_TRUE(controller.startRun(false));
     runToEnd(controller);
-    for (const RunItemResult& result : controller.results()) {
-        EXPECT_EQ(result.state, State::Failed);
-        EXPECT_NE(result.reason.find("No such file or directory"), std::string::npos) << result.reason;
-        EXPECT_FALSE(result.outputTail.empty());
-    }
+    const RunItemResult& failed = controller.results()[0];
+    EXPECT_EQ(failed.state, State::Failed);
+    EXPECT_NE(failed.reason.find("Invalid data"), std::string::npos) << failed.reason;
+    EXPECT_FALSE(failed.outputTail.empty());
+    EXPECT_EQ(failed.outputPath, "");
     EXPECT_EQ(list_.cells(0)[7], "실패");
-    EXPECT_EQ(controller.outcome()->failed, 2);
+    EXPECT_EQ(controller.results()[1].state, State::Succeeded) << controller.results()[1].reason;
+    EXPECT_EQ(outputFiles(), std::vector<std::string>{"b.mp4"});
+    EXPECT_EQ(controller.outcome()->failed, 1);
     EXPECT_EQ(controller.outcome()->action, CompletionAction::None);
     ASSERT_EQ(observer_.messages.size(), 1u);
-    EXPECT_NE(observer_.messages[0].find("실패한 파일이 2개"), std::string::npos);
+    EXPECT_NE(observer_.messages[0].find("실패한 파일이 1개"), std::string::npos);
+}
+
+TEST_F(QueueControllerTest, AnUnwritableOutputFolderFailsEveryItemWithItsReason) {
+    add("av.mp4", "a.mp4");
+    context_.output.folder = folder_ / "no/such/folder";
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    runToEnd(controller);
+    EXPECT_EQ(controller.results()[0].state, State::Failed);
+    EXPECT_NE(controller.results()[0].reason.find("저장 폴더가 없습니다"), std::string::npos)
+        << controller.results()[0].reason;
+    EXPECT_EQ(controller.launchCounter(), 0u);  // nothing was started
 }
 
 TEST_F(QueueControllerTest, AMissingEncoderFailsEachItemWithoutWaitingForever) {
@@ -267,15 +327,102 @@ TEST_F(QueueControllerTest, AnEncoderKilledFromOutsideFailsAndTheNextItemRuns) {
     add("av.mp4", "next.mp4");
     QueueController controller(list_, settings_, context_, options_, observer_);
     ASSERT_TRUE(controller.startRun(false));
-    while (observer_.overallBars.size() < 2) {
-        observer_.wakeup.waitFor(std::chrono::milliseconds(1000));
-        controller.processEvents();
-    }
-    // "[k]illed" matches the encoder's command line but not the shell that runs pkill.
-    ASSERT_EQ(std::system(("pkill -KILL -f -- '" + folder_.path() + "/[k]illed.mp4'").c_str()), 0);
+    const int encoder = waitForEncoder(controller);
+    ASSERT_GT(encoder, 0);
+    ASSERT_EQ(::kill(encoder, SIGKILL), 0);
     runToEnd(controller);
     EXPECT_EQ(controller.results()[0].state, State::Failed);
     EXPECT_EQ(controller.results()[1].state, State::Succeeded) << controller.results()[1].reason;
+    // The killed item leaves nothing; the next one its file alone.
+    EXPECT_EQ(outputFiles(), std::vector<std::string>{"next.mp4"});
+}
+
+// Files added while a run goes on join its end: the run walks the keys it took, not the rows,
+// and never reads past its own results (run under AddressSanitizer too).
+TEST_F(QueueControllerTest, FilesAddedDuringARunConvertAfterTheOthers) {
+    add("av.mp4", "first.mp4");
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    add("audio_only.mp3", "added.mp3");
+    add("wide.mkv", "added_too.mkv");
+    runToEnd(controller);
+    ASSERT_EQ(controller.results().size(), 3u);
+    for (const RunItemResult& result : controller.results()) {
+        EXPECT_EQ(result.state, State::Succeeded) << result.reason;
+    }
+    EXPECT_EQ(controller.results()[2].key, list_.keyOfRow(2));
+    EXPECT_EQ(observer_.selectedRows, (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(observer_.overallBars.back(), 100);
+    EXPECT_EQ(outputFiles(), (std::vector<std::string>{"added.mp4", "added_too.mp4", "first.mp4"}));
+}
+
+// Two runs at once into one folder with sources of the same name: each publishes its own
+// complete file, the second under the next free name; neither replaces the other.
+TEST_F(QueueControllerTest, TwoRunsIntoOneFolderNeverOverwriteEachOther) {
+    add("av.mp4", "same.mp4");
+    std::filesystem::create_directories(folder_ / "other");
+    std::filesystem::copy_file(test::testMedia("av4.mp4"), folder_ / "other/same.mp4");
+    SourceList otherList;
+    RecordingObserver otherObserver;
+    ASSERT_TRUE(addSourceFile(otherList, folder_ / "other/same.mp4", MediaInfoLibrary::instance(), otherObserver,
+                              nullptr));
+    QueueController first(list_, settings_, context_, options_, observer_);
+    QueueController second(otherList, settings_, context_, options_, otherObserver);
+    ASSERT_TRUE(first.startRun(false));
+    ASSERT_TRUE(second.startRun(false));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while ((first.runActive() || second.runActive()) && std::chrono::steady_clock::now() < deadline) {
+        observer_.wakeup.waitFor(std::chrono::milliseconds(50));
+        first.processEvents();
+        second.processEvents();
+    }
+    ASSERT_EQ(first.results()[0].state, State::Succeeded) << first.results()[0].reason;
+    ASSERT_EQ(second.results()[0].state, State::Succeeded) << second.results()[0].reason;
+    EXPECT_NE(first.results()[0].outputPath, second.results()[0].outputPath);
+    EXPECT_EQ(outputFiles(), (std::vector<std::string>{"same(1).mp4", "same.mp4"}));
+    // The 2-second and the 4-second source each kept their own length.
+    const auto seconds = [](const std::string& path) {
+        return std::stod(
+            test::runProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path})
+                .out);
+    };
+    EXPECT_NEAR(seconds(first.results()[0].outputPath), 2.0, 0.2);
+    EXPECT_NEAR(seconds(second.results()[0].outputPath), 4.0, 0.2);
+}
+
+// Stand-ins for a faulty encoder: one that exits 0 with a file half the promised length, one that hangs without a word. Neither may pass for a converted file.
+TEST_F(QueueControllerTest, AShortOutputAndASilentEncoderAreFailuresWithTheirReasons) {
+    const std::string shortClip = folder_ / "short.mp4";
+    std::filesystem::copy_file(test::testMedia("av.mp4"), shortClip);
+    const std::string shortEncoder = folder_ / "bin/short-ffmpeg";
+    test::writeFile(shortEncoder, "#!/bin/sh\nfor last; do :; done\ncp '" + shortClip + "' \"$last\"\n");
+    const std::string silentEncoder = folder_ / "bin/silent-ffmpeg";
+    test::writeFile(silentEncoder, "#!/bin/sh\nexec sleep 600\n");
+    for (const std::string& script : {shortEncoder, silentEncoder}) {
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    }
+    add("av4.mp4", "four.mp4");
+    ASSERT_TRUE(options_.setOption("stalltimeout", "1"));
+
+    context_.ffmpegPath = shortEncoder;
+    {
+        QueueController controller(list_, settings_, context_, options_, observer_);
+        ASSERT_TRUE(controller.startRun(false));
+        runToEnd(controller);
+        EXPECT_EQ(controller.results()[0].state, State::Failed);
+        EXPECT_EQ(controller.results()[0].reason, "출력 길이 0:00:02 / 예상 0:00:04");
+    }
+    context_.ffmpegPath = silentEncoder;
+    {
+        QueueController controller(list_, settings_, context_, options_, observer_);
+        ASSERT_TRUE(controller.startRun(false));
+        runToEnd(controller, std::chrono::seconds(30));
+        EXPECT_EQ(controller.results()[0].state, State::Failed);
+        EXPECT_EQ(controller.results()[0].reason, "진행이 멈췄습니다 (1초)");
+        settle(controller);
+        EXPECT_TRUE(test::childProcessIds(::getpid()).empty());
+    }
+    EXPECT_EQ(outputFiles(), std::vector<std::string>{});
 }
 
 TEST_F(QueueControllerTest, AnEmptyListStartsNothing) {

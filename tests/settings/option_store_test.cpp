@@ -22,7 +22,8 @@ TEST(OptionStore, AFreshStoreGivesEveryDefault) {
     EXPECT_EQ(store.getOptionInt("logoy", "5"), 5);
     EXPECT_EQ(defaultOptionValue(*findOption("lastpreset"), "/opt/torvane"), "/opt/torvane/common_avi.ini");
     EXPECT_EQ(findOption("nosuchoption"), nullptr);
-    EXPECT_EQ(knownOptions().size(), 26u);
+    EXPECT_EQ(store.getOptionInt("stalltimeout", "120"), 120);
+    EXPECT_EQ(knownOptions().size(), 27u);
 }
 
 TEST(OptionStore, StoredValuesWinUnlessEmptyOrTooLong) {

@@ -114,3 +114,26 @@ std::string testMedia(const std::string& name) {
 }
 
 }  // namespace torvane::test
+
+namespace torvane::test {
+
+std::vector<int> childProcessIds(int parent) {
+    std::vector<int> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // The command name is in parentheses and may hold blanks: the fields follow the last ')'.
+        const auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(line.substr(close + 1));
+        std::string state;
+        int parentId = 0;
+        if (fields >> state >> parentId && parentId == parent && state != "Z") children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
+}  // namespace torvane::test

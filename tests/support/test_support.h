@@ -35,6 +35,9 @@ struct ProgramResult {
 // extraEnvironment entries are NAME=VALUE texts added to the current environment.
 ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment = {});
 
+// The ids of the processes whose parent is `parent`, read from /proc.
+std::vector<int> childProcessIds(int parent);
+
 // Paths of the source tree, the build folder (the program folder) and the shared corpus.
 std::string sourceDir();
 std::string buildDir();

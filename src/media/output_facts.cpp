@@ -1,0 +1,21 @@
+#include "media/output_facts.h"
+
+#include "media/mediainfo_library.h"
+#include "settings/text_rules.h"
+
+namespace torvane {
+
+void queryOutputFacts(MediaInfoLibrary& library, const std::string& path, MediaSummary& facts) {
+    using Kind = MediaInfoLibrary::StreamKind;
+    auto session = library.newSession();
+    if (!session) return;
+    session->open(path);
+    facts.videoStreamCount = leadingInt32(session->get(Kind::Video, "StreamCount"));
+    facts.audioStreamCount = leadingInt32(session->get(Kind::Audio, "StreamCount"));
+    // "Duration" is in milliseconds, with decimals in some containers.
+    const std::string duration = session->get(Kind::General, "Duration");
+    facts.durationSeconds = leadingInt32(duration) / 1000;
+    facts.durationExact = static_cast<float>(leadingInteger(duration)) * 0.001f;
+}
+
+}  // namespace torvane
