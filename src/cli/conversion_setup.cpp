@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
 #include "settings/program_files.h"
+#include "settings/settings_check.h"
 
 namespace torvane::cli {
 namespace {
@@ -20,6 +21,14 @@ std::optional<std::string> optionValue(std::span<const std::string> arguments, s
         return arguments[++i];
     }
     return argument.substr(name.size() + 1);
+}
+
+// The --out folder, absolute like the sources (the encoder runs in the program folder), without
+// the trailing separator that "dir/" or ".." leave, so that output paths have no doubled one.
+std::string outputFolderOf(const std::string& given) {
+    std::string folder = sourcePathOf(given);
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
 }
 
 }  // namespace
@@ -108,11 +117,17 @@ std::unique_ptr<ConversionSetup> prepareConversion(std::string_view command, con
     }
     // A change made after loading, as the settings dialog would make it.
     for (const auto& [name, value] : arguments.changes) setup->settings.*findSettingsKey(name)->field = value;
+    // Preset values become words of the encoder's command line: nothing runs on one that is
+    // not what its key means.
+    if (const std::optional<std::string> problem = settingsProblem(setup->settings, setup->catalogue)) {
+        *exitCode = failure(command, *problem);
+        return nullptr;
+    }
     setup->options.emplace(context.configFolder);
 
     CommandContext& commandContext = setup->commandContext;
     commandContext = programCommandContext(context.programFolder, setup->catalogue, *setup->options);
-    if (!arguments.outputFolder.empty()) commandContext.output.folder = arguments.outputFolder;
+    if (!arguments.outputFolder.empty()) commandContext.output.folder = outputFolderOf(arguments.outputFolder);
     commandContext.output.sameFolderAsSource = arguments.sameFolder;
     commandContext.fullRun = !arguments.testSeconds.has_value();
     commandContext.testEncodeSeconds = arguments.testSeconds.value_or(0);

@@ -267,6 +267,39 @@ TEST_F(CliTest, CommandMakesRelativeNamesAbsoluteAndReportsRefusals) {
     EXPECT_EQ(runIn({"command", "--preset", config_ / "missing.ini", test::testMedia("av.mp4")}).exitCode, 1);
 }
 
+TEST_F(CliTest, PresetValuesThatAreNotWhatTheirKeyMeansStopTheCommandBeforeAnythingRuns) {
+    const std::string out = config_ / "out";
+    const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
+    for (const char* command : {"command", "convert"}) {
+        const test::ProgramResult refused = runIn({command, "--preset", preset, "--out", out, "--set",
+                                                   "video_fps=15 -f mp4 " + out + "/x", test::testMedia("av.mp4")});
+        EXPECT_EQ(refused.exitCode, 1) << command;
+        EXPECT_EQ(refused.out, "") << command;
+        EXPECT_NE(refused.err.find("프리셋 값이 올바르지 않습니다: " + preset + " 의 video_fps = \"15 -f mp4 " + out +
+                                   "/x\""),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << command;
+    }
+    // A value the profile file itself holds is refused the same way.
+    test::writeFile(config_ / "odd.ini", "[SETTING]\ncontainer=mp4\nvideo_codec=h264\naudio_codec=aac\nvolume=loud\n");
+    const test::ProgramResult fromFile = runIn({"command", "--preset", config_ / "odd.ini", test::testMedia("av.mp4")});
+    EXPECT_EQ(fromFile.exitCode, 1);
+    EXPECT_NE(fromFile.err.find(config_ / "odd.ini" + " 의 volume = \"loud\""), std::string::npos) << fromFile.err;
+}
+
+TEST_F(CliTest, ARelativeOutputFolderIsTheCurrentFoldersAndTheNameStaysInIt) {
+    const std::string preset = test::buildDir() + "/common_avi.ini";
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(config_.path());
+    const test::ProgramResult result =
+        run({"command", "--config-dir", config_.path(), "--preset", preset, "--out", "rel/dir/", "--set",
+             "filename=../../x_{ori_name}.{base_ext}", test::testMedia("av.mp4")});
+    std::filesystem::current_path(previous);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find(" \"" + config_.path() + "/rel/dir/x_av.avi\""), std::string::npos) << result.out;
+}
+
 TEST_F(CliTest, ConvertRunsTheListAndEndsWithATable) {
     const std::string out = config_ / "converted";
     const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
@@ -277,8 +310,10 @@ TEST_F(CliTest, ConvertRunsTheListAndEndsWithATable) {
     EXPECT_NE(result.out.find("  audio_only.mp3\t100%\t" + out + "/audio_only.mp4\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(out + "/av.mp4"));  // the output folder was made
 
+    // An input ffmpeg cannot open fails the item with ffmpeg's reason. The null output before it
+    // takes the output options the extra options follow, so they are not read as input options.
     const test::ProgramResult failed = runIn({"convert", "--preset", preset, "--out", out, "--set",
-                                              "filename=no/such/{ori_name}.{base_ext}", test::testMedia("av.mp4")});
+                                              "plusparam2=-f null - -i /no/such/input.mp4", test::testMedia("av.mp4")});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_NE(failed.out.find("\t실패 ("), std::string::npos) << failed.out;
     EXPECT_NE(failed.out.find("No such file or directory"), std::string::npos) << failed.out;
