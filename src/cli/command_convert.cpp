@@ -1,5 +1,6 @@
 #include <pthread.h>
 #include <unistd.h>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -16,35 +17,48 @@
 namespace torvane::cli {
 namespace {
 
-constexpr int kExitStopped = 130;
-
-// Ctrl-C (and SIGTERM) become a stop request: a thread of its own waits for them, so the
-// handling is ordinary code rather than a signal handler.
+// Ctrl-C, SIGTERM and SIGHUP (the terminal closed) become a stop request: a thread of its own
+// waits for them, so the handling is ordinary code rather than a signal handler. The run then
+// ends as a shell expects of a program ended by that signal: 128 + its number.
 class InterruptWatch {
 public:
     explicit InterruptWatch(OwnerWakeup& wakeup) {
         sigemptyset(&signals_);
-        sigaddset(&signals_, SIGINT);
-        sigaddset(&signals_, SIGTERM);
-        // A shell starts background jobs with SIGINT ignored, and an ignored signal never
-        // reaches sigwait: whoever sends it here means it.
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&signals_, signal);
+            // A shell starts background jobs with SIGINT ignored (nohup ignores SIGHUP), and an
+            // ignored signal never reaches sigwait: whoever sends it here means it.
+            std::signal(signal, SIG_DFL);
+        }
+        // With the terminal gone, writing the results fails with EIO or EPIPE: the write is
+        // lost, we are not.
+        std::signal(SIGPIPE, SIG_IGN);
         // Blocked before any other thread starts, so every thread inherits the mask.
         pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
-        std::thread([this, &wakeup] {
+        watcher_ = std::thread([this, &wakeup] {
             int signal = 0;
             if (sigwait(&signals_, &signal) == 0) {
-                interrupted_ = true;
+                signal_ = signal;
                 wakeup.wake();
             }
-        }).detach();
+        });
     }
-    bool interrupted() const { return interrupted_; }
+    // A signal arriving after the run must not reach a watch that is gone: the watcher is woken
+    // with a signal of its own and joined.
+    ~InterruptWatch() {
+        if (signal_ == 0) pthread_kill(watcher_.native_handle(), SIGTERM);
+        watcher_.join();
+    }
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+    bool interrupted() const { return signal_ != 0; }
+    // The exit status of a run this signal stopped.
+    int exitStatus() const { return 128 + (signal_ != 0 ? signal_.load() : SIGINT); }
 
 private:
     sigset_t signals_;
-    std::atomic<bool> interrupted_{false};
+    std::atomic<int> signal_{0};
+    std::thread watcher_;
 };
 
 const char* stateText(RunItemResult::State state) {
@@ -128,9 +142,12 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
         std::cout << "  " << names[row] << "\t" << stateText(result.state);
         if (!result.reason.empty()) std::cout << " (" << result.reason << ")";
         std::cout << "\t" << result.outputPath << "\n";
+        if (result.state == RunItemResult::State::Failed && !result.logPath.empty())
+            std::cout << "    기록: " << result.logPath << "\n";
         anyFailed = anyFailed || result.state == RunItemResult::State::Failed;
     }
-    if (controller.outcome() && controller.outcome()->stopped) return kExitStopped;
+    std::cout.flush();
+    if (controller.outcome() && controller.outcome()->stopped) return interrupt.exitStatus();
     return anyFailed ? kExitFailed : kExitOk;
 }
 

@@ -1,0 +1,228 @@
+// torvane-cli convert ended by a signal: stopped by HUP, TERM and INT with the results printed,
+// and killed outright without leaving its encoder behind.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/test_support.h"
+
+namespace torvane {
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+// True when the process has ended: gone from /proc, or a zombie waiting for its new parent.
+bool processEnded(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return true;
+    const auto close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] == 'Z' || text[close + 2] == 'X';
+}
+
+bool endsWithin(pid_t pid, milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!processEnded(pid)) {
+        if (Clock::now() > deadline) return false;
+        ::usleep(10000);  // looking again at a real condition, bounded by the deadline
+    }
+    return true;
+}
+
+std::string firstLineOf(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    return line;
+}
+
+// The running ffmpeg among the children of any thread of the process; -1 when there is none yet.
+pid_t ffmpegChildOf(pid_t parent) {
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(parent) + "/task", error)) {
+        std::istringstream children(firstLineOf(task.path() / "children"));
+        for (pid_t child; children >> child;) {
+            if (firstLineOf("/proc/" + std::to_string(child) + "/comm") == "ffmpeg" && !processEnded(child))
+                return child;
+        }
+    }
+    return -1;
+}
+
+class CliSignalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A minute of sound and a small picture, converted in real time: long enough to be
+        // mid-run whenever a signal comes.
+        clip_ = folder_ / "minute.mp4";
+        const test::ProgramResult made = test::runProgram({"ffmpeg",
+                                                           "-nostdin",
+                                                           "-hide_banner",
+                                                           "-loglevel",
+                                                           "error",
+                                                           "-f",
+                                                           "lavfi",
+                                                           "-i",
+                                                           "testsrc=size=64x48:rate=5",
+                                                           "-f",
+                                                           "lavfi",
+                                                           "-i",
+                                                           "sine=frequency=440:sample_rate=8000",
+                                                           "-t",
+                                                           "60",
+                                                           "-pix_fmt",
+                                                           "yuv420p",
+                                                           "-c:v",
+                                                           "libx264",
+                                                           "-preset",
+                                                           "ultrafast",
+                                                           "-c:a",
+                                                           "aac",
+                                                           "-f",
+                                                           "mp4",
+                                                           clip_});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+    }
+    void TearDown() override {
+        // Whatever a failed check left running of ours is ended by its pid.
+        if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (output_ >= 0) ::close(output_);
+    }
+
+    // Starts torvane-cli convert on the clip, its standard output into a pipe we read.
+    void start(const std::string& encoderOptions = "-af arealtime") {
+        const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
+        const std::vector<std::string> argv = {test::buildDir() + "/torvane-cli",
+                                               "convert",
+                                               "--config-dir",
+                                               folder_ / "config",
+                                               "--preset",
+                                               preset,
+                                               "--out",
+                                               folder_ / "out",
+                                               "--set",
+                                               "plusparam2=" + encoderOptions,
+                                               clip_};
+        std::vector<char*> args;
+        for (const std::string& argument : argv) args.push_back(const_cast<char*>(argument.c_str()));
+        args.push_back(nullptr);
+        int fds[2];
+        ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+        pid_ = ::fork();
+        ASSERT_GE(pid_, 0);
+        if (pid_ == 0) {
+            ::dup2(fds[1], 1);
+            const int nothing = ::open("/dev/null", O_WRONLY);
+            ::dup2(nothing, 2);
+            ::execv(args[0], args.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        output_ = fds[0];
+    }
+
+    // Reads until the first progress line has come; false when the output ended before it.
+    bool readUntilProgress() {
+        char buffer[256];
+        while (seen_.find("[1/1]") == std::string::npos) {
+            pollfd entry{output_, POLLIN, 0};
+            if (::poll(&entry, 1, 30000) <= 0) return false;
+            const ssize_t n = ::read(output_, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            seen_.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
+    // The encoder torvane-cli started, waited for with a deadline.
+    pid_t waitForEncoder() {
+        const auto deadline = Clock::now() + std::chrono::seconds(30);
+        for (pid_t encoder; Clock::now() < deadline; ::usleep(10000)) {
+            if ((encoder = ffmpegChildOf(pid_)) > 0) return encoder;
+        }
+        return -1;
+    }
+
+    void readToEnd() {
+        char buffer[256];
+        for (ssize_t n; (n = ::read(output_, buffer, sizeof buffer)) > 0;)
+            seen_.append(buffer, static_cast<std::size_t>(n));
+    }
+
+    // Waits for torvane-cli to end; its exit code, or -1 when a signal ended it.
+    int exitCode() {
+        int status = 0;
+        EXPECT_EQ(::waitpid(pid_, &status, 0), pid_);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    test::TempFolder folder_;
+    std::string clip_;
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string seen_;
+};
+
+TEST_F(CliSignalTest, HangUpTermAndInterruptStopTheRunWithTheResultsPrinted) {
+    for (const int signal : {SIGHUP, SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        seen_.clear();
+        start();
+        ASSERT_TRUE(readUntilProgress()) << seen_;
+        const pid_t encoder = waitForEncoder();
+        ASSERT_GT(encoder, 0);
+        ::kill(pid_, signal);
+        readToEnd();
+        ::close(output_);
+        output_ = -1;
+        EXPECT_EQ(exitCode(), 128 + signal) << seen_;
+        EXPECT_NE(seen_.find("\n결과:\n  minute.mp4\t중지됨 ("), std::string::npos) << seen_;
+        EXPECT_TRUE(processEnded(encoder));
+        EXPECT_FALSE(std::filesystem::exists(folder_ / "out/minute.mp4"));
+    }
+}
+
+// A closed terminal: every write fails from then on, and the run must still end as asked.
+TEST_F(CliSignalTest, AHangUpWithNobodyReadingStillEndsTheRunCleanly) {
+    start();
+    ASSERT_TRUE(readUntilProgress()) << seen_;
+    const pid_t encoder = waitForEncoder();
+    ASSERT_GT(encoder, 0);
+    ::close(output_);
+    output_ = -1;
+    ::kill(pid_, SIGHUP);
+    EXPECT_EQ(exitCode(), 128 + SIGHUP);
+    EXPECT_TRUE(processEnded(encoder));
+}
+
+TEST_F(CliSignalTest, AKilledConverterLeavesNoEncoderRunning) {
+    // A quiet encoder: one that writes would die of its broken standard error anyway, as a
+    // silenced tool or an encoder waiting on flashgrab's pipe would not.
+    start("-af arealtime -nostats -loglevel quiet");
+    ASSERT_TRUE(readUntilProgress()) << seen_;
+    const pid_t encoder = waitForEncoder();
+    ASSERT_GT(encoder, 0);
+    ::kill(pid_, SIGKILL);
+    EXPECT_EQ(exitCode(), -1);
+    const bool ended = endsWithin(encoder, milliseconds(2000));
+    EXPECT_TRUE(ended) << "ffmpeg " << encoder << " outlived the converter";
+    if (!ended) ::kill(encoder, SIGKILL);
+}
+
+}  // namespace
+}  // namespace torvane
