@@ -6,8 +6,10 @@
 #include <cstdio>
 
 #include "media/mediainfo_library.h"
+#include "media/probe_path.h"
 #include "media/subtitle_discovery.h"
 #include "platform/file_system.h"
+#include "platform/name_text.h"
 #include "run/time_size_text.h"
 #include "settings/text_rules.h"
 
@@ -28,18 +30,19 @@ std::string trimReport(std::string text) {
 // The shared part of both queries: reports, texts, stream counts and whole-second duration.
 // Returns the library's Duration text for the caller's own use.
 std::string probeInto(MediaInfoLibrary::Session& session, const std::string& path, MediaSummary& media) {
-    session.open(path);
+    const ProbePath probe(path);
+    session.open(probe.path());
     // Each report is taken right after its own options: the options stay set in the library.
     session.option("Inform", "Summary");
-    media.informSummary = trimReport(session.inform());
+    media.informSummary = trimReport(probe.shown(session.inform()));
     session.option("Complete", "");
     session.option("Inform", "");
-    media.informNormal = trimReport(session.inform());
+    media.informNormal = trimReport(probe.shown(session.inform()));
     session.option("Complete", "1");
     session.option("Inform", "");
-    media.informComplete = trimReport(session.inform());
+    media.informComplete = trimReport(probe.shown(session.inform()));
 
-    media.completeName = session.get(Kind::General, "CompleteName");
+    media.completeName = probe.shown(session.get(Kind::General, "CompleteName"));
     media.encodedApplication = session.get(Kind::General, "Encoded_Application");
     media.encodedLibrary = session.get(Kind::General, "Encoded_Library");
     media.fileSizeText = session.get(Kind::General, "FileSize/String");
@@ -147,7 +150,7 @@ bool querySourceItem(MediaInfoLibrary& library, const std::string& path, SourceI
     item.fileLine = makeFileLine(item.media);
     item.videoLine = makeVideoLine(item.media);
     item.audioLine = makeAudioLine(*session, item.media);
-    item.subtitleLine = std::string(fileNamePart(item.subtitlePath));
+    item.subtitleLine = nameText(fileNamePart(item.subtitlePath));
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "media/media_query.h"
 #include "media/source_range.h"
 #include "platform/file_system.h"
+#include "platform/name_text.h"
 #include "run/time_size_text.h"
 
 namespace torvane {
@@ -125,7 +126,7 @@ std::array<std::string, kSourceColumnCount> SourceList::cells(std::size_t row) c
     if (source == nullptr) return texts;
     const MediaSummary& media = source->media;
     const auto cell = [&](SourceColumn column) -> std::string& { return texts[static_cast<std::size_t>(column)]; };
-    cell(SourceColumn::InputFile) = std::string(fileNamePart(source->sourcePath));
+    cell(SourceColumn::InputFile) = nameText(fileNamePart(source->sourcePath));
     cell(SourceColumn::Duration) = formatDuration(media.durationSeconds, DurationStyle::Clock);
     // A range shows where the conversion starts and ends, in the source's time.
     if (hasRange(*source)) {

@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
+#include "command/command_context.h"
+#include "command/command_line_split.h"
+#include "command/ffmpeg_command.h"
 #include "media/mediainfo_library.h"
+#include "platform/file_system.h"
+#include "platform/text_encoding.h"
 #include "run/add_source_file.h"
 #include "run/run_observer.h"
 #include "run/source_list.h"
+#include "settings/encode_settings.h"
+#include "settings/format_catalogue.h"
 #include "settings/option_store.h"
 #include "support/test_support.h"
 
@@ -96,6 +105,68 @@ TEST_F(AddSourceFileTest, OddNamesAreAddedAndSourcesAreNeverTouched) {
         EXPECT_EQ(std::filesystem::last_write_time(path), before);
         EXPECT_EQ(test::readFile(path), test::readFile(test::testMedia("av.mp4")));
     }
+}
+
+TEST_F(AddSourceFileTest, ANameThatIsNotUtf8IsProbedListedAndConverted) {
+    // "한글.mp4" written in CP949, as files copied from old Windows disks are named.
+    const std::string name = "\xc7\xd1\xb1\xdb.mp4";
+    const std::string path = copyAs("av.mp4", name);
+    ASSERT_TRUE(add(path));
+    EXPECT_TRUE(observer_.messages.empty()) << observer_.messages[0].text;
+    SourceItem& item = *list_.item(0);
+    EXPECT_EQ(item.sourcePath, path);
+    EXPECT_EQ(item.media.videoWidth, "320");
+    EXPECT_EQ(item.media.audioStreamCount, 1);
+    // What is shown is UTF-8, the CP949 name read as such.
+    EXPECT_EQ(list_.cells(0)[1], "한글.mp4");
+    EXPECT_EQ(item.fileLine.substr(0, item.fileLine.find('\r')), "한글.mp4");
+    for (const std::string* text : {&item.media.completeName, &item.media.informComplete, &item.fileLine}) {
+        EXPECT_TRUE(isValidUtf8(*text)) << *text;
+    }
+    EXPECT_NE(item.media.informNormal.find(folder_.path() + "/한글.mp4"), std::string::npos);
+    // The reports are those of the file itself, not of what the library was given to open.
+    EXPECT_EQ(item.media.informComplete.find("/probe."), std::string::npos);
+    EXPECT_EQ(item.media.informComplete.find("FileExtension_Invalid"), std::string::npos);
+
+    // The encoder gets the name's own bytes, and the output is named after them.
+    FormatCatalogue catalogue;
+    ASSERT_TRUE(catalogue.loadCatalogue(test::sourceDir() + "/data/torvane.ini"));
+    EncodeSettings settings;
+    ASSERT_TRUE(settings.loadProfile(test::sourceDir() + "/data/preset/+ 일반 파일변환/mp4_h264.ini"));
+    CommandContext context = programCommandContext(test::buildDir(), catalogue, options_);
+    context.output.folder = folder_ / "out";
+    context.fullRun = false;
+    context.testEncodeSeconds = 1;
+    std::filesystem::create_directories(context.output.folder);
+    const std::vector<std::string> argv = splitCommandLine(buildFfmpegCommand(settings, item, 0, context));
+    const auto input = std::find(argv.begin(), argv.end(), "-i");
+    ASSERT_NE(input, argv.end());
+    EXPECT_EQ(input[1], path);
+    const test::ProgramResult encoded = test::runProgram(argv);
+    ASSERT_EQ(encoded.exitCode, 0) << encoded.err;
+    const std::string written = argv.back();
+    EXPECT_EQ(std::string(fileNamePart(written)).substr(0, 4), name.substr(0, 4));
+    EXPECT_NE(
+        test::runProgram({"ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", written})
+            .out.find("video"),
+        std::string::npos);
+}
+
+TEST_F(AddSourceFileTest, ANameThatIsNotUtf8IsProbedWithoutAPrivateFolderToo) {
+    // A runtime folder whose "torvane" is not a folder of ours: the file's descriptor stands in.
+    test::writeFile(folder_ / "runtime/torvane", "not a folder");
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string previous = saved != nullptr ? saved : "";
+    ::setenv("XDG_RUNTIME_DIR", (folder_ / "runtime").c_str(), 1);
+    const bool added = add(copyAs("av.mp4", "\xc7\xd1\xb1\xdb.mp4"));
+    if (saved != nullptr) {
+        ::setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
+    ASSERT_TRUE(added);
+    EXPECT_EQ(list_.item(0)->media.videoWidth, "320");
+    EXPECT_EQ(list_.item(0)->media.completeName, folder_.path() + "/한글.mp4");
 }
 
 TEST_F(AddSourceFileTest, TruncatedAndCorruptFilesGiveARowOrAMessageNeverACrash) {
