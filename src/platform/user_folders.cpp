@@ -30,6 +30,11 @@ std::string defaultCacheFolder() {
     return joinPath(joinPath(homeFolder(), ".cache"), "torvane");
 }
 
+std::string defaultStateFolder() {
+    if (std::string base = environmentValue("XDG_STATE_HOME"); base.starts_with('/')) return joinPath(base, "torvane");
+    return joinPath(joinPath(joinPath(homeFolder(), ".local"), "state"), "torvane");
+}
+
 std::string documentsFolder() {
     const std::string home = homeFolder();
     std::string configHome = environmentValue("XDG_CONFIG_HOME");

@@ -12,6 +12,10 @@ std::string defaultConfigFolder();
 // else ~/.cache/torvane. Never the program folder, which may be read-only.
 std::string defaultCacheFolder();
 
+// The folder for run-time state that must outlive the program (encoder logs, the queue's
+// journal): $XDG_STATE_HOME/torvane, else ~/.local/state/torvane.
+std::string defaultStateFolder();
+
 // The user's documents folder: XDG_DOCUMENTS_DIR of ~/.config/user-dirs.dirs, else ~/Documents.
 std::string documentsFolder();
 
