@@ -20,6 +20,7 @@ CommandContext programCommandContext(const std::string& programFolder, const For
     context.mencoderPath = findProgram(programFolder, "mencoder");
     if (context.mencoderPath.empty()) context.mencoderPath = "mencoder";
     context.cacheFolder = defaultCacheFolder();
+    context.logFolder = joinPath(defaultStateFolder(), "logs");
     context.output.folder = defaultOutputFolder();
     return context;
 }

@@ -24,6 +24,7 @@ struct CommandContext {
     std::string ffmpegPath;  // the encoder the command line names
     std::string mencoderPath;
     std::string cacheFolder;  // where the logo copy goes; never the program folder
+    std::string logFolder;    // where each item's encoder output is kept; empty: not kept
     OutputFolderChoice output;
     bool fullRun = true;  // false for a test encode of testEncodeSeconds
     int testEncodeSeconds = 0;

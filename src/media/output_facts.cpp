@@ -1,6 +1,7 @@
 #include "media/output_facts.h"
 
 #include "media/mediainfo_library.h"
+#include "media/probe_path.h"
 #include "settings/text_rules.h"
 
 namespace torvane {
@@ -9,7 +10,8 @@ void queryOutputFacts(MediaInfoLibrary& library, const std::string& path, MediaS
     using Kind = MediaInfoLibrary::StreamKind;
     auto session = library.newSession();
     if (!session) return;
-    session->open(path);
+    const ProbePath probePath(path);
+    session->open(probePath.path());
     facts.videoStreamCount = leadingInt32(session->get(Kind::Video, "StreamCount"));
     facts.audioStreamCount = leadingInt32(session->get(Kind::Audio, "StreamCount"));
     // "Duration" is in milliseconds, with decimals in some containers.

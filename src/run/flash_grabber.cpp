@@ -1,5 +1,6 @@
 #include "run/flash_grabber.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -43,7 +44,7 @@ FlashGrabber::Ending FlashGrabber::finish(std::chrono::milliseconds limit) {
     Ending ending;
     if (ended_) return ending;
     ended_ = true;
-    const std::optional<int> status = waitForChildWithin(pid_, limit);
+    const std::optional<int> status = status_ ? status_ : waitForChildWithin(pid_, limit);
     ending.status = status ? *status : -1;
     if (!status) endChildGroup(pid_, kEndGrace);
     // After "ready" flashgrab says only how many frames it sent: "frames N".
@@ -53,8 +54,23 @@ FlashGrabber::Ending FlashGrabber::finish(std::chrono::milliseconds limit) {
     return ending;
 }
 
+std::optional<int> FlashGrabber::endedStatus() {
+    if (status_ || ended_) return status_;
+    int raw = 0;
+    if (::waitpid(pid_, &raw, WNOHANG) != pid_) return std::nullopt;
+    status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
+    return status_;
+}
+
+std::string FlashGrabber::failureText(int status) {
+    if (status == 0) return {};
+    if (status > 128) return "flashgrab이(가) 신호 " + std::to_string(status - 128) + "로 강제 종료되었습니다";
+    if (status < 0) return "flashgrab이(가) 끝나지 않아 종료했습니다";
+    return "flashgrab이(가) 종료 코드 " + std::to_string(status) + "로 끝났습니다";
+}
+
 FlashGrabber::~FlashGrabber() {
-    if (!ended_) endChildGroup(pid_, kEndGrace);
+    if (!ended_ && !status_) endChildGroup(pid_, kEndGrace);
     ::close(stdoutFd_);
 }
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace torvane {
@@ -28,6 +29,12 @@ public:
     };
     // Waits at most `limit` for flashgrab to end on its own (its reader has gone), then ends it.
     Ending finish(std::chrono::milliseconds limit);
+    // flashgrab's exit status once it has ended, without waiting; nullopt while it runs. A
+    // flashgrab that died before the encoder opened its pipe leaves the encoder waiting for a
+    // writer forever: the run asks this to notice.
+    std::optional<int> endedStatus();
+    // Why an ending with this status fails its item; empty for 0.
+    static std::string failureText(int status);
     FlashGrabber(const FlashGrabber&) = delete;
     FlashGrabber& operator=(const FlashGrabber&) = delete;
 
@@ -37,6 +44,7 @@ private:
     pid_t pid_;
     int stdoutFd_;
     bool ended_ = false;
+    std::optional<int> status_;
 };
 
 }  // namespace torvane

@@ -14,8 +14,11 @@
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
 #include "run/console_child.h"
+#include "run/encoder_log.h"
+#include "run/failure_reason.h"
 #include "run/flash_grabber.h"
 #include "run/output_check.h"
+#include "run/output_measure.h"
 #include "run/output_publish.h"
 #include "run/run_observer.h"
 #include "run/source_list.h"
@@ -23,6 +26,7 @@
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
+#include "settings/settings_check.h"
 #include "settings/text_rules.h"
 
 namespace torvane {
@@ -112,6 +116,7 @@ struct QueueController::Job {
     std::string temporaryPath;
     std::string finalPath;
     std::vector<std::string> workFiles;  // a Flash source's working copy and sound
+    std::unique_ptr<EncoderLog> log;
     OutputPromise promise;
     long expectedFrames = 0;  // frames flashgrab must send in a full run; 0 when not known
     std::uint64_t sizeLimit = 0;
@@ -121,24 +126,6 @@ struct QueueController::Job {
     std::uint64_t lastSize = 0;
     std::uint32_t lastChangeMs = 0;
 };
-
-std::string encoderFailureReason(std::string_view outputTail) {
-    std::string reason;
-    std::size_t start = 0;
-    while (start < outputTail.size()) {
-        std::size_t end = outputTail.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = outputTail.size();
-        std::string_view line = outputTail.substr(start, end - start);
-        start = end + 1;
-        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-        if (line.size() < 2 || line.starts_with("frame=") || line.starts_with("size=") || line.starts_with("Pos:") ||
-            line.starts_with("video:") || line == "Conversion failed!" || line.starts_with("Exiting...")) {
-            continue;
-        }
-        reason = std::string(line);
-    }
-    return reason;
-}
 
 QueueController::QueueController(SourceList& list, const EncodeSettings& settings, CommandContext context,
                                  const OptionStore& options, RunObserver& observer)
@@ -165,7 +152,7 @@ QueueController::~QueueController() {
     // The program is closing: the item being converted is unfinished, so its encoder ends and
     // its temporary goes; the worker finishes what it was given before the rest goes.
     clock_.reset();
-    discardCurrentJob();
+    discardCurrentJob("프로그램이 끝나 중지됨");
     worker_.reset();
 }
 
@@ -212,6 +199,12 @@ bool QueueController::startRun(bool testRun) {
     outcome_.reset();
     if (list_.rowCount() == 0) {
         observer_.showMessage("안내", "변환할 파일이 없습니다. 변환할 파일을 먼저 추가해주세요.", MessageIcon::Warning);
+        return false;
+    }
+    // A preset value that is no value for its key must never reach an encoder's command line.
+    if (const auto problem = context_.catalogue != nullptr ? settingsProblem(settings_, *context_.catalogue)
+                                                           : std::nullopt) {
+        observer_.showMessage("안내", *problem, MessageIcon::Warning);
         return false;
     }
     context_.fullRun = !testRun;
@@ -377,6 +370,14 @@ void QueueController::grabberStarted(Event& event) {
 
 bool QueueController::startEncoder() {
     Job& job = *job_;
+    if (!context_.logFolder.empty()) {
+        std::string error;
+        job.log = EncoderLog::open(currentItem()->sourcePath, &error, context_.logFolder);
+        if (job.log) {
+            job.log->appendLine(job.commandLine);
+            results_[static_cast<std::size_t>(currentIndex_)].logPath = job.log->path();
+        }
+    }
     job.runner = std::make_unique<JobRunner>(*this, job.id);
     ++launchCounter_;
     job.phase = Job::Phase::Encoding;
@@ -477,6 +478,7 @@ void QueueController::itemStarted() {
 
 bool QueueController::handleOutput(const Event& event) {
     RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
+    if (job_->log) job_->log->append(event.chunk);
     result.outputTail += event.chunk;
     if (result.outputTail.size() > kOutputTailBytes) {
         result.outputTail.erase(0, result.outputTail.size() - kOutputTailBytes);
@@ -526,6 +528,14 @@ void QueueController::watchdogTick() {
         job.lastSize = size;
         job.lastChangeMs = now;
     }
+    // A renderer that died leaves the movie unfinished, and the encoder perhaps waiting for frames.
+    if (job.grabber) {
+        if (const std::optional<int> status = job.grabber->endedStatus(); status && *status != 0) {
+            failCurrentItem(FlashGrabber::failureText(*status));
+            launchNextItem();
+            return;
+        }
+    }
     if (job.sizeLimit > 0 && size > job.sizeLimit) {
         failCurrentItem("출력 파일이 설정한 비트레이트로 예상한 크기의 세 배를 넘어 중지했습니다 (" +
                         std::to_string(size >> 20) + " MB)");
@@ -554,10 +564,7 @@ void QueueController::encoderExited() {
     }
     const int status = job.runner->exitStatus().value_or(-1);
     std::string encoderProblem;
-    if (status != 0) {
-        encoderProblem = encoderFailureReason(result.outputTail);
-        if (encoderProblem.empty()) encoderProblem = job.encoderName + " 종료 코드 " + std::to_string(status);
-    }
+    if (status != 0) encoderProblem = explainEncoderFailure(result.outputTail, status, job.encoderName);
     observer_.showStatus("출력 파일 확인 중");
 
     ++pendingWork_;
@@ -569,16 +576,14 @@ void QueueController::encoderExited() {
                    temporary = job.temporaryPath, final = job.finalPath, workFiles = job.workFiles,
                    promise = job.promise, expectedFrames = job.expectedFrames, encoderProblem,
                    container = settings_.container, programFolder = context_.placeholders.programFolder,
-                   postLimit]() mutable {
+                   measurer = findProgram(context_.placeholders.programFolder, "ffmpeg"), postLimit]() mutable {
         std::string problem = encoderProblem;
         if (grabber) {
             const FlashGrabber::Ending ending = grabber->finish(kGrabberEndLimit);
             grabber.reset();
             if (!problem.empty()) {
-            } else if (ending.status > 128) {
-                problem = "flashgrab이(가) 신호 " + std::to_string(ending.status - 128) + "로 강제 종료되었습니다";
             } else if (ending.status != 0) {
-                problem = "flashgrab이(가) 끝나지 않았습니다 (종료 코드 " + std::to_string(ending.status) + ")";
+                problem = FlashGrabber::failureText(ending.status);
             } else if (expectedFrames > 0 && ending.frames >= 0 && ending.frames < expectedFrames) {
                 problem = "flashgrab이(가) 프레임 " + std::to_string(ending.frames) + " / " +
                           std::to_string(expectedFrames) + "개만 보냈습니다";
@@ -590,6 +595,9 @@ void QueueController::encoderExited() {
             postProcessWithin(container, temporary, programFolder, postLimit, cancellation.get());
             MediaSummary facts;
             queryOutputFacts(MediaInfoLibrary::instance(), temporary, facts);
+            if (facts.videoStreamCount + facts.audioStreamCount == 0 || (promise.seconds > 0 && facts.durationExact <= 0)) {
+                measureOutputWithFfmpeg(measurer, temporary, postLimit, facts);
+            }
             problem = outputShortfall(facts, promise);
         }
         if (problem.empty() && !cancellation->cancelled()) published = publishOutput(temporary, final, &problem);
@@ -605,6 +613,7 @@ void QueueController::encoderExited() {
 void QueueController::itemFinished(const Event& event) {
     --pendingWork_;
     if (!job_ || job_->id != event.job || job_->phase != Job::Phase::Finishing) return;
+    if (job_->log) job_->log->appendLine(event.succeeded ? "\n=> " + event.path : "\n=> 실패: " + event.chunk);
     job_.reset();
     SourceItem* item = currentItem();
     const int row = currentRow();
@@ -656,14 +665,15 @@ void QueueController::markFailed(RunItemResult& result, const std::string& reaso
 }
 
 void QueueController::failCurrentItem(const std::string& reason) {
-    discardCurrentJob();
+    discardCurrentJob("실패: " + reason);
     markFailed(results_[static_cast<std::size_t>(currentIndex_)], reason);
     if (SourceItem* item = currentItem()) countFinished(*item);
 }
 
-void QueueController::discardCurrentJob() {
+void QueueController::discardCurrentJob(const std::string& reason) {
     if (!job_) return;
     std::unique_ptr<Job> job = std::move(job_);
+    if (job->log) job->log->appendLine("\n=> " + reason);
     job->cancellation->cancel();
     if (job->phase == Job::Phase::Finishing) return;  // the worker cleans up after its check
     // Ending an encoder takes up to a few seconds (SIGTERM, then SIGKILL): the worker waits.
@@ -695,7 +705,7 @@ void QueueController::requestStop() {
 void QueueController::runEnded() {
     clock_.reset();
     const bool itemUnderWay = job_ != nullptr;
-    discardCurrentJob();
+    discardCurrentJob("중지됨");
     observer_.setRunningUi(false);
 
     RunOutcome outcome;

@@ -131,7 +131,7 @@ private:
     void markFailed(RunItemResult& result, const std::string& reason);
     void countFinished(SourceItem& item);
     // Hands the current job to the worker to be ended and cleaned away.
-    void discardCurrentJob();
+    void discardCurrentJob(const std::string& reason);
     void removeAbandonedFiles() const;
     void runEnded();
     int currentRow();
@@ -172,9 +172,5 @@ private:
     std::unique_ptr<PeriodicWake> clock_;
     std::unique_ptr<JobWorker> worker_;
 };
-
-// The line of an encoder's output that tells why it failed: the last line that is neither
-// progress nor ffmpeg's closing "Conversion failed!".
-std::string encoderFailureReason(std::string_view outputTail);
 
 }  // namespace torvane

@@ -18,6 +18,7 @@
 #include "platform/user_folders.h"
 #include "run/add_source_file.h"
 #include "run/console_child.h"
+#include "run/failure_reason.h"
 #include "run/owner_wakeup.h"
 #include "run/run_observer.h"
 #include "run/source_list.h"
@@ -286,6 +287,11 @@ TEST_F(QueueControllerTest, FailuresAreFailuresWithTheEncodersReasonAndTheRunGoe
     EXPECT_NE(failed.reason.find("Invalid data"), std::string::npos) << failed.reason;
     EXPECT_FALSE(failed.outputTail.empty());
     EXPECT_EQ(failed.outputPath, "");
+    // The encoder's whole output is kept for whoever looks into the failure.
+    const std::string log = test::readFile(failed.logPath);
+    EXPECT_NE(log.find("-i \"" + list_.item(0)->sourcePath + "\""), std::string::npos) << log;
+    EXPECT_NE(log.find("Invalid data"), std::string::npos) << log;
+    EXPECT_NE(log.find("=> 실패: "), std::string::npos) << log;
     EXPECT_EQ(list_.cells(0)[7], "실패");
     EXPECT_EQ(controller.results()[1].state, State::Succeeded) << controller.results()[1].reason;
     EXPECT_EQ(outputFiles(), std::vector<std::string>{"b.mp4"});
@@ -332,6 +338,7 @@ TEST_F(QueueControllerTest, AnEncoderKilledFromOutsideFailsAndTheNextItemRuns) {
     ASSERT_EQ(::kill(encoder, SIGKILL), 0);
     runToEnd(controller);
     EXPECT_EQ(controller.results()[0].state, State::Failed);
+    EXPECT_NE(controller.results()[0].reason.find("신호 9"), std::string::npos) << controller.results()[0].reason;
     EXPECT_EQ(controller.results()[1].state, State::Succeeded) << controller.results()[1].reason;
     // The killed item leaves nothing; the next one its file alone.
     EXPECT_EQ(outputFiles(), std::vector<std::string>{"next.mp4"});
@@ -425,17 +432,84 @@ TEST_F(QueueControllerTest, AShortOutputAndASilentEncoderAreFailuresWithTheirRea
     EXPECT_EQ(outputFiles(), std::vector<std::string>{});
 }
 
+// flashgrab killed mid-movie: ffmpeg sees the end of its frames and exits 0 with a short
+// file, which must not pass for the movie.
+TEST_F(QueueControllerTest, AKilledFlashRendererFailsItsItem) {
+    test::SwfWriter movie(160, 120, 12);
+    movie.placeObject(movie.defineRectangle(40, 30, {200, 0, 0}), 1, 10, 10);
+    for (int frame = 0; frame < 600; ++frame) movie.showFrame();
+    const std::string path = folder_ / "long.swf";
+    test::writeFile(path, movie.finish());
+    ASSERT_TRUE(addSourceFile(list_, path, MediaInfoLibrary::instance(), observer_, nullptr));
+    settings_.plusparam2 = "-preset ultrafast -vf realtime";  // at the movie's own pace: 50 seconds
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    int flashgrab = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (flashgrab < 0 && std::chrono::steady_clock::now() < deadline) {
+        observer_.wakeup.waitFor(std::chrono::milliseconds(200));
+        controller.processEvents();
+        if (controller.launchCounter() == 0) continue;  // the encoder is not running yet
+        for (const int child : test::childProcessIds(::getpid())) {
+            if (test::readFile("/proc/" + std::to_string(child) + "/comm") == "flashgrab\n") flashgrab = child;
+        }
+    }
+    ASSERT_GT(flashgrab, 0);
+    ASSERT_EQ(::kill(flashgrab, SIGKILL), 0);
+    runToEnd(controller);
+    EXPECT_EQ(controller.results()[0].state, State::Failed);
+    EXPECT_EQ(controller.results()[0].reason, "flashgrab이(가) 신호 9로 강제 종료되었습니다");
+    settle(controller);
+    EXPECT_EQ(outputFiles(), std::vector<std::string>{});
+    EXPECT_TRUE(test::childProcessIds(::getpid()).empty());
+}
+
+// A full disk: the encoder fails, the reason says so, and the partial file goes.
+TEST_F(QueueControllerTest, AFullDiskFailsTheItemAndLeavesNothing) {
+    const std::string small = folder_ / "small";
+    std::filesystem::create_directories(small);
+    if (std::system(("mount -t tmpfs -o size=512k tmpfs '" + small + "' 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "mounting a small tmpfs is refused here";
+    }
+    add("av4.mp4", "big.mp4");
+    settings_.video_bitrate = "20000";
+    context_.output.folder = small;
+    {
+        QueueController controller(list_, settings_, context_, options_, observer_);
+        ASSERT_TRUE(controller.startRun(false));
+        runToEnd(controller);
+        EXPECT_EQ(controller.results()[0].state, State::Failed);
+        EXPECT_NE(controller.results()[0].reason.find("저장 공간이 부족합니다"), std::string::npos)
+            << controller.results()[0].reason;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(small));
+    EXPECT_EQ(std::system(("umount '" + small + "'").c_str()), 0);
+}
+
+TEST_F(QueueControllerTest, APresetValueThatIsNoValueStartsNothing) {
+    add("av.mp4", "a.mp4");
+    settings_.video_bitrate = "800 -f mp4 " + (folder_ / "elsewhere.mp4");
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    EXPECT_FALSE(controller.startRun(false));
+    ASSERT_EQ(observer_.messages.size(), 1u);
+    EXPECT_NE(observer_.messages[0].find("video_bitrate"), std::string::npos) << observer_.messages[0];
+    EXPECT_EQ(controller.launchCounter(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "elsewhere.mp4"));
+}
+
 TEST_F(QueueControllerTest, AnEmptyListStartsNothing) {
     QueueController controller(list_, settings_, context_, options_, observer_);
     EXPECT_FALSE(controller.startRun(false));
     EXPECT_EQ(observer_.messages, std::vector<std::string>{"변환할 파일이 없습니다. 변환할 파일을 먼저 추가해주세요."});
 }
 
-TEST(EncoderFailureReason, TakesTheLastTellingLine) {
-    EXPECT_EQ(
-        encoderFailureReason("frame=1 time=00:00:01.00\r/out/x.mp4: No such file or directory\nConversion failed!\n"),
-        "/out/x.mp4: No such file or directory");
-    EXPECT_EQ(encoderFailureReason("frame=1\rsize=2\r"), "");
+TEST(EncoderFailureReason, TakesTheTellingLineNotTheProgress) {
+    EXPECT_NE(explainEncoderFailure("frame=1 time=00:00:01.00\r/out/x.mp4: No such file or directory\nConversion "
+                                    "failed!\n",
+                                    1, "ffmpeg")
+                  .find("/out/x.mp4: No such file or directory"),
+              std::string::npos);
+    EXPECT_EQ(explainEncoderFailure("frame=1\rsize=2\r", 1, "ffmpeg"), "ffmpeg 종료 코드 1");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 namespace torvane::test {
 
 // A command context with the installed encoders and the build folder as program folder; the
-// cache and output folders ("cache", "out") live in the test's own folder.
+// cache, log and output folders ("cache", "logs", "out") live in the test's own folder.
 inline CommandContext realCommandContext(const FormatCatalogue& catalogue, const OptionStore& options,
                                          const TempFolder& folder) {
     CommandContext context;
@@ -19,6 +19,7 @@ inline CommandContext realCommandContext(const FormatCatalogue& catalogue, const
     context.ffmpegPath = findProgram(buildDir(), "ffmpeg");
     context.mencoderPath = findProgram(buildDir(), "mencoder");
     context.cacheFolder = folder / "cache";
+    context.logFolder = folder / "logs";
     context.output.folder = folder / "out";
     std::filesystem::create_directories(folder / "out");
     return context;
