@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The window: time from starting build/torvane to its first painted main window (median of
-# five starts), and adding 500 files at once (the whole add, against `torvane-cli probe` of
-# the same files, and the longest stretch in which the window could not repaint).
+# five starts), adding 500 files at once (the whole add, against `torvane-cli probe` of
+# the same files, and the longest stretch in which the window could not repaint), and a run of
+# four 10-second clips with the MP4 preset, stopped after two (the longest stall of the run).
 # Runs on the display in $DISPLAY, or on a virtual one (Xvfb) when there is none.
 # Usage: bench/window_bench.sh [BUILD_FOLDER]   (default: build)
 set -euo pipefail
@@ -42,3 +43,15 @@ printf 'add %d files          %.3f s   (%s rows)\n' "${#files[@]}" "$add_s" "$ro
 printf 'torvane-cli probe      %.3f s   (window / probe = %s)\n' "$probe_s" \
   "$(awk -v a="$add_s" -v b="$probe_s" 'BEGIN { printf "%.3f", a / b }')"
 printf 'longest repaint stall  %d ms\n' "$stall_ms"
+
+# A run from the window: four 10-second clips with the MP4 preset (post-processed), stopped
+# after the second has finished.
+mkdir -p "$work/run" "$work/run-out"
+for i in 1 2 3 4; do
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=640x360:rate=25:duration=10" \
+    -f lavfi -i "sine=frequency=440:duration=10" -c:v libx264 -preset ultrafast -c:a aac \
+    "$work/run/run_$i.mp4"
+done
+run_report=$("$build/bench/window_run_bench" "$build" "$work/run-out" "$work"/run/run_*.mp4)
+printf 'run of 4, stopped after 2: longest stall %d ms   (%s items finished)\n' \
+  "$(awk '/^longest-stall-ms/ { print $2 }' <<<"$run_report")" "$(awk '/^succeeded/ { print $2 }' <<<"$run_report")"

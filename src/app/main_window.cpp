@@ -307,6 +307,13 @@ std::unique_ptr<QMenu> MainWindow::makeListMenu(int row) {
     QAction* removeAllAction = menu->addAction(text("전체 목록제거\t(&E)"), this, &MainWindow::removeAll);
     menu->addSeparator();
     QAction* openFolderAction = menu->addAction(text("원본 폴더 열기\t(&S)"), this, &MainWindow::openSourceFolder);
+    // The encoder's whole output of the row's last conversion, for a failure the reason does
+    // not explain.
+    const RunItemResult* result =
+        row >= 0 ? controller_->resultOf(list_.keyOfRow(static_cast<std::size_t>(row))) : nullptr;
+    const QString logPath = result != nullptr && isFileNotFolder(result->logPath) ? toQt(result->logPath) : QString();
+    QAction* logAction = menu->addAction(text("로그 보기\t(&L)"), this, [logPath] { openWithDesktop(logPath); });
+    logAction->setEnabled(!logPath.isEmpty());
 
     sourceDetails->setEnabled(item != nullptr);
     playSourceAction->setEnabled(item != nullptr);

@@ -99,8 +99,12 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
         const std::string path = sourcePathOf(given);
         const std::size_t messages = progress.messagesShown;
         if (!addSourceFile(list, path, library, progress, nullptr)) {
-            if (progress.messagesShown == messages)
+            // The list's own message does not say which file it was about.
+            if (progress.messagesShown == messages) {
                 std::cerr << given << ": 추가하지 못했습니다 (없거나, 읽을 수 없거나, 비어 있거나, 폴더입니다)\n";
+            } else {
+                std::cerr << given << ": " << kNotMediaMessage << "\n";
+            }
             anyRefused = true;
             continue;
         }

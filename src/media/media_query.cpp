@@ -84,6 +84,8 @@ std::string probeInto(MediaInfoLibrary::Session& session, const std::string& pat
         media.audioStreamCount = leadingInt32(count);
     }
 
+    media.videoSeconds = static_cast<float>(leadingInteger(session.get(Kind::Video, "Duration"))) * 0.001f;
+    media.audioSeconds = static_cast<float>(leadingInteger(session.get(Kind::Audio, "Duration"))) * 0.001f;
     std::string duration = session.get(Kind::General, "Duration");
     if (!duration.empty()) media.durationSeconds = leadingInt32(duration) / 1000;
     return duration;

@@ -17,6 +17,10 @@ struct MediaSummary {
     std::string generalCodec;
     std::int32_t durationSeconds = 0;
     float durationExact = 0.0f;
+    // The first picture and sound streams' own lengths in seconds (0 when not known): a source
+    // whose sound outlasts its picture gives a shorter file when only the picture is kept.
+    float videoSeconds = 0.0f;
+    float audioSeconds = 0.0f;
     std::string generalFormat;
     std::string generalFormatProfile;
     std::string overallBitRate;

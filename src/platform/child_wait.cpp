@@ -37,7 +37,8 @@ std::optional<int> waitForChildWithin(pid_t pid, std::chrono::milliseconds limit
     pollfd entries[2] = {{pidFd, POLLIN, 0}, {cancellation != nullptr ? cancellation->fd() : -1, POLLIN, 0}};
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (true) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() < 0) break;
         const int ready = ::poll(entries, 2, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
         if (ready < 0 && errno == EINTR) continue;

@@ -48,7 +48,8 @@ FlashGrabber::Ending FlashGrabber::finish(std::chrono::milliseconds limit) {
     ending.status = status ? *status : -1;
     if (!status) endChildGroup(pid_, kEndGrace);
     // After "ready" flashgrab says only how many frames it sent: "frames N".
-    if (const auto line = readLineWithin(stdoutFd_, std::chrono::milliseconds(0)); line && line->starts_with("frames ")) {
+    if (const auto line = readLineWithin(stdoutFd_, std::chrono::milliseconds(0));
+        line && line->starts_with("frames ")) {
         ending.frames = std::strtol(line->c_str() + 7, nullptr, 10);
     }
     return ending;

@@ -43,7 +43,15 @@ OutputPromise promisedOutput(const EncodeSettings& settings, const SourceItem& i
     promise.picture = containerHasPicture && isTruthy(settings.video_use) && sourceHasPicture;
     promise.sound = containerHasSound && isTruthy(settings.audio_use) && item.keepSound && sourceHasSound;
 
+    // The kept streams' length: a picture shorter than the sound gives a shorter video-only file.
     double sourceSeconds = static_cast<double>(item.media.durationExact);
+    const auto videoSeconds = static_cast<double>(item.media.videoSeconds);
+    const auto audioSeconds = static_cast<double>(item.media.audioSeconds);
+    if (promise.picture && !promise.sound && videoSeconds > 0) sourceSeconds = videoSeconds;
+    if (promise.sound && !promise.picture && audioSeconds > 0) sourceSeconds = audioSeconds;
+    if (promise.picture && promise.sound && videoSeconds > 0 && audioSeconds > 0) {
+        sourceSeconds = std::max(videoSeconds, audioSeconds);
+    }
     if (flash) {
         // The length of a movie is its frames; a movie converted to sound only has no known length.
         const double rate = number(item.media.videoFrameRate);
@@ -75,8 +83,7 @@ std::string outputShortfall(const MediaSummary& output, const OutputPromise& pro
     const double actual = static_cast<double>(output.durationExact);
     const double slack = std::max(promise.seconds * kRelativeSlack, kAbsoluteSlackSeconds);
     const bool tooShort = actual < promise.seconds - slack;
-    const bool tooLong =
-        !promise.mayRunLonger && actual > promise.seconds + std::min(slack, kMostExtraSeconds);
+    const bool tooLong = !promise.mayRunLonger && actual > promise.seconds + std::min(slack, kMostExtraSeconds);
     if (!tooShort && !tooLong) return {};
     return "출력 길이 " + lengthText(actual) + " / 예상 " + lengthText(promise.seconds);
 }

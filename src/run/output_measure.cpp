@@ -12,7 +12,8 @@ void readFfmpegMeasure(std::string_view output, MediaSummary& facts) {
     int audio = 0;
     // Only the input's streams count: the null output lists its own after "Output #0".
     const std::string_view input = output.substr(0, output.find("Output #0"));
-    for (std::size_t at = input.find("Stream #0:"); at != std::string_view::npos; at = input.find("Stream #0:", at + 1)) {
+    for (std::size_t at = input.find("Stream #0:"); at != std::string_view::npos;
+         at = input.find("Stream #0:", at + 1)) {
         const std::string_view rest = input.substr(at, input.find('\n', at) - at);
         if (rest.find(": Video: ") != std::string_view::npos) ++video;
         if (rest.find(": Audio: ") != std::string_view::npos) ++audio;
@@ -34,8 +35,8 @@ void readFfmpegMeasure(std::string_view output, MediaSummary& facts) {
 
 void measureOutputWithFfmpeg(const std::string& ffmpegPath, const std::string& path, std::chrono::milliseconds limit,
                              MediaSummary& facts) {
-    const std::vector<std::string> argv = {ffmpegPath, "-nostdin", "-hide_banner", "-i", path,
-                                           "-map",     "0",        "-c",           "copy", "-f", "null", "-"};
+    const std::vector<std::string> argv = {ffmpegPath, "-nostdin", "-hide_banner", "-i", path,   "-map",
+                                           "0",        "-c",       "copy",         "-f", "null", "-"};
     readFfmpegMeasure(collectOutputWithin(argv, limit), facts);
 }
 

@@ -1,13 +1,13 @@
 #include "run/output_publish.h"
 
 #include <dirent.h>
-#include <sys/random.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <unistd.h>
 #include <cerrno>
 #include <chrono>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -36,7 +36,8 @@ enum class MoveResult { Moved, Taken, Failed };
 // Where the file system has no no-replace rename, the name is claimed with an exclusive create
 // and then replaced by the temporary: only our own empty claim is ever replaced.
 MoveResult moveByClaim(const std::string& from, const std::string& to, int* error) {
-    const int claim = retryOnInterrupt([&] { return ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+    const int claim =
+        retryOnInterrupt([&] { return ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
     if (claim < 0) {
         *error = errno;
         return errno == EEXIST ? MoveResult::Taken : MoveResult::Failed;
@@ -78,7 +79,8 @@ std::string temporaryOutputTag() {
 }
 
 bool createTemporaryOutput(const std::string& path, std::string* reason) {
-    const int fd = retryOnInterrupt([&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+    const int fd =
+        retryOnInterrupt([&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
     if (fd >= 0) {
         ::close(fd);
         return true;

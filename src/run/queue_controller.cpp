@@ -169,6 +169,13 @@ void QueueController::post(Event event) {
     observer_.wakeOwner();
 }
 
+const RunItemResult* QueueController::resultOf(const std::string& key) const {
+    for (const RunItemResult& result : results_) {
+        if (result.key == key) return &result;
+    }
+    return nullptr;
+}
+
 int QueueController::currentRow() {
     if (currentIndex_ < 0) return -1;
     return list_.rowOfKey(runKeys_[static_cast<std::size_t>(currentIndex_)]);
@@ -202,8 +209,8 @@ bool QueueController::startRun(bool testRun) {
         return false;
     }
     // A preset value that is no value for its key must never reach an encoder's command line.
-    if (const auto problem = context_.catalogue != nullptr ? settingsProblem(settings_, *context_.catalogue)
-                                                           : std::nullopt) {
+    if (const auto problem =
+            context_.catalogue != nullptr ? settingsProblem(settings_, *context_.catalogue) : std::nullopt) {
         observer_.showMessage("안내", *problem, MessageIcon::Warning);
         return false;
     }
@@ -358,7 +365,11 @@ bool QueueController::startItem() {
 
 void QueueController::grabberStarted(Event& event) {
     --pendingWork_;
-    if (!job_ || job_->id != event.job || job_->phase != Job::Phase::StartingGrabber) return;
+    if (!job_ || job_->id != event.job || job_->phase != Job::Phase::StartingGrabber) {
+        // Stopped meanwhile: ending flashgrab may take a moment, which the worker spends.
+        if (event.grabber) worker_->post([grabber = std::move(event.grabber)]() mutable { grabber.reset(); });
+        return;
+    }
     if (!event.grabber) {
         failCurrentItem(event.chunk);
         launchNextItem();
@@ -595,7 +606,8 @@ void QueueController::encoderExited() {
             postProcessWithin(container, temporary, programFolder, postLimit, cancellation.get());
             MediaSummary facts;
             queryOutputFacts(MediaInfoLibrary::instance(), temporary, facts);
-            if (facts.videoStreamCount + facts.audioStreamCount == 0 || (promise.seconds > 0 && facts.durationExact <= 0)) {
+            if (facts.videoStreamCount + facts.audioStreamCount == 0 ||
+                (promise.seconds > 0 && facts.durationExact <= 0)) {
                 measureOutputWithFfmpeg(measurer, temporary, postLimit, facts);
             }
             problem = outputShortfall(facts, promise);

@@ -29,7 +29,7 @@ class SourceList;
 struct RunItemResult {
     enum class State { Waiting, Converting, Succeeded, Failed, Stopped };
     State state = State::Waiting;
-    std::string reason;  // why it failed, in words a person can act on
+    std::string reason;      // why it failed, in words a person can act on
     std::string outputPath;  // the published file; before that, the name it is meant to get
     std::string outputTail;  // the last few kilobytes the encoder printed
     std::string logPath;     // the encoder's whole output, kept for a failed item's reader
@@ -89,6 +89,8 @@ public:
     // One result per item of the run, in run order (the rows' order at the start, then the
     // files added during the run).
     const std::vector<RunItemResult>& results() const { return results_; }
+    // The result an item got in the last run; nullptr when it was not in it.
+    const RunItemResult* resultOf(const std::string& key) const;
     // The outcome of the last run that ended.
     const std::optional<RunOutcome>& outcome() const { return outcome_; }
     const std::string& lastOutputPath() const { return lastOutputPath_; }
@@ -100,7 +102,7 @@ private:
         Kind kind;
         unsigned job;
         std::string chunk;
-        std::shared_ptr<SourceItem> prepared = nullptr;  // FlashPrepared: the item with its work files
+        std::shared_ptr<SourceItem> prepared = nullptr;   // FlashPrepared: the item with its work files
         std::shared_ptr<FlashGrabber> grabber = nullptr;  // GrabberStarted: nullptr when it failed
         bool succeeded = false;                           // Finished
         std::string path = {};                            // Finished: the published output

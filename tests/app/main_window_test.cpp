@@ -167,12 +167,12 @@ TEST_F(MainWindowTest, TheListMenuOffersWhatTheClickedRowAllows) {
     const QStringList belowRows = actionStates(*window().makeListMenu(-1));
     EXPECT_EQ(belowRows,
               (QStringList{"원본 상세정보-", "원본 파일 플레이-", "생성된 파일 상세정보-", "생성된 파일 플레이-",
-                           "파일 추가+", "선택 목록제거+", "전체 목록제거+", "원본 폴더 열기-"}));
+                           "파일 추가+", "선택 목록제거+", "전체 목록제거+", "원본 폴더 열기-", "로그 보기-"}));
 
     addAndWait({testMedia("av.mp4")});
     const QStringList onRow = actionStates(*window().makeListMenu(0));
     EXPECT_EQ(onRow, (QStringList{"원본 상세정보+", "원본 파일 플레이+", "생성된 파일 상세정보-", "생성된 파일 플레이-",
-                                  "파일 추가+", "선택 목록제거+", "전체 목록제거+", "원본 폴더 열기+"}));
+                                  "파일 추가+", "선택 목록제거+", "전체 목록제거+", "원본 폴더 열기+", "로그 보기-"}));
 }
 
 TEST_F(MainWindowTest, ChoosingAPresetLoadsItAndOpensTheSettingsOnlyWhenAskedWithY) {

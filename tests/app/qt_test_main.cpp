@@ -15,7 +15,10 @@ int main(int argc, char** argv) {
     std::string home = (std::filesystem::temp_directory_path() / "torvane-window-home.XXXXXX").string();
     if (mkdtemp(home.data()) == nullptr) return 1;
     setenv("HOME", home.c_str(), 1);
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TORVANE_CONFIG_DIR"}) unsetenv(name);
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "TORVANE_CONFIG_DIR"}) {
+        unsetenv(name);
+    }
 
     // Qt's browser control (the web panels) wants shared GL contexts, and no sandbox as root.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -167,6 +168,31 @@ TEST_F(WindowConversionTest, ATestRunEncodesOnlyTheChosenSeconds) {
     ASSERT_TRUE(querySourceItem(MediaInfoLibrary::instance(), window().controller().lastOutputPath(), produced));
     EXPECT_LE(produced.media.durationExact, 1.5f);
     EXPECT_GT(produced.media.durationExact, 0.5f);
+}
+
+TEST_F(WindowConversionTest, AFailedRowOpensItsEncoderLogFromTheListMenu) {
+    torvane::test::TempFolder sources;
+    const std::string damaged = sources / "damaged.mp4";
+    std::filesystem::copy_file(testMedia("av.mp4"), damaged);
+    addAndWait({damaged});
+    // Damaged after it was added: the encoder cannot read it.
+    torvane::test::writeFile(damaged, std::string(4096, 'x'));
+
+    QString message;
+    torvane::test::clickInNextModal(QStringLiteral("확인"), &message);
+    runToTheEnd();
+    EXPECT_TRUE(message.contains(QStringLiteral("실패한 파일이 1개"))) << message.toStdString();
+    EXPECT_EQ(cell(window(), 0, SourceColumn::Progress), QStringLiteral("실패"));
+    // Nothing under the output's name, nothing hidden beside it.
+    EXPECT_TRUE(std::filesystem::is_empty(output_.path()));
+
+    std::unique_ptr<QMenu> menu = window().makeListMenu(0);
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_FALSE(actions.isEmpty());
+    EXPECT_TRUE(actions.back()->text().startsWith(QStringLiteral("로그 보기")));
+    EXPECT_TRUE(actions.back()->isEnabled());
+    const RunItemResult& result = window().controller().results()[0];
+    EXPECT_NE(torvane::test::readFile(result.logPath).find("Invalid data"), std::string::npos);
 }
 
 }  // namespace

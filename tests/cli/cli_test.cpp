@@ -6,7 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <future>
+#include <set>
 #include <sstream>
 
 #include "support/loopback_http_server.h"
@@ -317,6 +321,14 @@ TEST_F(CliTest, ConvertRunsTheListAndEndsWithATable) {
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_NE(failed.out.find("\t실패 ("), std::string::npos) << failed.out;
     EXPECT_NE(failed.out.find("No such file or directory"), std::string::npos) << failed.out;
+    EXPECT_NE(failed.out.find("    기록: "), std::string::npos) << failed.out;
+
+    // A file that is not media is named, and the rest of the list converts.
+    const test::ProgramResult mixed = runIn({"convert", "--preset", preset, "--out", out, "--test", "1",
+                                             test::testMedia("not_media.txt"), test::testMedia("av.mp4")});
+    EXPECT_EQ(mixed.exitCode, 1);
+    EXPECT_NE(mixed.err.find("not_media.txt: 멀티미디어 파일이 아닙니다."), std::string::npos) << mixed.err;
+    EXPECT_NE(mixed.out.find("  av.mp4\t100%\t" + out + "/av(1).mp4\n"), std::string::npos) << mixed.out;
 }
 
 TEST_F(CliTest, ConvertTakesARangeAndDropsTheSound) {
@@ -384,6 +396,37 @@ TEST_F(CliTest, CtrlCStopsTheRunAndLeavesNothingRunning) {
     EXPECT_NE(seen.find("\t중지됨 ("), std::string::npos) << seen;
     // No encoder outlives the run.
     EXPECT_NE(std::system(("pgrep -f -- '" + config_.path() + "/[o]ut/av4' > /dev/null").c_str()), 0);
+}
+
+// Two programs converting into one folder at once, sources of the same name: each output is
+// complete and neither replaces the other.
+TEST_F(CliTest, TwoConvertsIntoOneFolderKeepBothFiles) {
+    const std::string out = config_ / "out";
+    const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
+    std::filesystem::create_directories(config_ / "a");
+    std::filesystem::create_directories(config_ / "b");
+    std::filesystem::copy_file(test::testMedia("av.mp4"), config_ / "a/same.mp4");
+    std::filesystem::copy_file(test::testMedia("av4.mp4"), config_ / "b/same.mp4");
+    const auto convert = [&](const std::string& source) {
+        return runIn({"convert", "--preset", preset, "--set", "plusparam2=-preset ultrafast", "--out", out, source});
+    };
+    auto first = std::async(std::launch::async, convert, config_ / "a/same.mp4");
+    auto second = std::async(std::launch::async, convert, config_ / "b/same.mp4");
+    const test::ProgramResult one = first.get();
+    const test::ProgramResult two = second.get();
+    ASSERT_EQ(one.exitCode, 0) << one.out << one.err;
+    ASSERT_EQ(two.exitCode, 0) << two.out << two.err;
+    std::vector<std::string> names;
+    std::multiset<long> seconds;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) {
+        names.push_back(entry.path().filename().string());
+        const test::ProgramResult probe = test::runProgram(
+            {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", entry.path().string()});
+        seconds.insert(std::lround(std::stod(probe.out)));
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"same(1).mp4", "same.mp4"}));
+    EXPECT_EQ(seconds, (std::multiset<long>{2, 4}));
 }
 
 }  // namespace

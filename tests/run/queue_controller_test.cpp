@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -371,8 +372,8 @@ TEST_F(QueueControllerTest, TwoRunsIntoOneFolderNeverOverwriteEachOther) {
     std::filesystem::copy_file(test::testMedia("av4.mp4"), folder_ / "other/same.mp4");
     SourceList otherList;
     RecordingObserver otherObserver;
-    ASSERT_TRUE(addSourceFile(otherList, folder_ / "other/same.mp4", MediaInfoLibrary::instance(), otherObserver,
-                              nullptr));
+    ASSERT_TRUE(
+        addSourceFile(otherList, folder_ / "other/same.mp4", MediaInfoLibrary::instance(), otherObserver, nullptr));
     QueueController first(list_, settings_, context_, options_, observer_);
     QueueController second(otherList, settings_, context_, options_, otherObserver);
     ASSERT_TRUE(first.startRun(false));
@@ -397,15 +398,19 @@ TEST_F(QueueControllerTest, TwoRunsIntoOneFolderNeverOverwriteEachOther) {
     EXPECT_NEAR(seconds(second.results()[0].outputPath), 4.0, 0.2);
 }
 
-// Stand-ins for a faulty encoder: one that exits 0 with a file half the promised length, one that hangs without a word. Neither may pass for a converted file.
-TEST_F(QueueControllerTest, AShortOutputAndASilentEncoderAreFailuresWithTheirReasons) {
+// Stand-ins for a faulty encoder: one that exits 0 with a file half the promised length, one
+// that hangs without a word, one whose output runs away. None may pass for a converted file.
+TEST_F(QueueControllerTest, FaultyEncodersFailWithTheirReasons) {
     const std::string shortClip = folder_ / "short.mp4";
     std::filesystem::copy_file(test::testMedia("av.mp4"), shortClip);
     const std::string shortEncoder = folder_ / "bin/short-ffmpeg";
     test::writeFile(shortEncoder, "#!/bin/sh\nfor last; do :; done\ncp '" + shortClip + "' \"$last\"\n");
     const std::string silentEncoder = folder_ / "bin/silent-ffmpeg";
     test::writeFile(silentEncoder, "#!/bin/sh\nexec sleep 600\n");
-    for (const std::string& script : {shortEncoder, silentEncoder}) {
+    // Writes far more than 4 seconds at the preset's bit rates can fill, then keeps going.
+    const std::string runawayEncoder = folder_ / "bin/runaway-ffmpeg";
+    test::writeFile(runawayEncoder, "#!/bin/sh\nfor last; do :; done\nhead -c 40000000 /dev/zero > \"$last\"\nexec sleep 600\n");
+    for (const std::string& script : {shortEncoder, silentEncoder, runawayEncoder}) {
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     }
     add("av4.mp4", "four.mp4");
@@ -428,6 +433,16 @@ TEST_F(QueueControllerTest, AShortOutputAndASilentEncoderAreFailuresWithTheirRea
         EXPECT_EQ(controller.results()[0].reason, "진행이 멈췄습니다 (1초)");
         settle(controller);
         EXPECT_TRUE(test::childProcessIds(::getpid()).empty());
+    }
+    ASSERT_TRUE(options_.setOption("stalltimeout", "0"));  // never: the size alone stops this one
+    context_.ffmpegPath = runawayEncoder;
+    {
+        QueueController controller(list_, settings_, context_, options_, observer_);
+        ASSERT_TRUE(controller.startRun(false));
+        runToEnd(controller, std::chrono::seconds(30));
+        EXPECT_EQ(controller.results()[0].state, State::Failed);
+        EXPECT_NE(controller.results()[0].reason.find("세 배를 넘어"), std::string::npos) << controller.results()[0].reason;
+        settle(controller);
     }
     EXPECT_EQ(outputFiles(), std::vector<std::string>{});
 }
@@ -484,6 +499,24 @@ TEST_F(QueueControllerTest, AFullDiskFailsTheItemAndLeavesNothing) {
     }
     EXPECT_TRUE(std::filesystem::is_empty(small));
     EXPECT_EQ(std::system(("umount '" + small + "'").c_str()), 0);
+}
+
+// A run that crashed left its temporary behind: the next run in that folder removes it, but
+// never the temporary of a program that still runs.
+TEST_F(QueueControllerTest, TemporariesOfAGoneProcessAreRemovedAtTheNextStart) {
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string abandoned = ".old.torvane-part-" + std::to_string(gone) + "-0123456789ab.mp4";
+    const std::string alive = ".busy.torvane-part-" + std::to_string(::getppid()) + "-0123456789ab.mp4";
+    test::writeFile(context_.output.folder + "/" + abandoned, "half a file");
+    test::writeFile(context_.output.folder + "/" + alive, "being written");
+    add("av.mp4", "a.mp4");
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    runToEnd(controller);
+    EXPECT_EQ(outputFiles(), (std::vector<std::string>{alive, "a.mp4"}));
 }
 
 TEST_F(QueueControllerTest, APresetValueThatIsNoValueStartsNothing) {

@@ -68,7 +68,12 @@ ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+    // What the programs keep for later (encoder logs) goes into the build folder, not the home
+    // of whoever runs the tests.
+    environment.push_back("XDG_STATE_HOME=" + buildDir() + "/test-state");
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (!std::string_view(*entry).starts_with("XDG_STATE_HOME=")) environment.emplace_back(*entry);
+    }
     environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
     std::vector<char*> env;
     for (std::string& entry : environment) env.push_back(entry.data());
