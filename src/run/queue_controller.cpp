@@ -417,7 +417,8 @@ void QueueController::startFlashPreparation(const SourceItem& item) {
 
 void QueueController::flashPrepared(Event& event) {
     --pendingWork_;
-    const bool current = job_ && job_->id == event.job && job_->phase == Job::Phase::Preparing;
+    const bool current =
+        job_ && job_->id == event.job && job_->phase == Job::Phase::Preparing && currentItem() != nullptr;
     if (!current) {
         // A stop came first: the work files are not wanted.
         removeFile(event.prepared->workPath);

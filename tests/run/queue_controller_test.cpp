@@ -409,7 +409,8 @@ TEST_F(QueueControllerTest, FaultyEncodersFailWithTheirReasons) {
     test::writeFile(silentEncoder, "#!/bin/sh\nexec sleep 600\n");
     // Writes far more than 4 seconds at the preset's bit rates can fill, then keeps going.
     const std::string runawayEncoder = folder_ / "bin/runaway-ffmpeg";
-    test::writeFile(runawayEncoder, "#!/bin/sh\nfor last; do :; done\nhead -c 40000000 /dev/zero > \"$last\"\nexec sleep 600\n");
+    test::writeFile(runawayEncoder,
+                    "#!/bin/sh\nfor last; do :; done\nhead -c 40000000 /dev/zero > \"$last\"\nexec sleep 600\n");
     for (const std::string& script : {shortEncoder, silentEncoder, runawayEncoder}) {
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     }
@@ -441,7 +442,8 @@ TEST_F(QueueControllerTest, FaultyEncodersFailWithTheirReasons) {
         ASSERT_TRUE(controller.startRun(false));
         runToEnd(controller, std::chrono::seconds(30));
         EXPECT_EQ(controller.results()[0].state, State::Failed);
-        EXPECT_NE(controller.results()[0].reason.find("세 배를 넘어"), std::string::npos) << controller.results()[0].reason;
+        EXPECT_NE(controller.results()[0].reason.find("세 배를 넘어"), std::string::npos)
+            << controller.results()[0].reason;
         settle(controller);
     }
     EXPECT_EQ(outputFiles(), std::vector<std::string>{});
