@@ -2,7 +2,8 @@
 # Conversion overhead of torvane-cli against running the same encoder command lines directly,
 # measured in one run:
 #   1. one 20-second 720p clip with the default preset: torvane-cli convert / the bare command;
-#   2. thirty 1-second clips: the whole list / a shell loop over the same command lines;
+#   2. thirty 1-second clips: the whole list / a shell loop over the same command lines (three
+#      alternating rounds, medians);
 #   3. CPU time of torvane-cli's own process (read from /proc while it runs) / the encoder's.
 # Usage: bench/convert_bench.sh [BUILD_FOLDER]   (default: build)
 set -euo pipefail
@@ -65,11 +66,18 @@ median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
 direct_wall=$(median "${direct_walls[@]}") direct_cpu=$(median "${direct_cpus[@]}")
 cli_wall=$(median "${cli_walls[@]}") own_cpu=${own_cpus[0]}
 
-# 2. Thirty short clips.
+# 2. Thirty short clips, three times each, alternating; the medians count.
 "$cli" command --preset "$preset" --out "$work/direct30" "$work"/short/*.mp4 > "$work/thirty.cmd"
 mkdir -p "$work/direct30" "$work/converted30"
-read -r loop_wall _ <<< "$(measure run_lines "$work/thirty.cmd")"
-read -r list_wall _ <<< "$(measure "$cli" convert --preset "$preset" --out "$work/converted30" "$work"/short/*.mp4)"
+loop_walls=() list_walls=()
+for round in 1 2 3; do
+  rm -f "$work"/direct30/* "$work"/converted30/*
+  read -r wall _ <<< "$(measure run_lines "$work/thirty.cmd")"
+  loop_walls+=("$wall")
+  read -r wall _ <<< "$(measure "$cli" convert --preset "$preset" --out "$work/converted30" "$work"/short/*.mp4)"
+  list_walls+=("$wall")
+done
+loop_wall=$(median "${loop_walls[@]}") list_wall=$(median "${list_walls[@]}")
 
 printf '20 s 720p clip, default preset: torvane-cli %.2f s, bare command %.2f s, ratio %s\n' \
   "$cli_wall" "$direct_wall" "$(ratio "$cli_wall" "$direct_wall")"

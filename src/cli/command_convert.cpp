@@ -137,6 +137,12 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
         }
         controller.processEvents();
     }
+    // After a stop, items that had finished encoding are still being checked: their verdicts
+    // belong in the table, and the stopped encoder is ended before we go.
+    while (!controller.settled()) {
+        progress.wakeup.waitFor(std::chrono::seconds(1));
+        controller.processEvents();
+    }
     progress.finish();
 
     std::cout << "\n결과:\n";

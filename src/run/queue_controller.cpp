@@ -107,6 +107,7 @@ private:
 struct QueueController::Job {
     enum class Phase { Preparing, StartingGrabber, Encoding, Finishing };
     unsigned id = 0;
+    std::size_t runIndex = 0;  // into the run's keys and results
     Phase phase = Phase::Preparing;
     std::string commandLine;
     std::string encoderName;
@@ -153,6 +154,8 @@ QueueController::~QueueController() {
     // its temporary goes; the worker finishes what it was given before the rest goes.
     clock_.reset();
     discardCurrentJob("프로그램이 끝나 중지됨");
+    // Items still being checked are not published: the program ends before their verdict.
+    for (const auto& [id, job] : finishing_) job->cancellation->cancel();
     worker_.reset();
 }
 
@@ -219,6 +222,9 @@ bool QueueController::startRun(bool testRun) {
     if (!settings_.profilePath.empty()) options_.setOption("lastpreset", settings_.profilePath);
     removeAbandonedFiles();
 
+    // Items of a stopped run still being checked belong to it, not to this one: not published.
+    for (const auto& [id, job] : finishing_) job->cancellation->cancel();
+    finishing_.clear();
     ++runNumber_;
     progress_ = RunProgress{};
     progress_.itemCount = static_cast<int>(list_.rowCount());
@@ -276,6 +282,8 @@ void QueueController::launchNextItem() {
         adoptAddedRows();
         const std::size_t next = static_cast<std::size_t>(currentIndex_ + 1);
         if (next >= runKeys_.size()) {
+            // The run ends with the verdict of its last item.
+            if (!finishing_.empty()) return;
             runActive_ = false;
             runEnded();
             return;
@@ -298,6 +306,7 @@ void QueueController::launchNextItem() {
         lines_.clear();
         job_ = std::make_unique<Job>();
         job_->id = ++jobCounter_;
+        job_->runIndex = next;
 
         if (needsFlashPreparation(*item)) {
             startFlashPreparation(*item);
@@ -565,6 +574,8 @@ void QueueController::encoderExited() {
     Job& job = *job_;
     job.phase = Job::Phase::Finishing;
     job.runner->stop();  // the child has ended: this only joins its threads
+    const int status = job.runner->exitStatus().value_or(-1);
+    job.runner.reset();
     SourceItem* item = currentItem();
     RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
     if (item != nullptr) {
@@ -574,7 +585,6 @@ void QueueController::encoderExited() {
             applyUpdate(parser_.parseLine(line, *item, progress_, {runActive_, stopRequested_, nowMs()}));
         }
     }
-    const int status = job.runner->exitStatus().value_or(-1);
     std::string encoderProblem;
     if (status != 0) encoderProblem = explainEncoderFailure(result.outputTail, status, job.encoderName);
     observer_.showStatus("출력 파일 확인 중");
@@ -621,22 +631,36 @@ void QueueController::encoderExited() {
         event.path = published;
         post(std::move(event));
     });
+
+    // The next item encodes while this one is checked: the check's time is hidden behind it.
+    if (item != nullptr) countFinished(*item);
+    finishing_.emplace(job.id, std::move(job_));
+    launchNextItem();
 }
 
 void QueueController::itemFinished(const Event& event) {
     --pendingWork_;
-    if (!job_ || job_->id != event.job || job_->phase != Job::Phase::Finishing) return;
-    if (job_->log) job_->log->appendLine(event.succeeded ? "\n=> " + event.path : "\n=> 실패: " + event.chunk);
-    job_.reset();
-    SourceItem* item = currentItem();
-    const int row = currentRow();
-    RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
-    if (item != nullptr && event.succeeded) item->outputPath = event.path;
+    const auto found = finishing_.find(event.job);
+    if (found == finishing_.end()) return;
+    const std::unique_ptr<Job> job = std::move(found->second);
+    finishing_.erase(found);
+    if (job->log) job->log->appendLine(event.succeeded ? "\n=> " + event.path : "\n=> 실패: " + event.chunk);
+    RunItemResult& result = results_[job->runIndex];
+    SourceItem* item = list_.findItem(runKeys_[job->runIndex]);
+    const int row = list_.rowOfKey(runKeys_[job->runIndex]);
     if (event.succeeded) {
         result.state = RunItemResult::State::Succeeded;
         result.outputPath = event.path;
         lastOutputPath_ = event.path;
-        if (item != nullptr) item->percent = 100;
+        if (item != nullptr) {
+            item->outputPath = event.path;
+            item->percent = 100;
+        }
+        // A run of one counts its percent by the item's own.
+        if (progress_.itemCount == 1) {
+            progress_.overallPercent = 100;
+            observer_.showOverallProgress("100%", 100);
+        }
         if (row >= 0) {
             const auto shownRow = static_cast<std::size_t>(row);
             const std::string name(fileNamePart(event.path));
@@ -645,14 +669,29 @@ void QueueController::itemFinished(const Event& event) {
             list_.setOutputText(shownRow, name);
             observer_.setCellText(shownRow, column(SourceColumn::OutputFile), name);
         }
-        observer_.showCurrentProgress("100%", 100);
-        observer_.showRemainingTime("00:00:00");
+        if (!job_) {
+            observer_.showCurrentProgress("100%", 100);
+            observer_.showRemainingTime("00:00:00");
+        }
         observer_.showStatus("아이템 변환완료");
     } else {
         markFailed(result, event.chunk);
     }
-    if (item != nullptr) countFinished(*item);
-    launchNextItem();
+    if (outcome_) {
+        // A stopped run let the items it had finished encoding be checked: count them now.
+        tallyOutcome(*outcome_);
+    } else if (!job_) {
+        launchNextItem();
+    }
+}
+
+void QueueController::tallyOutcome(RunOutcome& outcome) const {
+    outcome.succeeded = 0;
+    outcome.failed = 0;
+    for (const RunItemResult& result : results_) {
+        if (result.state == RunItemResult::State::Succeeded) ++outcome.succeeded;
+        if (result.state == RunItemResult::State::Failed) ++outcome.failed;
+    }
 }
 
 void QueueController::countFinished(SourceItem& item) {
@@ -688,7 +727,6 @@ void QueueController::discardCurrentJob(const std::string& reason) {
     std::unique_ptr<Job> job = std::move(job_);
     if (job->log) job->log->appendLine("\n=> " + reason);
     job->cancellation->cancel();
-    if (job->phase == Job::Phase::Finishing) return;  // the worker cleans up after its check
     // Ending an encoder takes up to a few seconds (SIGTERM, then SIGKILL): the worker waits.
     ++pendingWork_;
     worker_->post([this, job = std::shared_ptr<Job>(std::move(job))] {
@@ -729,10 +767,7 @@ void QueueController::runEnded() {
         current.reason = "변환이 중지되어 출력 파일을 남기지 않았습니다.";
         current.outputPath.clear();
     }
-    for (const RunItemResult& result : results_) {
-        if (result.state == RunItemResult::State::Succeeded) ++outcome.succeeded;
-        if (result.state == RunItemResult::State::Failed) ++outcome.failed;
-    }
+    tallyOutcome(outcome);
     outcome.action = chooseCompletionAction(!runActive_, outcome.stopped, powerOffAfterRun, exitAfterRun,
                                             options_.getOption("finishalert", "y"));
     if (outcome.stopped) {

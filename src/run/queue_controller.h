@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -132,6 +133,7 @@ private:
     void failCurrentItem(const std::string& reason);
     void markFailed(RunItemResult& result, const std::string& reason);
     void countFinished(SourceItem& item);
+    void tallyOutcome(RunOutcome& outcome) const;
     // Hands the current job to the worker to be ended and cleaned away.
     void discardCurrentJob(const std::string& reason);
     void removeAbandonedFiles() const;
@@ -161,7 +163,9 @@ private:
     int currentIndex_ = -1;  // into runKeys_ and results_
     unsigned launchCounter_ = 0;
     unsigned jobCounter_ = 0;
-    std::unique_ptr<Job> job_;
+    std::unique_ptr<Job> job_;  // the item being prepared or encoded
+    // Items whose encoder has ended, being checked and published on the worker meanwhile.
+    std::map<unsigned, std::unique_ptr<Job>> finishing_;
     int pendingWork_ = 0;
     LineAssembler lines_;
     ProgressParser parser_;
