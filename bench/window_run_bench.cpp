@@ -72,7 +72,9 @@ int main(int argc, char** argv) {
                              results[1].state != torvane::RunItemResult::State::Waiting;
         if (!stopped && controller.runActive() && twoDone) {
             stopped = true;
-            window.widgets().stopButton->click();
+            // Clicked from a call of its own: Qt never runs a timer's slot inside itself, so the
+            // stop's message box must not open inside this one, which has to answer it.
+            QTimer::singleShot(0, window.widgets().stopButton, &QPushButton::click);
             return;
         }
         if (stopped && !reported && controller.settled()) {
