@@ -22,23 +22,8 @@ namespace {
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
-// True when the process has ended: gone from /proc, or a zombie waiting for its new parent.
-bool processEnded(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(stat, text)) return true;
-    const auto close = text.rfind(')');
-    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] == 'Z' || text[close + 2] == 'X';
-}
-
-bool endsWithin(pid_t pid, milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (!processEnded(pid)) {
-        if (Clock::now() > deadline) return false;
-        ::usleep(10000);  // looking again at a real condition, bounded by the deadline
-    }
-    return true;
-}
+using test::processEnded;
+using test::processEndsWithin;
 
 std::string firstLineOf(const std::string& path) {
     std::ifstream file(path);
@@ -219,7 +204,7 @@ TEST_F(CliSignalTest, AKilledConverterLeavesNoEncoderRunning) {
     ASSERT_GT(encoder, 0);
     ::kill(pid_, SIGKILL);
     EXPECT_EQ(exitCode(), -1);
-    const bool ended = endsWithin(encoder, milliseconds(2000));
+    const bool ended = processEndsWithin(encoder, milliseconds(2000));
     EXPECT_TRUE(ended) << "ffmpeg " << encoder << " outlived the converter";
     if (!ended) ::kill(encoder, SIGKILL);
 }

@@ -10,29 +10,16 @@
 #include <sstream>
 #include <string>
 
+#include "support/test_support.h"
+
 namespace torvane {
 namespace {
 
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
-// True when the process has ended: gone from /proc, or a zombie waiting for its new parent.
-bool processEnded(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(stat, text)) return true;
-    const auto close = text.rfind(')');
-    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] == 'Z' || text[close + 2] == 'X';
-}
-
-bool endsWithin(pid_t pid, milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (!processEnded(pid)) {
-        if (Clock::now() > deadline) return false;
-        ::usleep(10000);  // looking again at a real condition, bounded by the deadline
-    }
-    return true;
-}
+using test::processEnded;
+using test::processEndsWithin;
 
 TEST(CollectOutputWithin, GathersBothStreamsOfAProgramThatEnds) {
     const std::string output =
@@ -139,7 +126,7 @@ TEST(SpawnChild, TheChildDoesNotOutliveAKilledParent) {
     ::kill(parent, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(parent, &status, 0), parent);
-    const bool ended = endsWithin(sleeper, milliseconds(2000));
+    const bool ended = processEndsWithin(sleeper, milliseconds(2000));
     EXPECT_TRUE(ended);
     if (!ended) ::kill(sleeper, SIGKILL);
 }

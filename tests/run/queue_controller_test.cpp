@@ -532,6 +532,33 @@ TEST_F(QueueControllerTest, APresetValueThatIsNoValueStartsNothing) {
     EXPECT_FALSE(std::filesystem::exists(folder_ / "elsewhere.mp4"));
 }
 
+// The stop question stays open while the window's event loop goes on: the run may end meanwhile,
+// and a late "yes" must not turn a finished run into a stopped one.
+TEST_F(QueueControllerTest, AStopAnsweredAfterTheRunEndedChangesNothing) {
+    class AnswerLate : public RecordingObserver {
+    public:
+        bool askYesNo(std::string_view, std::string_view) override {
+            while (controller->runActive()) {
+                wakeup.waitFor(std::chrono::milliseconds(1000));
+                controller->processEvents();
+            }
+            return true;
+        }
+        QueueController* controller = nullptr;
+    } observer;
+    add("av.mp4", "a.mp4");
+    ASSERT_TRUE(options_.setOption("confirmbeforestop", "y"));
+    QueueController controller(list_, settings_, context_, options_, observer);
+    observer.controller = &controller;
+    ASSERT_TRUE(controller.startRun(false));
+    controller.requestStop();
+    ASSERT_TRUE(controller.outcome());
+    EXPECT_FALSE(controller.outcome()->stopped);
+    EXPECT_EQ(controller.outcome()->action, CompletionAction::FinishDialog);
+    EXPECT_EQ(controller.results()[0].state, State::Succeeded) << controller.results()[0].reason;
+    EXPECT_EQ(observer.messages, std::vector<std::string>{});
+}
+
 TEST_F(QueueControllerTest, AnEmptyListStartsNothing) {
     QueueController controller(list_, settings_, context_, options_, observer_);
     EXPECT_FALSE(controller.startRun(false));

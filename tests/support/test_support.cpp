@@ -122,6 +122,23 @@ std::string testMedia(const std::string& name) {
 
 namespace torvane::test {
 
+bool processEnded(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return true;
+    const auto close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] == 'Z' || text[close + 2] == 'X';
+}
+
+bool processEndsWithin(int pid, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!processEnded(pid)) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        ::usleep(10000);  // looking again at a real condition, bounded by the deadline
+    }
+    return true;
+}
+
 std::vector<int> childProcessIds(int parent) {
     std::vector<int> children;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ struct ProgramResult {
 // Runs a program with arguments (no shell), collecting its standard output and error.
 // extraEnvironment entries are NAME=VALUE texts added to the current environment.
 ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment = {});
+
+// True when the process has ended: gone from /proc, or a zombie waiting for its parent.
+bool processEnded(int pid);
+// Looks again every 10 ms until the process has ended; false when it still runs after `limit`.
+bool processEndsWithin(int pid, std::chrono::milliseconds limit);
 
 // The ids of the processes whose parent is `parent`, read from /proc.
 std::vector<int> childProcessIds(int parent);
