@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
+#include "settings/encode_settings.h"
+#include "settings/text_rules.h"
 
 namespace torvane {
 
@@ -64,6 +67,12 @@ std::string encoderFrameRate(std::string_view rate) {
         if (rate == ntsc.decimal) return std::string(ntsc.exact);
     }
     return std::string(rate);
+}
+
+double chosenSpeed(const EncodeSettings& settings) {
+    if (!isTruthy(settings.use_speed)) return 1.0;
+    const double speed = std::strtod(settings.speed.c_str(), nullptr);
+    return std::isfinite(speed) && speed > 0 ? speed : 1.0;
 }
 
 std::string framePipeId(unsigned launchCounter, std::size_t row) {

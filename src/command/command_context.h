@@ -10,6 +10,7 @@
 
 namespace torvane {
 
+class EncodeSettings;
 class FormatCatalogue;
 class OptionStore;
 struct SourceItem;
@@ -51,6 +52,9 @@ std::string lowerAscii(std::string_view text);
 // three decimals ("29.970") become the exact fractions ("30000/1001") that MPEG encoders
 // require; every other text is passed on unchanged.
 std::string encoderFrameRate(std::string_view rate);
+
+// The speed the settings ask for ("속도 변경"): 1 when it is off or not a number above 0.
+double chosenSpeed(const EncodeSettings& settings);
 
 // The id of a Flash item's frame pipe: the launch number and the row, then this process's id,
 // since two programs converting at once must not meet on one pipe.

@@ -1,5 +1,7 @@
 #include "command/ffmpeg_command.h"
 
+#include <cstdio>
+
 #include "command/aspect_sizing.h"
 #include "command/command_context.h"
 #include "command/command_text.h"
@@ -85,6 +87,20 @@ std::string filterChain(const EncodeSettings& settings, const SourceItem& item, 
     return chain;
 }
 
+// The picture played faster or slower: its timestamps divided by the speed. With the logo's
+// graph the stage goes before its output label.
+void addSpeedToChain(std::string& chain, double speed) {
+    char stage[48];
+    std::snprintf(stage, sizeof stage, "setpts=PTS/%.6g", speed);
+    if (const auto out = chain.rfind(" [out]"); out != std::string::npos) {
+        chain.insert(out, std::string(",") + stage);
+    } else if (chain.empty()) {
+        chain = std::string("-vf ") + stage;
+    } else {
+        chain += std::string(",") + stage;
+    }
+}
+
 void appendFrameRate(std::string& cmd, const EncodeSettings& settings, const SourceItem& item) {
     std::string rate;
     if (isTruthy(settings.video_use_fps)) {
@@ -96,6 +112,20 @@ void appendFrameRate(std::string& cmd, const EncodeSettings& settings, const Sou
 }
 
 }  // namespace
+
+std::string atempoChain(double speed) {
+    // One atempo stage keeps its quality between half and twice the speed: others are chained.
+    std::string chain;
+    const auto stage = [&chain](double factor) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%satempo=%.6g", chain.empty() ? "" : ",", factor);
+        chain += text;
+    };
+    for (; speed > 2.0; speed /= 2.0) stage(2.0);
+    for (; speed < 0.5; speed /= 0.5) stage(0.5);
+    stage(speed);
+    return chain;
+}
 
 std::string logoFilter(const CommandContext& context) {
     if (context.options == nullptr || context.options->getOption("logouse", "n") != "y") return {};
@@ -167,7 +197,8 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
             if (const int rotation = leadingInt32(item.media.videoRotation); rotation == 90 || rotation == 270) {
                 std::swap(shown.media.videoWidth, shown.media.videoHeight);
             }
-            const std::string chain = filterChain(settings, shown, cmd, context);
+            std::string chain = filterChain(settings, shown, cmd, context);
+            if (const double speed = chosenSpeed(settings); speed != 1.0) addSpeedToChain(chain, speed);
             if (!chain.empty() && !cmd.empty()) cmd += " " + chain;
             appendFrameRate(cmd, settings, item);
         }
@@ -186,6 +217,8 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
                 cmd = appendOption(cmd, "-vol", std::to_string(scaled));
             }
             cmd = appendOption(cmd, "-ac", "{channels}");
+            if (const double speed = chosenSpeed(settings); speed != 1.0)
+                cmd = appendOption(cmd, "-af", atempoChain(speed));
         }
     } else {
         cmd = appendOption(cmd, "-an", "");

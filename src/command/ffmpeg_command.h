@@ -19,6 +19,9 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
 
 // The ffmpeg filter argument that overlays the logo copy at the stored corner and distances;
 // empty when the logo option is off or no logo file can be copied.
+// ffmpeg's sound played at another speed: atempo stages of 2 or 0.5 and one for the rest.
+std::string atempoChain(double speed);
+
 std::string logoFilter(const CommandContext& context);
 
 }  // namespace torvane

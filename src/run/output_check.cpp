@@ -26,10 +26,9 @@ double number(const std::string& text) {
 
 }  // namespace
 
-double speedTheCommandApplies(const EncodeSettings& settings, bool mencoder) {
-    if (!mencoder || !isTruthy(settings.use_speed)) return 1.0;
-    const double speed = number(settings.speed);
-    return speed > 0 ? speed : 1.0;
+double speedTheCommandApplies(const EncodeSettings& settings, bool /*mencoder*/) {
+    // mencoder's -speed and ffmpeg's setpts and atempo both change the length.
+    return chosenSpeed(settings);
 }
 
 OutputPromise promisedOutput(const EncodeSettings& settings, const SourceItem& item, const ContainerEntry& container,

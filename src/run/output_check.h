@@ -26,8 +26,8 @@ struct OutputPromise {
 OutputPromise promisedOutput(const EncodeSettings& settings, const SourceItem& item, const ContainerEntry& container,
                              bool fullRun, int testSeconds, double appliedSpeed);
 
-// The speed the encoder's command really changes the length by: mencoder's -speed; ffmpeg's
-// command does not change the speed.
+// The speed the encoder's command really changes the length by (mencoder's -speed, ffmpeg's
+// setpts and atempo).
 double speedTheCommandApplies(const EncodeSettings& settings, bool mencoder);
 
 // Why the probed output breaks the promise ("출력 길이 0:00:03 / 예상 0:01:05"); empty when it

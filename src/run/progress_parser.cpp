@@ -111,7 +111,11 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
             clock8 = line.substr(time + 5, 8);
             clock11 = line.substr(time + 5, 11);
         }
-        if (const int duration = convertedWholeSeconds(item); duration > 0) {
+        const double outputSeconds = convertedSeconds(item) / ffmpegSpeed_;
+        const int duration = ffmpegSpeed_ == 1.0 ? convertedWholeSeconds(item)
+                             : outputSeconds > 0 ? std::max(static_cast<int>(outputSeconds), 1)
+                                                 : 0;
+        if (duration > 0) {
             int whole = 0;
             if (!clock8.empty()) {
                 whole = clockSeconds(clock8);
@@ -130,7 +134,7 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
             update.cellText = std::to_string(elapsed) + "초";
         }
         if (newPercent < item.percent) return update;
-        commonUpdate(newPercent, exactSeconds, cellText, item, run, context, update);
+        commonUpdate(newPercent, exactSeconds, outputSeconds, cellText, item, run, context, update);
         std::string status = "변환 중...";
         if (exactSeconds > 0 || frames > 0) status += "(";
         if (frames > 0) status += " " + std::to_string(frames) + " 프레임";
@@ -168,7 +172,7 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
             cellText = percentText(newPercent);
         }
         if (newPercent < item.percent) return update;
-        commonUpdate(newPercent, exactSeconds, cellText, item, run, context, update);
+        commonUpdate(newPercent, exactSeconds, convertedSeconds(item), cellText, item, run, context, update);
         return update;
     }
     if (line.starts_with("Writing index...")) {
@@ -183,8 +187,9 @@ ProgressUpdate ProgressParser::parseLine(std::string_view line, SourceItem& item
     return update;
 }
 
-void ProgressParser::commonUpdate(int newPercent, float exactSeconds, const std::string& cellText, SourceItem& item,
-                                  RunProgress& run, const LineContext& context, ProgressUpdate& update) {
+void ProgressParser::commonUpdate(int newPercent, float exactSeconds, double lengthSeconds, const std::string& cellText,
+                                  SourceItem& item, RunProgress& run, const LineContext& context,
+                                  ProgressUpdate& update) {
     item.percent = newPercent;
     item.doneBytes = item.fileSize / 100 * static_cast<std::uint64_t>(newPercent);
     if (!cellText.empty()) {
@@ -203,7 +208,7 @@ void ProgressParser::commonUpdate(int newPercent, float exactSeconds, const std:
             std::snprintf(text, sizeof text, "x%0.2f 배속", static_cast<double>(speed));
             update.speedText = text;
             const auto remaining =
-                static_cast<std::int32_t>((static_cast<float>(convertedSeconds(item)) - exactSeconds) / speed);
+                static_cast<std::int32_t>((static_cast<float>(lengthSeconds) - exactSeconds) / speed);
             update.remainingText = formatDuration(remaining, DurationStyle::Clock);
         }
     }

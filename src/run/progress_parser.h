@@ -46,10 +46,15 @@ class ProgressParser {
 public:
     ProgressUpdate parseLine(std::string_view line, SourceItem& item, RunProgress& run, const LineContext& context);
 
+    // The speed ffmpeg's command changes the item's length by: its clock counts output seconds,
+    // so the percent and the remaining time count over the source's length divided by it.
+    void setFfmpegSpeed(double speed) { ffmpegSpeed_ = speed > 0 ? speed : 1.0; }
+
 private:
-    void commonUpdate(int newPercent, float exactSeconds, const std::string& cellText, SourceItem& item,
-                      RunProgress& run, const LineContext& context, ProgressUpdate& update);
+    void commonUpdate(int newPercent, float exactSeconds, double lengthSeconds, const std::string& cellText,
+                      SourceItem& item, RunProgress& run, const LineContext& context, ProgressUpdate& update);
     std::int64_t lastSecondUsed_ = -1;
+    double ffmpegSpeed_ = 1.0;
 };
 
 // "hh:mm:ss" to seconds; 0 unless there are exactly three pieces.

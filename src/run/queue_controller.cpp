@@ -348,6 +348,8 @@ bool QueueController::startItem() {
     const ContainerEntry& container = context_.catalogue->findContainer(settings_.container);
     job.promise = promisedOutput(settings_, item, container, context_.fullRun, context_.testEncodeSeconds,
                                  speedTheCommandApplies(settings_, mencoder));
+    // ffmpeg's clock counts output seconds: with a speed change the item is that much shorter.
+    parser_.setFfmpegSpeed(mencoder ? 1.0 : chosenSpeed(settings_));
     job.sizeLimit = outputSizeLimit(settings_, container, job.promise, mencoder);
 
     // A Flash item's frames come from flashgrab through a pipe the command line names.

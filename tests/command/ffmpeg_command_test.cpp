@@ -185,6 +185,25 @@ TEST_F(BuilderTest, FfmpegRangeAndSoundOfTheItem) {
     EXPECT_TRUE(contains(test, " -ss 00:00:00.00 -t  5 "));
 }
 
+TEST_F(BuilderTest, FfmpegSpeedChangesPictureAndSound) {
+    settings_.use_speed = "y";
+    settings_.speed = "2.0";
+    const std::string twice = build(settings_, item_, context_);
+    EXPECT_TRUE(contains(twice, " -vf scale=1280:720,setpts=PTS/2 -r 25.000 ")) << twice;
+    EXPECT_TRUE(contains(twice, " -ac 2 -af atempo=2 ")) << twice;
+    // atempo keeps its quality between half and twice the speed: further, stages are chained.
+    EXPECT_EQ(atempoChain(4.0), "atempo=2,atempo=2");
+    EXPECT_EQ(atempoChain(3.0), "atempo=2,atempo=1.5");
+    EXPECT_EQ(atempoChain(0.25), "atempo=0.5,atempo=0.5");
+    EXPECT_EQ(atempoChain(0.3), "atempo=0.5,atempo=0.6");
+    // Turned off, or no number: the length stays.
+    settings_.use_speed = "n";
+    EXPECT_FALSE(contains(build(settings_, item_, context_), "atempo"));
+    settings_.use_speed = "y";
+    settings_.speed = "1";
+    EXPECT_FALSE(contains(build(settings_, item_, context_), "setpts"));
+}
+
 TEST_F(BuilderTest, FfmpegFrameRates) {
     item_.media.videoFrameRate = "29.970";
     EXPECT_TRUE(contains(build(settings_, item_, context_), " -r 30000/1001 "));

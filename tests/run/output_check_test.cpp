@@ -74,11 +74,11 @@ TEST(OutputCheck, ThePromiseFollowsTheKeptStreamsTheRangeTheTestAndTheSpeed) {
     promise = promisedOutput(settings, item, catalogue.findContainer("mp3"), true, 0, 1.0);
     EXPECT_FALSE(promise.picture);
     EXPECT_TRUE(promise.sound);
-    // Only mencoder changes the speed.
+    // Both encoders change the speed.
     settings.use_speed = "y";
     settings.speed = "1.5";
     EXPECT_DOUBLE_EQ(speedTheCommandApplies(settings, true), 1.5);
-    EXPECT_DOUBLE_EQ(speedTheCommandApplies(settings, false), 1.0);
+    EXPECT_DOUBLE_EQ(speedTheCommandApplies(settings, false), 1.5);
 }
 
 }  // namespace

@@ -164,6 +164,31 @@ TEST_F(QueueControllerTest, ATestRunEncodesOnlyItsSeconds) {
     EXPECT_NEAR(std::stod(probe.out), 1.0, 0.2);
 }
 
+// A speed change with a format only ffmpeg writes: the length changes by the speed, with its
+// picture and sound, and the run's own check holds the output to that length.
+TEST_F(QueueControllerTest, FfmpegChangesTheSpeedOfPictureAndSound) {
+    add("av4.mp4", "four.mp4");
+    settings_.use_speed = "y";
+    for (const auto& [speed, seconds] : {std::pair{"2.0", 2.0}, std::pair{"0.5", 8.0}}) {
+        SCOPED_TRACE(speed);
+        settings_.speed = speed;
+        QueueController controller(list_, settings_, context_, options_, observer_);
+        ASSERT_TRUE(controller.startRun(false));
+        runToEnd(controller);
+        const RunItemResult& result = controller.results()[0];
+        ASSERT_EQ(result.state, State::Succeeded) << result.reason;
+        EXPECT_NE(test::readFile(result.logPath).find("/usr/bin/ffmpeg"), std::string::npos);
+        const test::ProgramResult probe =
+            test::runProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration:stream=codec_type", "-of",
+                              "csv=p=0", result.outputPath});
+        EXPECT_NE(probe.out.find("video"), std::string::npos) << probe.out;
+        EXPECT_NE(probe.out.find("audio"), std::string::npos) << probe.out;
+        EXPECT_NEAR(std::stod(probe.out.substr(probe.out.rfind('\n', probe.out.size() - 2) + 1)), seconds, 0.2)
+            << probe.out;
+        EXPECT_EQ(observer_.currentBars.back(), 100);
+    }
+}
+
 TEST_F(QueueControllerTest, MencoderRunsToTheEndToo) {
     EXPECT_TRUE(settings_.loadProfile(test::sourceDir() + "/data/common_avi.ini"));
     settings_.eg = "m";
