@@ -31,6 +31,27 @@ TEST(SubtitleDiscovery, OnlyTheLastExtensionIsReplaced) {
     EXPECT_EQ(findSubtitleFile(folder / "v1.0/clip"), folder / "v1.0/clip.srt");
 }
 
+TEST(SubtitleDiscovery, FindsOtherCasesAndKoreanLanguageTagsAfterTheExactName) {
+    test::TempFolder folder;
+    test::writeFile(folder / "Movie.mkv", "x");
+    test::writeFile(folder / "movie.en.srt", "1");
+    EXPECT_EQ(findSubtitleFile(folder / "Movie.mkv"), "");  // not Korean
+    test::writeFile(folder / "movie.korean.srt", "1");
+    EXPECT_EQ(findSubtitleFile(folder / "Movie.mkv"), folder / "movie.korean.srt");
+    test::writeFile(folder / "MOVIE.KOR.ass", "1");
+    EXPECT_EQ(findSubtitleFile(folder / "Movie.mkv"), folder / "MOVIE.KOR.ass");
+    test::writeFile(folder / "Movie.Ko.vtt", "1");
+    EXPECT_EQ(findSubtitleFile(folder / "Movie.mkv"), folder / "Movie.Ko.vtt");
+    // A subtitle named as the source comes before any tagged one, whatever its case.
+    test::writeFile(folder / "MOVIE.Smi", "<SAMI>");
+    EXPECT_EQ(findSubtitleFile(folder / "Movie.mkv"), folder / "MOVIE.Smi");
+    test::writeFile(folder / "Movie.srt", "1");
+    EXPECT_EQ(findSubtitleFile(folder / "Movie.mkv"), folder / "Movie.srt");
+    // Hangul names compare as they are.
+    test::writeFile(folder / "영화.ko.smi", "<SAMI>");
+    EXPECT_EQ(findSubtitleFile(folder / "영화.mp4"), folder / "영화.ko.smi");
+}
+
 TEST(SubtitleDiscovery, NothingFound) {
     test::TempFolder folder;
     EXPECT_EQ(findSubtitleFile(folder / "movie.avi"), "");
