@@ -1,5 +1,6 @@
 #include "command/ffmpeg_command.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "command/aspect_sizing.h"
@@ -7,6 +8,7 @@
 #include "command/command_text.h"
 #include "media/source_item.h"
 #include "media/source_range.h"
+#include "media/subtitle_discovery.h"
 #include "platform/file_system.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
@@ -36,6 +38,32 @@ std::string filterPathArgument(std::string_view path) {
 void addToChain(std::string& chain, std::string_view filters) {
     chain = chain.empty() ? "-vf " + std::string(filters) : chain + std::string(filters);
     chain = replaceAll(chain, "-vf ,", "-vf ");
+}
+
+// libass's subtitles filter for a burnt-in subtitle: its character set as read from the file,
+// the preset's font folder, and the size, outline and position mencoder is given.
+std::string subtitleFilter(const EncodeSettings& settings, const SourceItem& item, const CommandContext& context) {
+    if (!isTruthy(settings.sub_use) || item.subtitlePath.empty()) return {};
+    // ffmpeg's SAMI decoder fails on the blank "&nbsp;" cue that ends nearly every SAMI file,
+    // and the filter then fails the whole item: SAMI waits for a conversion to ASS first.
+    if (lowerAscii(fileExtension(item.subtitlePath)) == "smi") return {};
+    std::string filter = "subtitles=filename=" + filterPathArgument(item.subtitlePath);
+    if (const std::string charset = subtitleCharacterSet(item.subtitlePath, settings.sub_subcp); !charset.empty()) {
+        filter += ":charenc=" + filterPathArgument(charset);
+    }
+    const std::string font =
+        replaceAll(replaceAll(settings.sub_font, "{subfontdir}", context.placeholders.subtitleFontFolder),
+                   "{sysfontdir}", context.placeholders.fontsFolder);
+    if (!font.empty() && isFileNotFolder(font)) filter += ":fontsdir=" + filterPathArgument(parentFolder(font));
+    // In the 288-line frame libass lays text subtitles out in: mencoder's text scale 4 gives
+    // text of about 24 lines, and its position (percent from the top) the bottom margin.
+    std::string style = "Fontsize=" + std::to_string(std::max(leadingInt32(settings.sub_textscale), 1) * 6);
+    if (!settings.sub_outline.empty()) style += ",Outline=" + std::to_string(leadingInt32(settings.sub_outline));
+    if (!settings.sub_pos.empty()) {
+        const int fromTop = std::clamp(leadingInt32(settings.sub_pos), 0, 100);
+        style += ",MarginV=" + std::to_string((100 - fromTop) * 288 / 100);
+    }
+    return filter + ":force_style=" + filterPathArgument(style);
 }
 
 std::string filterChain(const EncodeSettings& settings, const SourceItem& item, std::string& cmd,
@@ -72,6 +100,11 @@ std::string filterChain(const EncodeSettings& settings, const SourceItem& item, 
         cmd = replaceAll(cmd, "{video_height}", item.media.videoHeight);
     }
 
+    // Subtitles are drawn where the picture has its final size, before it is turned, so the text
+    // stands upright in the output as mencoder draws it.
+    if (const std::string subtitles = subtitleFilter(settings, item, context); !subtitles.empty()) {
+        addToChain(chain, "," + subtitles);
+    }
     const bool flip = isTruthy(settings.filter_flip);
     const bool mirror = isTruthy(settings.filter_mirror);
     if (flip || mirror) addToChain(chain, std::string(flip ? ",vflip" : "") + (mirror ? ",hflip" : ""));
@@ -199,6 +232,8 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
             }
             std::string chain = filterChain(settings, shown, cmd, context);
             if (const double speed = chosenSpeed(settings); speed != 1.0) addSpeedToChain(chain, speed);
+            // A subtitle's path may hold blanks: the graph is then one quoted argument.
+            if (chain.find("subtitles=filename=") != std::string::npos) chain = "-vf " + quoted(chain.substr(4));
             if (!chain.empty() && !cmd.empty()) cmd += " " + chain;
             appendFrameRate(cmd, settings, item);
         }

@@ -9,6 +9,7 @@
 #include "command/command_text.h"
 #include "media/source_item.h"
 #include "media/source_range.h"
+#include "media/subtitle_discovery.h"
 #include "platform/file_system.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
@@ -57,7 +58,11 @@ void appendSubtitles(std::string& cmd, const EncodeSettings& settings, const Sou
         replaceAll(replaceAll(settings.sub_font, "{subfontdir}", context.placeholders.subtitleFontFolder),
                    "{sysfontdir}", context.placeholders.fontsFolder);
     if (!font.empty() && isFileNotFolder(font)) cmd = appendOption(cmd, "-font", quoted(font));
-    if (!settings.sub_subcp.empty()) cmd = appendOption(cmd, "-subcp", settings.sub_subcp);
+    // The character set is read from the file: a UTF-8 subtitle with the preset's cp949 is no
+    // longer garbled.
+    if (const std::string charset = subtitleCharacterSet(item.subtitlePath, settings.sub_subcp); !charset.empty()) {
+        cmd = appendOption(cmd, "-subcp", charset);
+    }
     if (!settings.sub_pos.empty()) cmd = appendOption(cmd, "-subpos", settings.sub_pos);
     if (!settings.sub_blur.empty()) cmd = appendOption(cmd, "-subfont-blur", settings.sub_blur);
     if (!settings.sub_outline.empty()) cmd = appendOption(cmd, "-subfont-outline", settings.sub_outline);

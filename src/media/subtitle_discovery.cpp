@@ -1,9 +1,12 @@
 #include "media/subtitle_discovery.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/text_encoding.h"
 
 namespace torvane {
 namespace {
@@ -53,6 +56,29 @@ std::string findSubtitleFile(const std::string& sourcePath) {
         }
     }
     return {};
+}
+
+std::string subtitleCharacterSet(const std::string& path, const std::string& assumed) {
+    // Subtitle files are small; a longer one is judged by its first megabyte.
+    const std::optional<std::string> bytes = readFileBytes(path, 1 << 20);
+    if (!bytes) return assumed;
+    const std::string_view text = *bytes;
+    if (text.starts_with("\xEF\xBB\xBF")) return "UTF-8";
+    if (text.starts_with("\xFF\xFE")) return "UTF-16LE";
+    if (text.starts_with("\xFE\xFF")) return "UTF-16BE";
+    // A character cut at the end of the first megabyte is still UTF-8: the cut one is left out.
+    std::size_t whole = text.size();
+    if (whole == (1u << 20)) {
+        while (whole > 0 && text.size() - whole < 3 && (static_cast<unsigned char>(text[whole - 1]) & 0xC0) == 0x80) {
+            --whole;
+        }
+        if (whole > 0 && static_cast<unsigned char>(text[whole - 1]) >= 0xC0) --whole;
+    }
+    // Plain ASCII says nothing either way.
+    const std::string_view judged = text.substr(0, whole);
+    const bool ascii =
+        std::all_of(judged.begin(), judged.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return !ascii && isValidUtf8(judged) ? "UTF-8" : assumed;
 }
 
 }  // namespace torvane

@@ -174,5 +174,42 @@ TEST_F(EncodePresetsTest, LogoSubtitlesAndHostileNamesRunForReal) {
     EXPECT_GT(differingPixels(bottomStrip(source), bottomStrip(item.outputPath)), 200u);
 }
 
+// A format mencoder cannot write (MP4 with AAC) burns an SRT subtitle with ffmpeg's subtitles
+// filter, and the same text written as CP949 and as UTF-8 gives the same picture, the preset's
+// cp949 notwithstanding. The path holds quotes, a comma, a colon and brackets.
+TEST_F(EncodePresetsTest, FfmpegBurnsTheSubtitleWhateverItsEncoding) {
+    EncodeSettings settings;
+    ASSERT_TRUE(settings.loadProfile(test::sourceDir() + "/data/preset/+ 일반 파일변환/mp4_h264.ini"));
+    settings.plusparam2 = "-preset ultrafast";
+    ASSERT_EQ(settings.sub_subcp, "cp949");
+    const std::string utf8 = "1\n00:00:00,000 --> 00:00:03,000\n안녕하세요 자막\n";
+    const test::ProgramResult cp949 = test::runProgram(
+        {"sh", "-c", "printf '1\\n00:00:00,000 --> 00:00:03,000\\n안녕하세요 자막\\n' | iconv -f UTF-8 -t CP949"});
+    ASSERT_EQ(cp949.exitCode, 0);
+    ASSERT_NE(cp949.out, utf8);
+    std::vector<std::string> strips;
+    for (const std::string& subtitle : {cp949.out, utf8}) {
+        const std::string folder = folder_ / ("자막 '[a,b]:c' " + std::to_string(strips.size()));
+        const std::string source = folder + "/영상.mp4";
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(test::testMedia("av4.mp4"), source);
+        test::writeFile(folder + "/영상.srt", subtitle);
+        SourceItem item;
+        ASSERT_TRUE(querySourceItem(source, item));
+        ASSERT_EQ(item.subtitlePath, folder + "/영상.srt");
+        EXPECT_EQ(chooseEncoder(settings, item, catalogue_.findContainer(settings.container)), Encoder::Ffmpeg);
+        context_.testEncodeSeconds = 2;
+        context_.output.folder = folder + "/out";
+        std::filesystem::create_directories(context_.output.folder);
+        const std::string cmd = buildCommandLine(settings, item, 0, context_);
+        SCOPED_TRACE(cmd);
+        const test::ProgramResult run = test::runProgram(splitCommandLine(cmd));
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_GT(differingPixels(bottomStrip(source), bottomStrip(item.outputPath)), 200u);
+        strips.push_back(bottomStrip(item.outputPath));
+    }
+    EXPECT_LT(differingPixels(strips[0], strips[1]), 20u);
+}
+
 }  // namespace
 }  // namespace torvane
