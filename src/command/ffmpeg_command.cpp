@@ -44,12 +44,18 @@ void addToChain(std::string& chain, std::string_view filters) {
 // the preset's font folder, and the size, outline and position mencoder is given.
 std::string subtitleFilter(const EncodeSettings& settings, const SourceItem& item, const CommandContext& context) {
     if (!isTruthy(settings.sub_use) || item.subtitlePath.empty()) return {};
-    // ffmpeg's SAMI decoder fails on the blank "&nbsp;" cue that ends nearly every SAMI file,
-    // and the filter then fails the whole item: SAMI waits for a conversion to ASS first.
-    if (lowerAscii(fileExtension(item.subtitlePath)) == "smi") return {};
-    std::string filter = "subtitles=filename=" + filterPathArgument(item.subtitlePath);
-    if (const std::string charset = subtitleCharacterSet(item.subtitlePath, settings.sub_subcp); !charset.empty()) {
-        filter += ":charenc=" + filterPathArgument(charset);
+    std::string filter;
+    if (!item.preparedSubtitlePath.empty()) {
+        // Converted by the run beforehand: UTF-8, shifted by the delay.
+        filter = "subtitles=filename=" + filterPathArgument(item.preparedSubtitlePath);
+    } else {
+        // ffmpeg's SAMI decoder fails on the blank "&nbsp;" cue that ends nearly every SAMI file,
+        // and the filter would fail the whole item: SAMI is burnt only once converted to ASS.
+        if (lowerAscii(fileExtension(item.subtitlePath)) == "smi") return {};
+        filter = "subtitles=filename=" + filterPathArgument(item.subtitlePath);
+        if (const std::string charset = subtitleCharacterSet(item.subtitlePath, settings.sub_subcp); !charset.empty()) {
+            filter += ":charenc=" + filterPathArgument(charset);
+        }
     }
     const std::string font =
         replaceAll(replaceAll(settings.sub_font, "{subfontdir}", context.placeholders.subtitleFontFolder),

@@ -30,6 +30,9 @@ struct SourceItem {
     // Work files of a Flash source, set while its command line is built.
     std::string workPath;
     std::string extractedAudioPath;
+    // The subtitle converted to ASS in UTF-8 for ffmpeg (a SAMI file, or a delay), while the item
+    // runs.
+    std::string preparedSubtitlePath;
     // The part of the source to convert, in seconds of the source ("구간설정"); an end of 0 runs
     // to the source's end.
     double rangeStartSeconds = 0.0;

@@ -22,6 +22,7 @@
 #include "run/output_publish.h"
 #include "run/run_observer.h"
 #include "run/source_list.h"
+#include "run/subtitle_preparation.h"
 #include "run/swf_source.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
@@ -303,12 +304,13 @@ void QueueController::launchNextItem() {
         item->percent = 0;
         item->elapsedMs = 0;
         item->startTick = 0;
+        item->preparedSubtitlePath.clear();
         lines_.clear();
         job_ = std::make_unique<Job>();
         job_->id = ++jobCounter_;
         job_->runIndex = next;
 
-        if (needsFlashPreparation(*item)) {
+        if (needsFlashPreparation(*item) || needsSubtitleConversion(*item)) {
             startFlashPreparation(*item);
             return;
         }
@@ -323,10 +325,12 @@ bool QueueController::startItem() {
     Job& job = *job_;
     context_.launchCounter = launchCounter_;
     context_.temporaryOutputTag = temporaryOutputTag();
+    if (preparedFlashItem_) item.preparedSubtitlePath = preparedFlashItem_->preparedSubtitlePath;
     job.commandLine = buildCommandLine(settings_, item, row, context_);
     context_.temporaryOutputTag.clear();
     if (preparedFlashItem_) {
-        job.workFiles = {preparedFlashItem_->workPath, preparedFlashItem_->extractedAudioPath};
+        job.workFiles = {preparedFlashItem_->workPath, preparedFlashItem_->extractedAudioPath,
+                         preparedFlashItem_->preparedSubtitlePath};
         preparedFlashItem_.reset();
     }
     result.outputPath = item.outputPath;
@@ -415,15 +419,29 @@ bool QueueController::needsFlashPreparation(const SourceItem& item) const {
     return ownsFlashPreparation_ && settings_.eg != "m" && lowerAscii(fileExtension(item.sourcePath)) == "swf";
 }
 
+bool QueueController::needsSubtitleConversion(const SourceItem& item) const {
+    if (!needsSubtitlePreparation(settings_, item) || !isTruthy(settings_.video_use) ||
+        settings_.video_codec == "copy") {
+        return false;
+    }
+    const ContainerEntry& container = context_.catalogue->findContainer(settings_.container);
+    return chooseEncoder(settings_, item, container) == Encoder::Ffmpeg;
+}
+
 void QueueController::startFlashPreparation(const SourceItem& item) {
     ++pendingWork_;
+    const bool flash = needsFlashPreparation(item);
+    const bool subtitle = needsSubtitleConversion(item);
     // The worker has its own copies: the owner may change the list and settings meanwhile.
-    worker_->post([this, id = job_->id, copy = item, settings = settings_, context = context_]() mutable {
-        copy.workPath.clear();
-        copy.extractedAudioPath.clear();
-        prepareSwfSource(copy, settings, context);
-        post({Event::Kind::FlashPrepared, id, {}, std::make_shared<SourceItem>(std::move(copy))});
-    });
+    worker_->post(
+        [this, id = job_->id, copy = item, settings = settings_, context = context_, flash, subtitle]() mutable {
+            copy.workPath.clear();
+            copy.extractedAudioPath.clear();
+            copy.preparedSubtitlePath.clear();
+            if (subtitle) copy.preparedSubtitlePath = prepareSubtitleForFfmpeg(context.ffmpegPath, settings, copy, id);
+            if (flash) prepareSwfSource(copy, settings, context);
+            post({Event::Kind::FlashPrepared, id, {}, std::make_shared<SourceItem>(std::move(copy))});
+        });
 }
 
 void QueueController::flashPrepared(Event& event) {
@@ -434,6 +452,7 @@ void QueueController::flashPrepared(Event& event) {
         // A stop came first: the work files are not wanted.
         removeFile(event.prepared->workPath);
         removeFile(event.prepared->extractedAudioPath);
+        removeFile(event.prepared->preparedSubtitlePath);
         return;
     }
     preparedFlashItem_ = std::move(event.prepared);

@@ -119,6 +119,8 @@ private:
     bool startItem();
     bool startEncoder();
     bool needsFlashPreparation(const SourceItem& item) const;
+    // A SAMI subtitle, or one with a delay, that ffmpeg will burn in: converted to ASS first.
+    bool needsSubtitleConversion(const SourceItem& item) const;
     void startFlashPreparation(const SourceItem& item);
     void flashPrepared(Event& event);
     void grabberStarted(Event& event);

@@ -164,12 +164,14 @@ int removeAbandonedSwfWorkFiles() {
     DIR* listing = folder.empty() ? nullptr : ::opendir(folder.c_str());
     if (listing == nullptr) return 0;
     int removed = 0;
-    // Work files are named tv_<second>_<process id>.swf or .mp3.
+    // Work files are named tv_<second>_<process id>.swf or .mp3, and tv_<second>_<process id>.subN.ass.
     while (const dirent* entry = ::readdir(listing)) {
         const std::string_view name = entry->d_name;
-        if (!name.starts_with("tv_") || !(name.ends_with(".swf") || name.ends_with(".mp3"))) continue;
+        if (!name.starts_with("tv_") || !(name.ends_with(".swf") || name.ends_with(".mp3") || name.ends_with(".ass"))) {
+            continue;
+        }
         const auto underscore = name.find('_', 3);
-        const auto dot = name.rfind('.');
+        const auto dot = underscore == std::string_view::npos ? underscore : name.find('.', underscore);
         if (underscore == std::string_view::npos || dot <= underscore + 1 || dot - underscore > 10) continue;
         const std::string pid(name.substr(underscore + 1, dot - underscore - 1));
         if (pid.find_first_not_of("0123456789") != std::string::npos) continue;

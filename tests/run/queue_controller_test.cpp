@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -186,6 +187,42 @@ TEST_F(QueueControllerTest, FfmpegChangesTheSpeedOfPictureAndSound) {
         EXPECT_NEAR(std::stod(probe.out.substr(probe.out.rfind('\n', probe.out.size() - 2) + 1)), seconds, 0.2)
             << probe.out;
         EXPECT_EQ(observer_.currentBars.back(), 100);
+    }
+}
+
+// A SAMI subtitle (CP949, as Korean tools write it) with a format only ffmpeg writes: the run
+// converts it to ASS first, burns it in, and shifts it by the delay; the ASS goes with the item.
+TEST_F(QueueControllerTest, FfmpegBurnsASamiSubtitleWithItsDelay) {
+    std::filesystem::copy_file(test::testMedia("with_subtitle.smi"), folder_ / "sub.smi");
+    add("av4.mp4", "sub.mp4");
+    ASSERT_EQ(list_.item(0)->subtitlePath, folder_ / "sub.smi");
+    // The bottom 40 rows of the frame at a moment, as gray pixels; how many differ clearly.
+    const auto strip = [](const std::string& path, const char* at) {
+        return test::runProgram({"ffmpeg", "-v", "error", "-ss", at, "-i", path, "-frames:v", "1", "-vf",
+                                 "scale=320:240,crop=320:40:0:200", "-f", "rawvideo", "-pix_fmt", "gray", "-"})
+            .out;
+    };
+    const auto differing = [](const std::string& a, const std::string& b) {
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+            count += std::abs(static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i])) > 100;
+        }
+        return count;
+    };
+    settings_.sub_delay = "2";
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    runToEnd(controller);
+    const RunItemResult& result = controller.results()[0];
+    ASSERT_EQ(result.state, State::Succeeded) << result.reason;
+    const std::string source = list_.item(0)->sourcePath;
+    // The text shows from 0 to 3 seconds, 2 seconds later: not at 1 second, and at 3.
+    EXPECT_LT(differing(strip(source, "1"), strip(result.outputPath, "1")), 50u);
+    EXPECT_GT(differing(strip(source, "3"), strip(result.outputPath, "3")), 200u);
+    EXPECT_NE(test::readFile(result.logPath).find(".ass"), std::string::npos);
+    for (const auto& entry : std::filesystem::directory_iterator(swfWorkFolder())) {
+        EXPECT_EQ(entry.path().filename().string().find("_" + std::to_string(::getpid()) + "."), std::string::npos)
+            << entry.path();
     }
 }
 
