@@ -148,9 +148,10 @@ TEST(ConsoleChild, AChildThatLeavesSomethingRunningStillEnds) {
 
 TEST(ConsoleChild, KilledFromOutsideReportsTheSignal) {
     RecordingChild child;
-    ASSERT_TRUE(child.start("sh -c \"echo ready; exec sleep 60\""));
-    while (child.out().empty()) std::this_thread::yield();
-    EXPECT_EQ(std::system("pkill -KILL -f '^sleep 60$'"), 0);
+    // The shell says its own id, which the sleep it becomes keeps.
+    ASSERT_TRUE(child.start("sh -c \"echo $$; exec sleep 60\""));
+    while (child.out().find('\n') == std::string::npos) std::this_thread::yield();
+    ASSERT_EQ(::kill(std::stoi(child.out()), SIGKILL), 0);
     EXPECT_TRUE(child.waitForExit(std::chrono::seconds(10)));
     child.stop();
     EXPECT_EQ(child.exitStatus(), 128 + SIGKILL);
