@@ -9,22 +9,12 @@
 #include <filesystem>
 
 #include "app/main_window.h"
-#include "app/power_control.h"
 #include "app/source_list_view.h"
 #include "media/mediainfo_library.h"
+#include "no_power_control.h"
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
 #include "settings/program_files.h"
-
-namespace {
-
-// Never asked: the bench runs no conversion.
-class NoPowerControl : public torvane::app::PowerControl {
-public:
-    bool powerAction(std::string_view) override { return false; }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -42,7 +32,7 @@ int main(int argc, char** argv) {
     if (!catalogue.loadCatalogue(torvane::catalogueFileOf(programFolder))) return 1;
     const torvane::OptionStore options(config);
     options.setOption("viewsettingonpreset", "n");
-    NoPowerControl power;
+    torvane::bench::NoPowerControl power;
     torvane::app::MainWindow window(
         torvane::app::AppServices{programFolder, &catalogue, &options, &torvane::MediaInfoLibrary::instance(), &power});
     window.show();

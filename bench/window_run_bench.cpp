@@ -12,22 +12,12 @@
 #include <filesystem>
 
 #include "app/main_window.h"
-#include "app/power_control.h"
 #include "media/mediainfo_library.h"
+#include "no_power_control.h"
 #include "run/queue_controller.h"
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
 #include "settings/program_files.h"
-
-namespace {
-
-// Never asked: the bench's run has no completion action.
-class NoPowerControl : public torvane::app::PowerControl {
-public:
-    bool powerAction(std::string_view) override { return false; }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -48,7 +38,7 @@ int main(int argc, char** argv) {
     options.setOption("finishalert", "n");
     options.setOption("lastoutdir", argv[2]);
     options.setOption("lastpreset", torvane::presetFolderOf(programFolder) + "/+ 일반 파일변환/mp4_h264.ini");
-    NoPowerControl power;
+    torvane::bench::NoPowerControl power;
     torvane::app::MainWindow window(
         torvane::app::AppServices{programFolder, &catalogue, &options, &torvane::MediaInfoLibrary::instance(), &power});
     window.show();

@@ -38,14 +38,6 @@ bool isAudioOnlyContainer(std::string_view container) {
     return false;
 }
 
-std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 std::string encoderFrameRate(std::string_view rate) {
     struct NtscRate {
         std::string_view decimal;

@@ -7,6 +7,7 @@
 
 #include "command/output_naming.h"
 #include "command/placeholders.h"
+#include "settings/text_rules.h"
 
 namespace torvane {
 
@@ -44,9 +45,6 @@ CommandContext programCommandContext(const std::string& programFolder, const For
 
 // The output formats that carry sound only; ffmpeg writes them all.
 bool isAudioOnlyContainer(std::string_view container);
-
-// Lower-cased ASCII copy.
-std::string lowerAscii(std::string_view text);
 
 // The rate an encoder is given for a frame-rate text: the NTSC rates that MediaInfo writes with
 // three decimals ("29.970") become the exact fractions ("30000/1001") that MPEG encoders

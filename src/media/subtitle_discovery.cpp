@@ -7,6 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/text_encoding.h"
+#include "settings/text_rules.h"
 
 namespace torvane {
 namespace {
@@ -15,14 +16,6 @@ namespace {
 constexpr std::array<std::string_view, 5> kKinds = {"smi", "srt", "ass", "ssa", "vtt"};
 // Language tags people put before the extension for Korean subtitles, preferred in this order.
 constexpr std::array<std::string_view, 3> kKoreanTags = {"ko", "kor", "korean"};
-
-std::string lowerAsciiCopy(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 }  // namespace
 
@@ -42,7 +35,7 @@ std::string findSubtitleFile(const std::string& sourcePath) {
     // Then, without regard to case (Linux file names have it), the same name with any kind, and
     // the names with a Korean language tag: "movie.ko.smi", "movie.KOR.srt", "movie.korean.ass".
     std::vector<std::string> wanted;
-    const std::string lowerStem = lowerAsciiCopy(stem);
+    const std::string lowerStem = lowerAscii(stem);
     for (const std::string_view kind : kKinds) wanted.push_back(lowerStem + "." + std::string(kind));
     for (const std::string_view tag : kKoreanTags) {
         for (const std::string_view kind : kKinds) {
@@ -52,7 +45,7 @@ std::string findSubtitleFile(const std::string& sourcePath) {
     const FolderListing listing = listFolder(folder.empty() ? "." : folder);
     for (const std::string& candidate : wanted) {
         for (const std::string& file : listing.files) {
-            if (lowerAsciiCopy(file) == candidate) return folder + file;
+            if (lowerAscii(file) == candidate) return folder + file;
         }
     }
     return {};

@@ -142,10 +142,10 @@ QueueController::QueueController(SourceList& list, const EncodeSettings& setting
     if (!context_.prepareFlashSource) {
         ownsFlashPreparation_ = true;
         context_.prepareFlashSource = [this](SourceItem& item, std::size_t) {
-            if (!preparedFlashItem_) return prepareSwfSource(item, settings_, context_);
-            item.workPath = preparedFlashItem_->workPath;
-            item.extractedAudioPath = preparedFlashItem_->extractedAudioPath;
-            item.media = preparedFlashItem_->media;
+            if (!preparedItem_) return prepareSwfSource(item, settings_, context_);
+            item.workPath = preparedItem_->workPath;
+            item.extractedAudioPath = preparedItem_->extractedAudioPath;
+            item.media = preparedItem_->media;
         };
     }
 }
@@ -220,6 +220,7 @@ bool QueueController::startRun(bool testRun) {
     }
     context_.fullRun = !testRun;
     context_.testEncodeSeconds = testEncodeSeconds;
+    stallSeconds_ = options_.getOptionInt("stalltimeout", "120");
     if (!settings_.profilePath.empty()) options_.setOption("lastpreset", settings_.profilePath);
     removeAbandonedFiles();
 
@@ -310,8 +311,9 @@ void QueueController::launchNextItem() {
         job_->id = ++jobCounter_;
         job_->runIndex = next;
 
-        if (needsFlashPreparation(*item) || needsSubtitleConversion(*item)) {
-            startFlashPreparation(*item);
+        const bool flash = needsFlashPreparation(*item);
+        if (const bool subtitle = needsSubtitleConversion(*item); flash || subtitle) {
+            startPreparation(*item, flash, subtitle);
             return;
         }
         if (startItem()) return;
@@ -325,13 +327,13 @@ bool QueueController::startItem() {
     Job& job = *job_;
     context_.launchCounter = launchCounter_;
     context_.temporaryOutputTag = temporaryOutputTag();
-    if (preparedFlashItem_) item.preparedSubtitlePath = preparedFlashItem_->preparedSubtitlePath;
+    if (preparedItem_) item.preparedSubtitlePath = preparedItem_->preparedSubtitlePath;
     job.commandLine = buildCommandLine(settings_, item, row, context_);
     context_.temporaryOutputTag.clear();
-    if (preparedFlashItem_) {
-        job.workFiles = {preparedFlashItem_->workPath, preparedFlashItem_->extractedAudioPath,
-                         preparedFlashItem_->preparedSubtitlePath};
-        preparedFlashItem_.reset();
+    if (preparedItem_) {
+        job.workFiles = {preparedItem_->workPath, preparedItem_->extractedAudioPath,
+                         preparedItem_->preparedSubtitlePath};
+        preparedItem_.reset();
     }
     result.outputPath = item.outputPath;
     if (job.commandLine.empty()) {
@@ -428,10 +430,8 @@ bool QueueController::needsSubtitleConversion(const SourceItem& item) const {
     return chooseEncoder(settings_, item, container) == Encoder::Ffmpeg;
 }
 
-void QueueController::startFlashPreparation(const SourceItem& item) {
+void QueueController::startPreparation(const SourceItem& item, bool flash, bool subtitle) {
     ++pendingWork_;
-    const bool flash = needsFlashPreparation(item);
-    const bool subtitle = needsSubtitleConversion(item);
     // The worker has its own copies: the owner may change the list and settings meanwhile.
     worker_->post(
         [this, id = job_->id, copy = item, settings = settings_, context = context_, flash, subtitle]() mutable {
@@ -440,11 +440,11 @@ void QueueController::startFlashPreparation(const SourceItem& item) {
             copy.preparedSubtitlePath.clear();
             if (subtitle) copy.preparedSubtitlePath = prepareSubtitleForFfmpeg(context.ffmpegPath, settings, copy, id);
             if (flash) prepareSwfSource(copy, settings, context);
-            post({Event::Kind::FlashPrepared, id, {}, std::make_shared<SourceItem>(std::move(copy))});
+            post({Event::Kind::Prepared, id, {}, std::make_shared<SourceItem>(std::move(copy))});
         });
 }
 
-void QueueController::flashPrepared(Event& event) {
+void QueueController::itemPrepared(Event& event) {
     --pendingWork_;
     const bool current =
         job_ && job_->id == event.job && job_->phase == Job::Phase::Preparing && currentItem() != nullptr;
@@ -455,7 +455,7 @@ void QueueController::flashPrepared(Event& event) {
         removeFile(event.prepared->preparedSubtitlePath);
         return;
     }
-    preparedFlashItem_ = std::move(event.prepared);
+    preparedItem_ = std::move(event.prepared);
     if (!startItem()) launchNextItem();
 }
 
@@ -470,8 +470,8 @@ void QueueController::processEvents() {
         }
         if (runActive_) adoptAddedRows();
         switch (event.kind) {
-            case Event::Kind::FlashPrepared:
-                flashPrepared(event);
+            case Event::Kind::Prepared:
+                itemPrepared(event);
                 continue;
             case Event::Kind::GrabberStarted:
                 grabberStarted(event);
@@ -584,9 +584,8 @@ void QueueController::watchdogTick() {
         launchNextItem();
         return;
     }
-    const long long stallSeconds = options_.getOptionInt("stalltimeout", "120");
-    if (stallSeconds > 0 && now - job.lastChangeMs >= static_cast<std::uint64_t>(stallSeconds) * 1000) {
-        failCurrentItem("진행이 멈췄습니다 (" + std::to_string(stallSeconds) + "초)");
+    if (stallSeconds_ > 0 && now - job.lastChangeMs >= static_cast<std::uint64_t>(stallSeconds_) * 1000) {
+        failCurrentItem("진행이 멈췄습니다 (" + std::to_string(stallSeconds_) + "초)");
         launchNextItem();
     }
 }

@@ -98,11 +98,11 @@ public:
 
 private:
     struct Event {
-        enum class Kind { Started, Stdout, Stderr, Exited, FlashPrepared, GrabberStarted, Finished, Settled, Tick };
+        enum class Kind { Started, Stdout, Stderr, Exited, Prepared, GrabberStarted, Finished, Settled, Tick };
         Kind kind;
         unsigned job;
         std::string chunk;
-        std::shared_ptr<SourceItem> prepared = nullptr;   // FlashPrepared: the item with its work files
+        std::shared_ptr<SourceItem> prepared = nullptr;   // Prepared: the item with its work files
         std::shared_ptr<FlashGrabber> grabber = nullptr;  // GrabberStarted: nullptr when it failed
         bool succeeded = false;                           // Finished
         std::string path = {};                            // Finished: the published output
@@ -121,8 +121,10 @@ private:
     bool needsFlashPreparation(const SourceItem& item) const;
     // A SAMI subtitle, or one with a delay, that ffmpeg will burn in: converted to ASS first.
     bool needsSubtitleConversion(const SourceItem& item) const;
-    void startFlashPreparation(const SourceItem& item);
-    void flashPrepared(Event& event);
+    // A Flash source's work files and a subtitle for ffmpeg come from tools that may run for
+    // seconds: they are made on the job worker, and the item starts when they are ready.
+    void startPreparation(const SourceItem& item, bool flash, bool subtitle);
+    void itemPrepared(Event& event);
     void grabberStarted(Event& event);
     void itemStarted();
     bool handleOutput(const Event& event);
@@ -151,7 +153,7 @@ private:
     // Flash preparation: only the controller's own, not one a caller put in the context.
     bool ownsFlashPreparation_ = false;
     // The current item's finished preparation, handed to the command builder.
-    std::shared_ptr<SourceItem> preparedFlashItem_;
+    std::shared_ptr<SourceItem> preparedItem_;
 
     std::mutex eventsMutex_;
     std::deque<Event> events_;
@@ -168,6 +170,7 @@ private:
     // Items whose encoder has ended, being checked and published on the worker meanwhile.
     std::map<unsigned, std::unique_ptr<Job>> finishing_;
     int pendingWork_ = 0;
+    long long stallSeconds_ = 0;  // "stalltimeout", read when the run starts
     LineAssembler lines_;
     ProgressParser parser_;
     RunProgress progress_;

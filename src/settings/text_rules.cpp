@@ -54,4 +54,12 @@ int leadingInt32(std::string_view text) {
     return static_cast<int>(value);
 }
 
+std::string lowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
 }  // namespace torvane

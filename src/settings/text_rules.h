@@ -9,6 +9,9 @@ namespace torvane {
 // A settings flag is on when its whole text is one of these exactly (case matters: "yES" is off).
 bool isTruthy(std::string_view text);
 
+// Lower-cased ASCII copy; other bytes (UTF-8 Hangul among them) stay as they are.
+std::string lowerAscii(std::string_view text);
+
 // Cuts the text at every occurrence of any delimiter character and drops the empty pieces;
 // pieces are not trimmed, so "avi, mp4" gives "avi" and " mp4".
 std::vector<std::string> splitList(std::string_view text, std::string_view delimiters);
