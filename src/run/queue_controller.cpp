@@ -632,9 +632,11 @@ void QueueController::encoderExited() {
             }
         }
         std::string published;
+        std::string notes;
         if (problem.empty()) {
-            // A tool that failed leaves the file as it was: the check below still judges it.
-            postProcessWithin(container, temporary, programFolder, postLimit, cancellation.get());
+            // A tool that failed leaves the file as it was: the check below still judges it, and
+            // the log says what the tool did.
+            notes = postProcessWithin(container, temporary, programFolder, postLimit, cancellation.get());
             MediaSummary facts;
             queryOutputFacts(MediaInfoLibrary::instance(), temporary, facts);
             if (facts.videoStreamCount + facts.audioStreamCount == 0 ||
@@ -649,6 +651,7 @@ void QueueController::encoderExited() {
         Event event{Event::Kind::Finished, id, problem};
         event.succeeded = !published.empty();
         event.path = published;
+        event.notes = std::move(notes);
         post(std::move(event));
     });
 
@@ -664,7 +667,10 @@ void QueueController::itemFinished(const Event& event) {
     if (found == finishing_.end()) return;
     const std::unique_ptr<Job> job = std::move(found->second);
     finishing_.erase(found);
-    if (job->log) job->log->appendLine(event.succeeded ? "\n=> " + event.path : "\n=> 실패: " + event.chunk);
+    if (job->log) {
+        if (!event.notes.empty()) job->log->append("\n" + event.notes);
+        job->log->appendLine(event.succeeded ? "\n=> " + event.path : "\n=> 실패: " + event.chunk);
+    }
     RunItemResult& result = results_[job->runIndex];
     SourceItem* item = list_.findItem(runKeys_[job->runIndex]);
     const int row = list_.rowOfKey(runKeys_[job->runIndex]);

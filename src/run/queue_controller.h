@@ -106,6 +106,7 @@ private:
         std::shared_ptr<FlashGrabber> grabber = nullptr;  // GrabberStarted: nullptr when it failed
         bool succeeded = false;                           // Finished
         std::string path = {};                            // Finished: the published output
+        std::string notes = {};                           // Finished: what post-processing said
     };
     class JobRunner;
     struct Job;
