@@ -1,6 +1,10 @@
 #include "cli/json_text.h"
 
 #include <cstdio>
+#include <string>
+
+#include "platform/name_text.h"
+#include "platform/text_encoding.h"
 
 namespace torvane::cli {
 
@@ -45,6 +49,13 @@ void JsonWriter::separate() {
 }
 
 void JsonWriter::writeString(std::string_view text) {
+    // JSON text is UTF-8: bytes that are not (a file name from a Windows disk, an encoder's
+    // message quoting one) are shown as the program shows such names anywhere else.
+    std::string decoded;
+    if (!isValidUtf8(text)) {
+        decoded = nameText(text);
+        text = decoded;
+    }
     out_ << '"';
     for (const char c : text) {
         switch (c) {

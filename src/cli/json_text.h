@@ -5,7 +5,8 @@
 
 namespace torvane::cli {
 
-// Writes JSON arrays of flat objects, with strings escaped; texts are UTF-8 and pass through.
+// Writes JSON arrays of flat objects, with strings escaped; UTF-8 texts pass through, others
+// are decoded as names are for showing (platform/name_text.h), so the output is always JSON.
 class JsonWriter {
 public:
     explicit JsonWriter(std::ostream& out) : out_(out) {}
