@@ -4,9 +4,11 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "cli/conversion_setup.h"
+#include "cli/json_events.h"
 #include "cli/terminal_progress.h"
 #include "media/mediainfo_library.h"
 #include "platform/file_system.h"
@@ -77,6 +79,33 @@ const char* stateText(RunItemResult::State state) {
     return "";
 }
 
+// The table that ends a run on the terminal: each item's verdict and output, and a failed item's log.
+void printResults(const QueueController& controller, const std::vector<std::string>& names) {
+    std::cout << "\n결과:\n";
+    for (std::size_t row = 0; row < controller.results().size(); ++row) {
+        const RunItemResult& result = controller.results()[row];
+        std::cout << "  " << names[row] << "\t" << stateText(result.state);
+        if (!result.reason.empty()) std::cout << " (" << result.reason << ")";
+        std::cout << "\t" << result.outputPath << "\n";
+        if (result.state == RunItemResult::State::Failed && !result.logPath.empty())
+            std::cout << "    기록: " << result.logPath << "\n";
+    }
+    std::cout.flush();
+}
+
+// A shard that holds none of the files has nothing to do, and that is no failure: with many
+// parts and a short list, some parts are empty.
+int reportEmptyShard(const ConversionArguments& parsed) {
+    std::cerr << "torvane-cli convert: no file of the list falls in shard " << parsed.shard->index << "/"
+              << parsed.shard->count << "\n";
+    if (parsed.json) {
+        std::ostream discarded(nullptr);
+        TerminalProgress quiet(discarded, std::cerr, false);
+        JsonRunEvents(std::cout, quiet).finish(nullptr);
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int runConvert(const CliContext& context, std::span<const std::string> arguments) {
@@ -88,47 +117,61 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
     MediaInfoLibrary* binding = mediaInfoOrReport("convert");
     if (binding == nullptr) return kExitLibraryMissing;
     MediaInfoLibrary& library = *binding;
+    if (parsed->files.empty() && parsed->shard) return reportEmptyShard(*parsed);
 
-    TerminalProgress progress(std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
+    // With --json, standard output carries the JSON lines alone: the progress lines go nowhere.
+    std::ostream discarded(nullptr);
+    TerminalProgress progress(parsed->json ? discarded : std::cout, std::cerr,
+                              !parsed->json && ::isatty(STDOUT_FILENO) == 1);
+    std::optional<JsonRunEvents> json;
+    if (parsed->json) json.emplace(std::cout, progress);
+    RunObserver& observer = json ? static_cast<RunObserver&>(*json) : progress;
     InterruptWatch interrupt(progress.wakeup);
 
     SourceList list;
     bool anyRefused = false;
     std::vector<std::string> names;
+    std::vector<std::string> givenPaths;
     for (const std::string& given : parsed->files) {
         const std::string path = sourcePathOf(given);
         const std::size_t messages = progress.messagesShown;
-        if (!addSourceFile(list, path, library, progress, nullptr)) {
-            // The list's own message does not say which file it was about.
-            if (progress.messagesShown == messages) {
-                std::cerr << given << ": 추가하지 못했습니다 (없거나, 읽을 수 없거나, 비어 있거나, 폴더입니다)\n";
-            } else {
-                std::cerr << given << ": " << kNotMediaMessage << "\n";
-            }
-            anyRefused = true;
-            continue;
-        }
+        std::string refusal;
         std::string problem;
-        if (!applyRangeArguments(*parsed, *list.item(list.rowCount() - 1), &problem)) {
-            std::cerr << given << ": " << problem << "\n";
+        if (!addSourceFile(list, path, library, observer, nullptr)) {
+            // The list's own message does not say which file it was about.
+            refusal = progress.messagesShown == messages
+                          ? "추가하지 못했습니다 (없거나, 읽을 수 없거나, 비어 있거나, 폴더입니다)"
+                          : std::string(kNotMediaMessage);
+        } else if (!applyRangeArguments(*parsed, *list.item(list.rowCount() - 1), &problem)) {
+            refusal = problem;
             list.selectOnly(list.rowCount() - 1);
             list.removeSelected();
+        }
+        if (!refusal.empty()) {
+            std::cerr << given << ": " << refusal << "\n";
+            if (json) json->refused(given, refusal);
             anyRefused = true;
             continue;
         }
         names.emplace_back(fileNamePart(path));
+        givenPaths.push_back(given);
     }
-    if (list.rowCount() == 0) return kExitFailed;
+    if (list.rowCount() == 0) {
+        if (json) json->finish(nullptr);
+        return kExitFailed;
+    }
     progress.setRowNames(names);
+    if (json) json->setSources(std::move(givenPaths));
 
     CommandContext& commandContext = setup->commandContext;
     // ffmpeg writes into existing folders only: the chosen output folder is made for it.
     if (!commandContext.output.sameFolderAsSource && !makeFolders(commandContext.output.folder)) {
         return failure("convert", "cannot make the output folder " + commandContext.output.folder);
     }
-    QueueController controller(list, setup->settings, commandContext, *setup->options, progress);
+    QueueController controller(list, setup->settings, commandContext, *setup->options, observer);
     if (parsed->testSeconds) controller.testEncodeSeconds = *parsed->testSeconds;
     controller.startRun(parsed->testSeconds.has_value());
+    if (json) json->update(controller);
     while (controller.runActive()) {
         progress.wakeup.waitFor(std::chrono::seconds(1));
         if (interrupt.interrupted()) {
@@ -136,27 +179,25 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
             break;
         }
         controller.processEvents();
+        if (json) json->update(controller);
     }
     // After a stop, items that had finished encoding are still being checked: their verdicts
     // belong in the table, and the stopped encoder is ended before we go.
     while (!controller.settled()) {
         progress.wakeup.waitFor(std::chrono::seconds(1));
         controller.processEvents();
+        if (json) json->update(controller);
     }
     progress.finish();
 
-    std::cout << "\n결과:\n";
     bool anyFailed = anyRefused;
-    for (std::size_t row = 0; row < controller.results().size(); ++row) {
-        const RunItemResult& result = controller.results()[row];
-        std::cout << "  " << names[row] << "\t" << stateText(result.state);
-        if (!result.reason.empty()) std::cout << " (" << result.reason << ")";
-        std::cout << "\t" << result.outputPath << "\n";
-        if (result.state == RunItemResult::State::Failed && !result.logPath.empty())
-            std::cout << "    기록: " << result.logPath << "\n";
+    for (const RunItemResult& result : controller.results())
         anyFailed = anyFailed || result.state == RunItemResult::State::Failed;
+    if (json) {
+        json->finish(&controller);
+    } else {
+        printResults(controller, names);
     }
-    std::cout.flush();
     if (controller.outcome() && controller.outcome()->stopped) return interrupt.exitStatus();
     return anyFailed ? kExitFailed : kExitOk;
 }

@@ -83,6 +83,12 @@ std::optional<ConversionArguments> parseConversionArguments(std::string_view com
             (start ? parsed.rangeStart : parsed.rangeEnd) = *value;
         } else if (argument == "--no-sound") {
             parsed.noSound = true;
+        } else if (is("--shard")) {
+            const auto value = optionValue(arguments, i, "--shard");
+            parsed.shard = value ? parseShard(*value) : std::nullopt;
+            if (!parsed.shard) return fail("--shard needs K/N with 1 <= K <= N, e.g. 2/8");
+        } else if (argument == "--json" && command == "convert") {
+            parsed.json = true;
         } else {
             return fail("unknown option " + argument);
         }
@@ -90,6 +96,9 @@ std::optional<ConversionArguments> parseConversionArguments(std::string_view com
     if (parsed.presetPath.empty()) return fail("needs --preset PATH");
     if (parsed.sameFolder && !parsed.outputFolder.empty()) return fail("--out and --same-folder exclude each other");
     if (parsed.files.empty()) return fail("needs at least one file");
+    // The other parts are other machines' work: their files are not even looked at here.
+    if (parsed.shard)
+        std::erase_if(parsed.files, [&](const std::string& file) { return !inShard(file, *parsed.shard); });
     return parsed;
 }
 

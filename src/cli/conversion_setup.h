@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "cli/shard.h"
 #include "command/command_context.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
@@ -30,6 +31,11 @@ struct ConversionArguments {
     std::string rangeStart;
     std::string rangeEnd;
     bool noSound = false;
+    // --shard K/N: only the files of that part of the list are kept in `files`.
+    std::optional<Shard> shard;
+    // --json (convert only): the run is reported as one JSON object per line.
+    bool json = false;
+    // The files named, as given; with --shard, only those of the shard.
     std::vector<std::string> files;
 };
 

@@ -21,11 +21,16 @@ constexpr std::array<CliCommand, 8> kCommands = {{
      "probe [--json] [--report summary|normal|complete] FILE...", runProbe},
     {"command", "print the encoder command line each file would be converted with",
      "command --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS]\n"
-     "        [--start TIME] [--end TIME] [--no-sound] FILE...",
+     "        [--start TIME] [--end TIME] [--no-sound] [--shard K/N] FILE...",
      runCommand},
     {"convert", "convert files with a preset, showing progress on the terminal",
      "convert --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS]\n"
-     "        [--start TIME] [--end TIME] [--no-sound] FILE...",
+     "        [--start TIME] [--end TIME] [--no-sound] [--shard K/N] [--json] FILE...\n\n"
+     "  --shard K/N  convert only the K-th of N parts of the files; the part of a file is\n"
+     "               decided by its path as given, so N machines given the same list\n"
+     "               convert every file exactly once\n"
+     "  --json       report on standard output as JSON, one event a line: started,\n"
+     "               progress, finished, refused, run-finished",
      runConvert},
     {"update", "ask the update server for a newer version; --download fetches its installer",
      "update [--check] [--download]", runUpdate},
