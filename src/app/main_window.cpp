@@ -401,6 +401,8 @@ void MainWindow::refreshSummary() {
     const SourceItem* item = clickedItem();
     if (item == nullptr) {
         for (QLabel* row : {w_.outputFile, w_.outputVideo, w_.outputAudio, w_.outputOther}) row->clear();
+        w_.outputOther->hide();
+        w_.outputOtherLabel->hide();
         w_.outputDetailsButton->setEnabled(false);
         w_.outputPlayButton->setEnabled(false);
         return;
@@ -411,6 +413,8 @@ void MainWindow::refreshSummary() {
     w_.outputVideo->setText(toQt(summary.video));
     w_.outputAudio->setText(toQt(summary.audio));
     w_.outputOther->setText(toQt(summary.other));
+    w_.outputOther->setVisible(!summary.other.empty());
+    w_.outputOtherLabel->setVisible(!summary.other.empty());
     const bool converted = !item->outputPath.empty() && isFileNotFolder(item->outputPath);
     w_.outputDetailsButton->setEnabled(converted);
     w_.outputPlayButton->setEnabled(converted);

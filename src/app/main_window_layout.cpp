@@ -189,8 +189,9 @@ QGroupBox* buildOutputFacts(MainWindowWidgets& w) {
     addFactRow(grid, 2, "비디오", w.outputVideo);
     addFactRow(grid, 3, "오디오", w.outputAudio);
     addFactRow(grid, 4, "기타", w.outputOther);
-    // The "기타" row has nothing to say yet: hidden with its label.
-    grid->itemAtPosition(4, 0)->widget()->hide();
+    // The "기타" row speaks only of a subtitle: hidden with its label while there is none.
+    w.outputOtherLabel = grid->itemAtPosition(4, 0)->widget();
+    w.outputOtherLabel->hide();
     w.outputOther->hide();
     w.outputDetailsButton = button("상세정보", "outputDetailsButton");
     w.outputPlayButton = button("재생▶", "outputPlayButton");

@@ -64,6 +64,7 @@ struct MainWindowWidgets {
     QLabel* outputVideo = nullptr;
     QLabel* outputAudio = nullptr;
     QLabel* outputOther = nullptr;
+    QWidget* outputOtherLabel = nullptr;
     QPushButton* outputDetailsButton = nullptr;
     QPushButton* outputPlayButton = nullptr;
 

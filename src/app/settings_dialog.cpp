@@ -316,6 +316,7 @@ struct SettingsControls {
     QLineEdit* volumeBox = newBox("volumeBox");
 
     QCheckBox* subUse = newCheck("자막 사용", "subUseCheck");
+    QCheckBox* subEmbed = newCheck("화면에 입히지 않고 켜고 끄는 자막 트랙으로 (MKV, MP4, WebM)", "subEmbedCheck");
     QComboBox* subPos = newList("subPosList", true);
     QComboBox* subCodepage = newList("subCodepageList", true);
     QComboBox* subSize = newList("subSizeList", true);
@@ -460,14 +461,15 @@ QGroupBox* buildSubtitleGroup(SettingsControls& c) {
     auto* group = new QGroupBox("자막");
     auto* grid = newGrid(group);
     grid->addWidget(c.subUse, 0, 0, 1, 2);
-    addLabelled(grid, 1, "위치", c.subPos);
-    addLabelled(grid, 2, "언어", c.subCodepage);
-    addLabelled(grid, 3, "크기", c.subSize);
-    addLabelled(grid, 4, "테두리 두께", c.subOutline);
-    addLabelled(grid, 5, "테두리 번짐", c.subBlur);
-    addLabelled(grid, 6, "자막지연", row({c.subDelay, newLabel("초")}));
-    addLabelled(grid, 7, "폰트 경로", row({c.subFont, c.fontBrowse}));
-    grid->setRowStretch(8, 1);
+    grid->addWidget(c.subEmbed, 1, 0, 1, 2);
+    addLabelled(grid, 2, "위치", c.subPos);
+    addLabelled(grid, 3, "언어", c.subCodepage);
+    addLabelled(grid, 4, "크기", c.subSize);
+    addLabelled(grid, 5, "테두리 두께", c.subOutline);
+    addLabelled(grid, 6, "테두리 번짐", c.subBlur);
+    addLabelled(grid, 7, "자막지연", row({c.subDelay, newLabel("초")}));
+    addLabelled(grid, 8, "폰트 경로", row({c.subFont, c.fontBrowse}));
+    grid->setRowStretch(9, 1);
     return group;
 }
 
@@ -682,6 +684,7 @@ std::string SettingsDialog::expandFontPath(const std::string& path) const {
 void SettingsDialog::fillSubtitle(const EncodeSettings& settings) {
     SettingsControls& c = *controls_;
     c.subUse->setChecked(isTruthy(settings.sub_use));
+    c.subEmbed->setChecked(isTruthy(settings.sub_embed));
     setListText(c.subPos, settings.sub_pos);
     setListText(c.subSize, settings.sub_textscale);
     setListText(c.subOutline, settings.sub_outline);
@@ -736,6 +739,7 @@ void SettingsDialog::readChecks(EncodeSettings& settings) const {
         {&EncodeSettings::audio_use, c.audioUse},
         {&EncodeSettings::audio_use_srate, c.srateCheck},
         {&EncodeSettings::sub_use, c.subUse},
+        {&EncodeSettings::sub_embed, c.subEmbed},
         {&EncodeSettings::filter_flip, c.flipCheck},
         {&EncodeSettings::filter_mirror, c.mirrorCheck},
         {&EncodeSettings::filter_harddup, c.harddupCheck},

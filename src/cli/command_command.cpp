@@ -3,10 +3,12 @@
 
 #include "cli/conversion_setup.h"
 #include "command/encoder_choice.h"
+#include "command/subtitle_use.h"
 #include "media/mediainfo_library.h"
 #include "run/add_source_file.h"
 #include "run/run_observer.h"
 #include "run/source_list.h"
+#include "run/subtitle_preparation.h"
 
 namespace torvane::cli {
 namespace {
@@ -58,7 +60,16 @@ int runCommand(const CliContext& context, std::span<const std::string> arguments
         }
     }
     for (std::size_t row = 0; row < list.rowCount(); ++row) {
-        std::cout << buildCommandLine(setup->settings, *list.item(row), row, setup->commandContext) << "\n";
+        SourceItem& item = *list.item(row);
+        std::cout << buildCommandLine(setup->settings, item, row, setup->commandContext) << "\n";
+        // The command names the user's subtitle; a run gives the encoder its prepared copy.
+        const Encoder encoder = chooseEncoder(
+            setup->settings, item, setup->commandContext.catalogue->findContainer(setup->settings.container));
+        const SubtitleUse use = subtitleUse(setup->settings, item, encoder);
+        if (subtitlePreparation(setup->settings, item, use, encoder) != SubtitlePreparation::None) {
+            std::cerr << "torvane-cli command: " << item.sourcePath << ": " << subtitleUseText(use, item)
+                      << " (변환할 때는 UTF-8로 바꾸고 시각을 맞춘 사본을 씁니다)\n";
+        }
     }
     return anyRefused ? kExitFailed : kExitOk;
 }

@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::array<CliCommand, 8> kCommands = {{
     {"presets", "list the preset tree", "presets", runPresets},
-    {"show-preset", "print the 47 settings of one preset", "show-preset PATH", runShowPreset},
+    {"show-preset", "print the 48 settings of one preset", "show-preset PATH", runShowPreset},
     {"formats", "list the output formats of the catalogue", "formats [--container NAME | --check]", runFormats},
     {"options", "print, read or store application options", "options [NAME [VALUE]]", runOptions},
     {"probe", "print the media facts and list cells of files",

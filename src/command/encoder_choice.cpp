@@ -4,6 +4,7 @@
 #include "command/ffmpeg_command.h"
 #include "command/mencoder_command.h"
 #include "command/placeholders.h"
+#include "command/subtitle_use.h"
 #include "media/source_item.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
@@ -27,6 +28,8 @@ Encoder chooseEncoder(const EncodeSettings& settings, const SourceItem& item, co
     if (isAudioOnlyContainer(settings.container)) return Encoder::Ffmpeg;
     const std::string& codec = item.media.videoCodec;
     if (codec == "MSS1" || codec == "MSS2" || codec == "MSS3") return Encoder::Mencoder;
+    // mencoder writes no subtitle tracks.
+    if (wantsSubtitleTrack(settings, item)) return Encoder::Ffmpeg;
     const bool speedChange = isTruthy(settings.use_speed) && settings.speed != "1" && settings.speed != "1.0";
     const bool burnSubtitles = isTruthy(settings.sub_use) && !item.subtitlePath.empty();
     // mencoder refuses a source without a picture ("Video stream is mandatory!").

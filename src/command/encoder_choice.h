@@ -14,9 +14,9 @@ enum class Encoder { Ffmpeg, Mencoder };
 
 // Which encoder converts the item: "f" and "m" in the settings decide; otherwise mencoder for
 // SKM/K3G sources, MSS video, a speed change or burnt-in subtitles, and ffmpeg for Flash
-// sources, audio-only formats and everything else. A speed change or subtitles go to mencoder
-// only when the catalogue has mencoder options for the format and codecs in use and the source
-// has a picture; otherwise mencoder could not write the file at all.
+// sources, audio-only formats, a subtitle kept as a track and everything else. A speed change or subtitles go to
+// mencoder only when the catalogue has mencoder options for the format and codecs in use and the source has a picture;
+// otherwise mencoder could not write the file at all.
 Encoder chooseEncoder(const EncodeSettings& settings, const SourceItem& item, const ContainerEntry& container);
 
 // True when the catalogue gives mencoder options for everything the settings produce.

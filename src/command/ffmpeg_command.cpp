@@ -6,6 +6,8 @@
 #include "command/aspect_sizing.h"
 #include "command/command_context.h"
 #include "command/command_text.h"
+#include "command/encoder_choice.h"
+#include "command/subtitle_use.h"
 #include "media/source_item.h"
 #include "media/source_range.h"
 #include "media/subtitle_discovery.h"
@@ -43,15 +45,14 @@ void addToChain(std::string& chain, std::string_view filters) {
 // libass's subtitles filter for a burnt-in subtitle: its character set as read from the file,
 // the preset's font folder, and the size, outline and position mencoder is given.
 std::string subtitleFilter(const EncodeSettings& settings, const SourceItem& item, const CommandContext& context) {
-    if (!isTruthy(settings.sub_use) || item.subtitlePath.empty()) return {};
+    if (subtitleUse(settings, item, Encoder::Ffmpeg) != SubtitleUse::Burn) return {};
     std::string filter;
     if (!item.preparedSubtitlePath.empty()) {
-        // Converted by the run beforehand: UTF-8, shifted by the delay.
+        // Converted by the run beforehand: UTF-8, one language, on the output's clock.
         filter = "subtitles=filename=" + filterPathArgument(item.preparedSubtitlePath);
     } else {
-        // ffmpeg's SAMI decoder fails on the blank "&nbsp;" cue that ends nearly every SAMI file,
-        // and the filter would fail the whole item: SAMI is burnt only once converted to ASS.
-        if (lowerAscii(fileExtension(item.subtitlePath)) == "smi") return {};
+        // Only a command shown without running it gets here with a SAMI file or a delay: a run
+        // prepares those first (see subtitle_preparation.h).
         filter = "subtitles=filename=" + filterPathArgument(item.subtitlePath);
         if (const std::string charset = subtitleCharacterSet(item.subtitlePath, settings.sub_subcp); !charset.empty()) {
             filter += ":charenc=" + filterPathArgument(charset);
@@ -61,15 +62,7 @@ std::string subtitleFilter(const EncodeSettings& settings, const SourceItem& ite
         replaceAll(replaceAll(settings.sub_font, "{subfontdir}", context.placeholders.subtitleFontFolder),
                    "{sysfontdir}", context.placeholders.fontsFolder);
     if (!font.empty() && isFileNotFolder(font)) filter += ":fontsdir=" + filterPathArgument(parentFolder(font));
-    // In the 288-line frame libass lays text subtitles out in: mencoder's text scale 4 gives
-    // text of about 24 lines, and its position (percent from the top) the bottom margin.
-    std::string style = "Fontsize=" + std::to_string(std::max(leadingInt32(settings.sub_textscale), 1) * 6);
-    if (!settings.sub_outline.empty()) style += ",Outline=" + std::to_string(leadingInt32(settings.sub_outline));
-    if (!settings.sub_pos.empty()) {
-        const int fromTop = std::clamp(leadingInt32(settings.sub_pos), 0, 100);
-        style += ",MarginV=" + std::to_string((100 - fromTop) * 288 / 100);
-    }
-    return filter + ":force_style=" + filterPathArgument(style);
+    return filter + ":force_style=" + filterPathArgument(burntSubtitleStyle(settings, true));
 }
 
 std::string filterChain(const EncodeSettings& settings, const SourceItem& item, std::string& cmd,
@@ -225,6 +218,16 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
         if (item.rangeEndSeconds > 0) cmd = appendOption(cmd, "-to", encoderSecondsText(item.rangeEndSeconds));
         cmd = appendOption(cmd, "-i", "\"{infile}\"");
     }
+    const bool subtitleTrack = !isFlash && subtitleUse(settings, item, Encoder::Ffmpeg) == SubtitleUse::Track;
+    if (subtitleTrack) {
+        // The run's UTF-8 copy, already on the output's clock; the source's first picture and
+        // sound go with it.
+        const std::string& subtitle = item.preparedSubtitlePath.empty() ? item.subtitlePath : item.preparedSubtitlePath;
+        cmd = appendOption(cmd, "-i", quoted(subtitle));
+        cmd = appendOption(cmd, "-map", "0:v:0?");
+        cmd = appendOption(cmd, "-map", "0:a:0?");
+        cmd = appendOption(cmd, "-map", "1:s:0");
+    }
 
     const bool videoCopied = isTruthy(settings.video_use) && settings.video_codec == "copy";
     if (isTruthy(settings.video_use)) {
@@ -265,6 +268,10 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
         cmd = appendOption(cmd, "-an", "");
     }
 
+    if (subtitleTrack) {
+        cmd = appendOption(cmd, "-c:s", std::string(subtitleTrackCodec(settings.container, item.subtitlePath)));
+        cmd = appendOption(cmd, "-metadata:s:s:0", "language=kor");
+    }
     if (!settings.plusparam2.empty()) cmd = appendOption(cmd, settings.plusparam2, "");
     if (!context.fullRun) {
         // An output -ss drops copied video up to its first key frame, which can be all of it.

@@ -7,6 +7,7 @@
 #include "command/aspect_sizing.h"
 #include "command/command_context.h"
 #include "command/command_text.h"
+#include "command/subtitle_use.h"
 #include "media/source_item.h"
 #include "media/source_range.h"
 #include "media/subtitle_discovery.h"
@@ -51,7 +52,9 @@ void appendSizeFilters(std::string& cmd, const EncodeSettings& settings, const S
 void appendSubtitles(std::string& cmd, const EncodeSettings& settings, const SourceItem& item,
                      const CommandContext& context) {
     if (!isTruthy(settings.sub_use) || item.subtitlePath.empty()) return;
-    cmd = appendOption(cmd, "-sub", quoted(item.subtitlePath));
+    // A SAMI file is given as the run's copy with one language left in it.
+    const std::string& subtitle = item.preparedSubtitlePath.empty() ? item.subtitlePath : item.preparedSubtitlePath;
+    cmd = appendOption(cmd, "-sub", quoted(subtitle));
     // mencoder draws text subtitles only through its ASS renderer, in the font we name.
     cmd = appendOption(cmd, "-ass", "");
     const std::string font =
@@ -60,10 +63,15 @@ void appendSubtitles(std::string& cmd, const EncodeSettings& settings, const Sou
     if (!font.empty() && isFileNotFolder(font)) cmd = appendOption(cmd, "-font", quoted(font));
     // The character set is read from the file: a UTF-8 subtitle with the preset's cp949 is no
     // longer garbled.
-    if (const std::string charset = subtitleCharacterSet(item.subtitlePath, settings.sub_subcp); !charset.empty()) {
+    if (const std::string charset = subtitleCharacterSet(subtitle, settings.sub_subcp); !charset.empty()) {
         cmd = appendOption(cmd, "-subcp", charset);
     }
     if (!settings.sub_pos.empty()) cmd = appendOption(cmd, "-subpos", settings.sub_pos);
+    // The ASS renderer ignores the position, outline and blur options below: its style is told
+    // them, as ffmpeg's is.
+    if (const std::string style = burntSubtitleStyle(settings, false); !style.empty()) {
+        cmd = appendOption(cmd, "-ass-force-style", style);
+    }
     if (!settings.sub_blur.empty()) cmd = appendOption(cmd, "-subfont-blur", settings.sub_blur);
     if (!settings.sub_outline.empty()) cmd = appendOption(cmd, "-subfont-outline", settings.sub_outline);
     if (!settings.sub_textscale.empty()) cmd = appendOption(cmd, "-subfont-text-scale", settings.sub_textscale);

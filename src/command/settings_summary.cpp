@@ -1,7 +1,9 @@
 #include "command/settings_summary.h"
 
+#include "command/encoder_choice.h"
 #include "command/output_naming.h"
 #include "command/placeholders.h"
+#include "command/subtitle_use.h"
 #include "media/source_item.h"
 #include "media/source_range.h"
 #include "run/time_size_text.h"
@@ -55,6 +57,8 @@ SettingsSummary summarizeSettings(const EncodeSettings& settings, const FormatCa
     summary.file = fileRow(settings, catalogue, item, values);
     summary.video = videoRow(settings);
     if (item.keepSound) summary.audio = audioRow(settings);
+    const Encoder encoder = chooseEncoder(settings, item, catalogue.findContainer(settings.container));
+    summary.other = subtitleUseText(subtitleUse(settings, item, encoder), item);
     return summary;
 }
 

@@ -53,6 +53,8 @@ struct MediaSummary {
     std::string audioFormat;
     std::string audioFormatProfile;
     std::int32_t audioStreamCount = 0;
+    // Subtitle tracks; only an output's check reads them.
+    std::int32_t textStreamCount = 0;
 };
 
 }  // namespace torvane

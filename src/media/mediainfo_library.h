@@ -16,7 +16,7 @@ namespace torvane {
 // while one Session lives, another waits.
 class MediaInfoLibrary {
 public:
-    enum class StreamKind { General = 0, Video = 1, Audio = 2 };
+    enum class StreamKind { General = 0, Video = 1, Audio = 2, Text = 3 };
 
     // The Debian package that provides the library, named in the message when it is missing.
     static constexpr std::string_view kDebianPackage = "libmediainfo0v5";

@@ -14,6 +14,7 @@ void queryOutputFacts(MediaInfoLibrary& library, const std::string& path, MediaS
     session->open(probePath.path());
     facts.videoStreamCount = leadingInt32(session->get(Kind::Video, "StreamCount"));
     facts.audioStreamCount = leadingInt32(session->get(Kind::Audio, "StreamCount"));
+    facts.textStreamCount = leadingInt32(session->get(Kind::Text, "StreamCount"));
     // "Duration" is in milliseconds, with decimals in some containers.
     const std::string duration = session->get(Kind::General, "Duration");
     facts.durationSeconds = leadingInt32(duration) / 1000;

@@ -78,6 +78,7 @@ std::string outputShortfall(const MediaSummary& output, const OutputPromise& pro
     }
     if (promise.picture && output.videoStreamCount == 0) return "출력 파일에 영상이 없습니다";
     if (promise.sound && output.audioStreamCount == 0) return "출력 파일에 소리가 없습니다";
+    if (promise.subtitleTrack && output.textStreamCount == 0) return "출력 파일에 자막 트랙이 없습니다";
     if (promise.seconds <= 0) return {};
     const double actual = static_cast<double>(output.durationExact);
     const double slack = std::max(promise.seconds * kRelativeSlack, kAbsoluteSlackSeconds);

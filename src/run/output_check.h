@@ -19,6 +19,8 @@ struct OutputPromise {
     double seconds = 0.0;
     // A Flash movie's sound may outlast its frames: only a shorter output is wrong then.
     bool mayRunLonger = false;
+    // The subtitle was to go in as a track.
+    bool subtitleTrack = false;
 };
 
 // The promise of one item: the streams the settings keep and the source has, and the length of

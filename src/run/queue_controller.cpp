@@ -7,6 +7,7 @@
 #include "command/command_line_split.h"
 #include "command/encoder_choice.h"
 #include "command/placeholders.h"
+#include "command/subtitle_use.h"
 #include "media/mediainfo_library.h"
 #include "media/output_facts.h"
 #include "media/source_item.h"
@@ -312,7 +313,8 @@ void QueueController::launchNextItem() {
         job_->runIndex = next;
 
         const bool flash = needsFlashPreparation(*item);
-        if (const bool subtitle = needsSubtitleConversion(*item); flash || subtitle) {
+        if (const SubtitlePreparation subtitle = subtitlePreparationOf(*item);
+            flash || subtitle != SubtitlePreparation::None) {
             startPreparation(*item, flash, subtitle);
             return;
         }
@@ -354,6 +356,8 @@ bool QueueController::startItem() {
     const ContainerEntry& container = context_.catalogue->findContainer(settings_.container);
     job.promise = promisedOutput(settings_, item, container, context_.fullRun, context_.testEncodeSeconds,
                                  speedTheCommandApplies(settings_, mencoder));
+    job.promise.subtitleTrack =
+        subtitleUse(settings_, item, mencoder ? Encoder::Mencoder : Encoder::Ffmpeg) == SubtitleUse::Track;
     // ffmpeg's clock counts output seconds: with a speed change the item is that much shorter.
     parser_.setFfmpegSpeed(mencoder ? 1.0 : chosenSpeed(settings_));
     job.sizeLimit = outputSizeLimit(settings_, container, job.promise, mencoder);
@@ -421,16 +425,13 @@ bool QueueController::needsFlashPreparation(const SourceItem& item) const {
     return ownsFlashPreparation_ && settings_.eg != "m" && lowerAscii(fileExtension(item.sourcePath)) == "swf";
 }
 
-bool QueueController::needsSubtitleConversion(const SourceItem& item) const {
-    if (!needsSubtitlePreparation(settings_, item) || !isTruthy(settings_.video_use) ||
-        settings_.video_codec == "copy") {
-        return false;
-    }
+SubtitlePreparation QueueController::subtitlePreparationOf(const SourceItem& item) const {
     const ContainerEntry& container = context_.catalogue->findContainer(settings_.container);
-    return chooseEncoder(settings_, item, container) == Encoder::Ffmpeg;
+    const Encoder encoder = chooseEncoder(settings_, item, container);
+    return subtitlePreparation(settings_, item, subtitleUse(settings_, item, encoder), encoder);
 }
 
-void QueueController::startPreparation(const SourceItem& item, bool flash, bool subtitle) {
+void QueueController::startPreparation(const SourceItem& item, bool flash, SubtitlePreparation subtitle) {
     ++pendingWork_;
     // The worker has its own copies: the owner may change the list and settings meanwhile.
     worker_->post(
@@ -438,9 +439,12 @@ void QueueController::startPreparation(const SourceItem& item, bool flash, bool 
             copy.workPath.clear();
             copy.extractedAudioPath.clear();
             copy.preparedSubtitlePath.clear();
-            if (subtitle) copy.preparedSubtitlePath = prepareSubtitleForFfmpeg(context.ffmpegPath, settings, copy, id);
-            if (flash) prepareSwfSource(copy, settings, context);
-            post({Event::Kind::Prepared, id, {}, std::make_shared<SourceItem>(std::move(copy))});
+            std::string problem;
+            if (subtitle != SubtitlePreparation::None) {
+                copy.preparedSubtitlePath = prepareSubtitle(context.ffmpegPath, settings, copy, subtitle, id, &problem);
+            }
+            if (flash && problem.empty()) prepareSwfSource(copy, settings, context);
+            post({Event::Kind::Prepared, id, problem, std::make_shared<SourceItem>(std::move(copy))});
         });
 }
 
@@ -453,6 +457,15 @@ void QueueController::itemPrepared(Event& event) {
         removeFile(event.prepared->workPath);
         removeFile(event.prepared->extractedAudioPath);
         removeFile(event.prepared->preparedSubtitlePath);
+        return;
+    }
+    if (!event.chunk.empty()) {
+        // A subtitle the user asked for and that cannot be used fails the item: a file converted
+        // without it would look like a success.
+        removeFile(event.prepared->workPath);
+        removeFile(event.prepared->extractedAudioPath);
+        failCurrentItem(event.chunk);
+        launchNextItem();
         return;
     }
     preparedItem_ = std::move(event.prepared);

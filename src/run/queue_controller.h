@@ -16,6 +16,7 @@
 #include "run/line_assembler.h"
 #include "run/post_process.h"
 #include "run/progress_parser.h"
+#include "run/subtitle_preparation.h"
 
 namespace torvane {
 
@@ -120,11 +121,11 @@ private:
     bool startItem();
     bool startEncoder();
     bool needsFlashPreparation(const SourceItem& item) const;
-    // A SAMI subtitle, or one with a delay, that ffmpeg will burn in: converted to ASS first.
-    bool needsSubtitleConversion(const SourceItem& item) const;
-    // A Flash source's work files and a subtitle for ffmpeg come from tools that may run for
+    // What the item's subtitle needs before the encoder can use it (subtitle_preparation.h).
+    SubtitlePreparation subtitlePreparationOf(const SourceItem& item) const;
+    // A Flash source's work files and a prepared subtitle come from tools that may run for
     // seconds: they are made on the job worker, and the item starts when they are ready.
-    void startPreparation(const SourceItem& item, bool flash, bool subtitle);
+    void startPreparation(const SourceItem& item, bool flash, SubtitlePreparation subtitle);
     void itemPrepared(Event& event);
     void grabberStarted(Event& event);
     void itemStarted();

@@ -59,6 +59,7 @@ constexpr std::array<SettingsKey, kSettingsFieldCount> kKeys = {{
     {"use_multithread", kSetting, "y", &S::use_multithread},
     {"use_speed", kSetting, "n", &S::use_speed},
     {"speed", kSetting, "1.0", &S::speed},
+    {"sub_embed", kSetting, "n", &S::sub_embed},
 }};
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 namespace torvane {
 
-// The conversion settings record: 47 texts and nothing else. Numbers stay decimal text and
+// The conversion settings record: 48 texts and nothing else. Numbers stay decimal text and
 // flags stay text (read with isTruthy); nothing is converted when a profile is read. A new
 // record has every field empty: defaults belong to loadProfile only.
 class EncodeSettings {
@@ -18,7 +18,7 @@ public:
     // take their defaults, not their previous values.
     bool loadProfile(const std::string& path);
 
-    // Copies all 47 fields, profilePath included.
+    // Copies all 48 fields, profilePath included.
     void assignSettings(const EncodeSettings& other);
 
     std::string profilePath;
@@ -68,6 +68,9 @@ public:
     std::string use_multithread;
     std::string use_speed;
     std::string speed;
+    // "y": the subtitle goes into the output as a track players switch on and off, where the
+    // format can carry one, instead of being drawn into the picture.
+    std::string sub_embed;
 };
 
 // One row of the record's key table: the INI key (the field's name), its section ("" for
@@ -79,7 +82,7 @@ struct SettingsKey {
     std::string EncodeSettings::*field;
 };
 
-inline constexpr std::size_t kSettingsFieldCount = 47;
+inline constexpr std::size_t kSettingsFieldCount = 48;
 
 // The fields in declared order, which is also the reading and the copy order.
 const std::array<SettingsKey, kSettingsFieldCount>& settingsKeys();

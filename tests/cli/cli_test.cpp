@@ -120,13 +120,14 @@ TEST_F(CliTest, ShowPresetPrintsTheDefaultsOfAnEmptyFileInTableOrder) {
     const test::ProgramResult result = runIn({"show-preset", path});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::vector<std::string> output = lines(result.out);
-    ASSERT_EQ(output.size(), 47u);
+    ASSERT_EQ(output.size(), 48u);
     EXPECT_EQ(output[0], "profilePath=" + path);
     EXPECT_EQ(output[1], "info_subject=기본");
     EXPECT_EQ(output[4], "container=avi");
     EXPECT_EQ(output[8], "video_codec=xvid");
     EXPECT_EQ(output[38], "filter_ratate=0");
     EXPECT_EQ(output[46], "speed=1.0");
+    EXPECT_EQ(output[47], "sub_embed=n");
 
     const test::ProgramResult missing = runIn({"show-preset", config_ / "missing.ini"});
     EXPECT_EQ(missing.exitCode, 1);

@@ -209,6 +209,82 @@ TEST_F(EncodePresetsTest, FfmpegBurnsTheSubtitleWhateverItsEncoding) {
         strips.push_back(bottomStrip(item.outputPath));
     }
     EXPECT_LT(differingPixels(strips[0], strips[1]), 20u);
+
+    // Matroska and WebM draw the same text.
+    for (const char* preset : {"mkv_h264.ini", "webm_vp8.ini"}) {
+        ASSERT_TRUE(settings.loadProfile(test::sourceDir() + "/data/preset/+ 일반 파일변환/" + preset));
+        SourceItem item;
+        const std::string folder = folder_ / ("자막 '[a,b]:c' " + std::to_string(strips.size() - 1));
+        ASSERT_TRUE(querySourceItem(folder + "/영상.mp4", item));
+        EXPECT_EQ(chooseEncoder(settings, item, catalogue_.findContainer(settings.container)), Encoder::Ffmpeg);
+        const std::string cmd = buildCommandLine(settings, item, 0, context_);
+        SCOPED_TRACE(cmd);
+        const test::ProgramResult run = test::runProgram(splitCommandLine(cmd));
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_GT(differingPixels(bottomStrip(item.sourcePath), bottomStrip(item.outputPath)), 200u);
+    }
+}
+
+// The text's box in the 640x360 frame at one second: its first and last rows and columns of
+// bright pixels; all -1 when there is none.
+struct TextBox {
+    int top = -1, bottom = -1, left = -1, right = -1;
+};
+
+TextBox brightBox(const std::string& path) {
+    const std::string gray = test::runProgram({"ffmpeg", "-v", "error", "-ss", "1", "-i", path, "-frames:v", "1", "-vf",
+                                               "scale=640:360", "-f", "rawvideo", "-pix_fmt", "gray", "-"})
+                                 .out;
+    TextBox box;
+    for (int y = 0; y < 360 && gray.size() >= 640u * 360u; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            if (static_cast<unsigned char>(gray[static_cast<std::size_t>(y * 640 + x)]) <= 128) continue;
+            if (box.top < 0) box.top = y;
+            box.bottom = y;
+            box.left = box.left < 0 ? x : std::min(box.left, x);
+            box.right = std::max(box.right, x);
+        }
+    }
+    return box;
+}
+
+// The same subtitle at the same settings looks alike from mencoder (AVI) and ffmpeg (MP4): text
+// of the same size, within a fifth, ending at the same height, which "sub_pos" moves in both.
+TEST_F(EncodePresetsTest, BothEncodersDrawTheSameSubtitleAlike) {
+    const std::string source = folder_ / "black.mp4";
+    ASSERT_EQ(test::runProgram({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "color=c=black:s=640x360:r=25:d=3", "-f",
+                                "lavfi", "-i", "sine=d=3", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac",
+                                "-shortest", source})
+                  .exitCode,
+              0);
+    test::writeFile(folder_ / "black.srt", "1\n00:00:00,000 --> 00:00:03,000\n가나다라 ABCDgy\n\n");
+    context_.testEncodeSeconds = 2;
+    for (const char* position : {"95", "70"}) {
+        std::vector<TextBox> boxes;
+        for (const char* preset :
+             {"/data/preset/특별기능/subtitle_burn.ini", "/data/preset/+ 일반 파일변환/mp4_h264.ini"}) {
+            EncodeSettings settings;
+            ASSERT_TRUE(settings.loadProfile(test::sourceDir() + preset));
+            settings.sub_pos = position;
+            SourceItem item;
+            ASSERT_TRUE(querySourceItem(source, item));
+            const std::string cmd = buildCommandLine(settings, item, 0, context_);
+            SCOPED_TRACE(cmd);
+            const test::ProgramResult run = test::runProgram(splitCommandLine(cmd));
+            ASSERT_EQ(run.exitCode, 0) << run.err;
+            boxes.push_back(brightBox(item.outputPath));
+            ASSERT_GE(boxes.back().top, 0);
+        }
+        const TextBox& mencoder = boxes[0];
+        const TextBox& ffmpeg = boxes[1];
+        SCOPED_TRACE(position);
+        const double widths = static_cast<double>(ffmpeg.right - ffmpeg.left) / (mencoder.right - mencoder.left);
+        const double heights = static_cast<double>(ffmpeg.bottom - ffmpeg.top) / (mencoder.bottom - mencoder.top);
+        EXPECT_NEAR(widths, 1.0, 0.2);
+        EXPECT_NEAR(heights, 1.0, 0.2);
+        EXPECT_NEAR(ffmpeg.bottom, mencoder.bottom, 6);
+        EXPECT_NEAR(ffmpeg.bottom, std::atoi(position) * 360 / 100, 12);
+    }
 }
 
 }  // namespace

@@ -60,8 +60,8 @@ TEST_F(MencoderTest, SubtitlesAreBurntIn) {
     settings_.sub_use = "y";
     EXPECT_TRUE(contains(build(), " -sub \"" + item_.subtitlePath + "\" -ass  -font \"" +
                                       folder_ / "program/mplayer/subfont.ttf" +
-                                      "\" -subcp cp949 -subpos 95 -subfont-blur 2 -subfont-outline 2 "
-                                      "-subfont-text-scale 4 -oac"));
+                                      "\" -subcp cp949 -subpos 95 -ass-force-style Outline=2,Blur=2,MarginV=14 "
+                                      "-subfont-blur 2 -subfont-outline 2 -subfont-text-scale 4 -oac"));
     settings_.sub_delay = "1.5";
     settings_.sub_pos = "";
     const std::string cmd = build();

@@ -59,6 +59,25 @@ TEST_F(SettingsSummaryTest, RowsShowNameFormatTimeAndStreams) {
     EXPECT_EQ(summary().audio, "");
 }
 
+// The "기타" row says what becomes of the subtitle: burnt in, kept as a track where the format
+// holds one, nothing for a copied picture or a file without one.
+TEST_F(SettingsSummaryTest, TheOtherRowSaysWhatBecomesOfTheSubtitle) {
+    item_.media.videoStreamCount = 1;
+    item_.subtitlePath = "/videos/holiday.ko.smi";
+    settings_.sub_use = "y";
+    EXPECT_EQ(summary().other, "자막 입힘: holiday.ko.smi");
+    settings_.sub_embed = "y";  // AVI holds no text track: still burnt in
+    EXPECT_EQ(summary().other, "자막 입힘: holiday.ko.smi");
+    settings_.container = "mkv";
+    EXPECT_EQ(summary().other, "자막 트랙(한국어): holiday.ko.smi");
+    settings_.sub_embed = "n";
+    settings_.video_codec = "copy";
+    EXPECT_EQ(summary().other, "");
+    settings_.video_codec = "xvid";
+    item_.media.videoStreamCount = 0;
+    EXPECT_EQ(summary().other, "");
+}
+
 TEST_F(SettingsSummaryTest, SpecialValuesShortenTheirRows) {
     item_.media.durationSeconds = 0;
     settings_.video_width.clear();

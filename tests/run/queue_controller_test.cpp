@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -223,6 +224,109 @@ TEST_F(QueueControllerTest, FfmpegBurnsASamiSubtitleWithItsDelay) {
     for (const auto& entry : std::filesystem::directory_iterator(swfWorkFolder())) {
         EXPECT_EQ(entry.path().filename().string().find("_" + std::to_string(::getpid()) + "."), std::string::npos)
             << entry.path();
+    }
+}
+
+// A SAMI file with an English and a Korean class, in CP949, and an SRT file in UTF-8 go into
+// Matroska and MP4 as switchable tracks tagged Korean: only the Korean class, in UTF-8, on the
+// output's clock (a range that starts at 1 second moves it), the picture and sound with them.
+TEST_F(QueueControllerTest, ASubtitleTrackCarriesTheKoreanTextOnTheOutputsClock) {
+    const std::string sami =
+        "<SAMI><HEAD><STYLE TYPE=\"text/css\"><!--\n.ENCC { Name:English; lang:en-US; }\n"
+        ".KRCC { Name:Korean; lang:ko-KR; }\n--></STYLE></HEAD><BODY>\n"
+        "<SYNC Start=2000><P Class=ENCC>Good morning\n<SYNC Start=2000><P Class=KRCC>좋은 아침\n"
+        "<SYNC Start=3500><P Class=ENCC>&nbsp;\n<SYNC Start=3500><P Class=KRCC>&nbsp;\n</BODY></SAMI>\n";
+    const test::ProgramResult cp949 =
+        test::runProgram({"sh", "-c", "printf '%s' \"$0\" | iconv -f UTF-8 -t CP949", sami});
+    ASSERT_EQ(cp949.exitCode, 0);
+    add("av4.mp4", "sami.mp4");
+    test::writeFile(folder_ / "sami.smi", cp949.out);
+    add("av4.mp4", "srt.mp4");
+    test::writeFile(folder_ / "srt.srt", "1\n00:00:02,000 --> 00:00:03,500\n좋은 아침\n\n");
+    // Bytes that are no subtitle fail their item with the reason, never a file without it.
+    add("av4.mp4", "broken.mp4");
+    test::writeFile(folder_ / "broken.srt",
+                    std::string("\x00\x9f\xff garbage \x01\x02", 15) + std::string(3000, '\x7f'));
+    for (std::size_t row = 0; row < 3; ++row) {
+        list_.item(row)->subtitlePath = folder_ / std::array{"sami.smi", "srt.srt", "broken.srt"}[row];
+    }
+    // The Matroska preset copies the picture, which can only be cut at key frames: the range is
+    // tried with the MP4 one, which encodes.
+    for (const auto& [preset, firstCue] :
+         {std::pair{"subtitle_track_mkv.ini", "00:00:02,0"}, std::pair{"subtitle_track_mp4.ini", "00:00:01,0"}}) {
+        SCOPED_TRACE(preset);
+        const bool ranged = std::string_view(preset).ends_with("mp4.ini");
+        for (std::size_t row = 0; row < 2; ++row) {
+            list_.item(row)->rangeStartSeconds = ranged ? 1.0 : 0.0;
+            list_.item(row)->rangeEndSeconds = ranged ? 4.0 : 0.0;
+        }
+        ASSERT_TRUE(settings_.loadProfile(test::sourceDir() + "/data/preset/특별기능/" + preset));
+        settings_.plusparam2 = "-preset ultrafast";
+        QueueController controller(list_, settings_, context_, options_, observer_);
+        ASSERT_TRUE(controller.startRun(false));
+        runToEnd(controller);
+        for (std::size_t row = 0; row < 2; ++row) {
+            const RunItemResult& result = controller.results()[row];
+            ASSERT_EQ(result.state, State::Succeeded) << result.reason;
+            const test::ProgramResult streams =
+                test::runProgram({"ffprobe", "-v", "error", "-show_entries", "stream=codec_type:stream_tags=language",
+                                  "-of", "csv=p=0", result.outputPath});
+            EXPECT_NE(streams.out.find("video"), std::string::npos) << streams.out;
+            EXPECT_NE(streams.out.find("audio"), std::string::npos) << streams.out;
+            EXPECT_NE(streams.out.find("subtitle,kor"), std::string::npos) << streams.out;
+            const test::ProgramResult text =
+                test::runProgram({"ffmpeg", "-v", "error", "-i", result.outputPath, "-map", "0:s:0", "-f", "srt", "-"});
+            EXPECT_NE(text.out.find(firstCue), std::string::npos) << text.out;
+            EXPECT_NE(text.out.find("좋은 아침"), std::string::npos) << text.out;
+            EXPECT_EQ(text.out.find("Good morning"), std::string::npos) << text.out;
+        }
+        EXPECT_EQ(controller.results()[2].state, State::Failed);
+        EXPECT_NE(controller.results()[2].reason.find("자막을 변환할 수 없습니다: broken.srt"), std::string::npos)
+            << controller.results()[2].reason;
+        EXPECT_FALSE(std::filesystem::exists(context_.output.folder + "/broken.mkv"));
+    }
+}
+
+// A two-language SAMI file burnt in by either encoder draws only its Korean class: the same
+// picture as a file with that class alone.
+TEST_F(QueueControllerTest, BothEncodersBurnOnlyTheKoreanClassOfASamiFile) {
+    const std::string head =
+        "<SAMI><HEAD><STYLE><!-- .ENCC { lang:en-US; } .KRCC { lang:ko-KR; } --></STYLE></HEAD><BODY>\n";
+    const std::string korean = "<SYNC Start=0><P Class=KRCC>한국어 자막\n<SYNC Start=3000><P Class=KRCC>&nbsp;\n";
+    const std::string english = "<SYNC Start=0><P Class=ENCC>English line\n<SYNC Start=3000><P Class=ENCC>&nbsp;\n";
+    add("av4.mp4", "one.mp4");
+    test::writeFile(folder_ / "one.smi", head + korean + "</BODY></SAMI>\n");
+    add("av4.mp4", "two.mp4");
+    test::writeFile(folder_ / "two.smi", head + english + korean + "</BODY></SAMI>\n");
+    for (std::size_t row = 0; row < 2; ++row)
+        list_.item(row)->subtitlePath = folder_ / (row == 0 ? "one.smi" : "two.smi");
+    const auto frame = [](const std::string& path) {
+        return test::runProgram({"ffmpeg", "-v", "error", "-ss", "1", "-i", path, "-frames:v", "1", "-vf",
+                                 "scale=320:240", "-f", "rawvideo", "-pix_fmt", "gray", "-"})
+            .out;
+    };
+    const auto differing = [](const std::string& a, const std::string& b) {
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+            count += std::abs(static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i])) > 100;
+        }
+        return count;
+    };
+    for (const bool mencoder : {false, true}) {
+        SCOPED_TRACE(mencoder ? "mencoder" : "ffmpeg");
+        if (mencoder) {
+            ASSERT_TRUE(settings_.loadProfile(test::sourceDir() + "/data/common_avi.ini"));
+        }
+        QueueController controller(list_, settings_, context_, options_, observer_);
+        ASSERT_TRUE(controller.startRun(false));
+        runToEnd(controller);
+        ASSERT_EQ(controller.results()[0].state, State::Succeeded) << controller.results()[0].reason;
+        ASSERT_EQ(controller.results()[1].state, State::Succeeded) << controller.results()[1].reason;
+        EXPECT_NE(test::readFile(controller.results()[0].logPath).find(mencoder ? "mencoder" : "ffmpeg"),
+                  std::string::npos);
+        const std::string burnt = frame(controller.results()[0].outputPath);
+        EXPECT_GT(differing(frame(list_.item(0)->sourcePath), burnt), 200u);
+        EXPECT_LT(differing(burnt, frame(controller.results()[1].outputPath)), 20u);
     }
 }
 

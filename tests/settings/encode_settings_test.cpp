@@ -15,12 +15,13 @@ namespace {
 
 TEST(EncodeSettings, KeyTableHasTheFieldsInTableOrder) {
     const auto& keys = settingsKeys();
-    ASSERT_EQ(keys.size(), 47u);
+    ASSERT_EQ(keys.size(), 48u);
     EXPECT_EQ(keys.front().name, "profilePath");
     EXPECT_EQ(keys[1].name, "info_subject");
     EXPECT_EQ(keys[4].name, "container");
     EXPECT_EQ(keys[38].name, "filter_ratate");
-    EXPECT_EQ(keys.back().name, "speed");
+    EXPECT_EQ(keys[46].name, "speed");
+    EXPECT_EQ(keys.back().name, "sub_embed");
     // Every field appears once: no two rows point at the same member.
     for (std::size_t i = 0; i < keys.size(); ++i) {
         for (std::size_t j = i + 1; j < keys.size(); ++j) EXPECT_NE(keys[i].field, keys[j].field) << keys[i].name;
