@@ -12,6 +12,7 @@
 #include "media/source_range.h"
 #include "media/subtitle_discovery.h"
 #include "platform/file_system.h"
+#include "platform/font_family.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
@@ -61,8 +62,17 @@ std::string subtitleFilter(const EncodeSettings& settings, const SourceItem& ite
     const std::string font =
         replaceAll(replaceAll(settings.sub_font, "{subfontdir}", context.placeholders.subtitleFontFolder),
                    "{sysfontdir}", context.placeholders.fontsFolder);
-    if (!font.empty() && isFileNotFolder(font)) filter += ":fontsdir=" + filterPathArgument(parentFolder(font));
-    return filter + ":force_style=" + filterPathArgument(burntSubtitleStyle(settings, true));
+    std::string style = burntSubtitleStyle(settings, true);
+    if (!font.empty() && isFileNotFolder(font)) {
+        filter += ":fontsdir=" + filterPathArgument(parentFolder(font));
+        // libass picks fonts by family, and finds the preset's among the folder's fonts only by
+        // the name the file gives itself. A comma would end the style's field early.
+        if (const std::string family = fontFamilyName(font);
+            !family.empty() && family.find_first_of(",\n\r") == std::string::npos) {
+            style += ",FontName=" + family;
+        }
+    }
+    return filter + ":force_style=" + filterPathArgument(style);
 }
 
 std::string filterChain(const EncodeSettings& settings, const SourceItem& item, std::string& cmd,
