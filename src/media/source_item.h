@@ -30,8 +30,8 @@ struct SourceItem {
     // Work files of a Flash source, set while its command line is built.
     std::string workPath;
     std::string extractedAudioPath;
-    // The subtitle converted to ASS in UTF-8 for ffmpeg (a SAMI file, or a delay), while the item
-    // runs.
+    // The run's prepared copy of the subtitle (UTF-8, one language, on the output's clock), while
+    // the item runs.
     std::string preparedSubtitlePath;
     // The part of the source to convert, in seconds of the source ("구간설정"); an end of 0 runs
     // to the source's end.
@@ -39,6 +39,9 @@ struct SourceItem {
     double rangeEndSeconds = 0.0;
     // "소리" of the range dialog: unticked, the item is converted without its sound.
     bool keepSound = true;
+    // Converted by a run that a crash cut short, as its journal says (outputPath names the file):
+    // the next run passes it over.
+    bool doneBeforeRestore = false;
 };
 
 }  // namespace torvane

@@ -249,6 +249,22 @@ bool QueueController::startRun(bool testRun) {
         observer_.setCellText(row, column(SourceColumn::OutputFile), "");
     }
     adoptedRows_ = list_.rowCount();
+    // Items a crashed run had finished keep their files and are passed over.
+    for (std::size_t index = 0; index < results_.size(); ++index) {
+        SourceItem& item = *list_.item(index);
+        if (!item.doneBeforeRestore || item.outputPath.empty() || !isFileNotFolder(item.outputPath)) {
+            item.doneBeforeRestore = false;
+            continue;
+        }
+        results_[index].state = RunItemResult::State::Succeeded;
+        results_[index].outputPath = item.outputPath;
+        const std::string name(fileNamePart(item.outputPath));
+        list_.setProgressText(index, "100%");
+        observer_.setCellText(index, column(SourceColumn::Progress), "100%");
+        list_.setOutputText(index, name);
+        observer_.setCellText(index, column(SourceColumn::OutputFile), name);
+        countFinished(item);
+    }
     currentIndex_ = -1;
     observer_.showSpeed("배속정보");
     observer_.showRemainingTime("00:00:00");
@@ -258,6 +274,7 @@ bool QueueController::startRun(bool testRun) {
     runActive_ = true;
     stopRequested_ = false;
     clock_ = std::make_unique<PeriodicWake>(kClockPeriod, [this] { post({Event::Kind::Tick, 0, {}}); });
+    observer_.resultsChanged();
     launchNextItem();
     return true;
 }
@@ -270,6 +287,7 @@ void QueueController::adoptAddedRows() {
         results_.back().key = runKeys_.back();
         ++progress_.itemCount;
         progress_.totalBytes += list_.item(row)->fileSize;
+        observer_.resultsChanged();
     }
     adoptedRows_ = std::max(adoptedRows_, list_.rowCount());
 }
@@ -293,7 +311,9 @@ void QueueController::launchNextItem() {
         }
         currentIndex_ = static_cast<int>(next);
         RunItemResult& result = results_[next];
+        if (result.state == RunItemResult::State::Succeeded) continue;  // done before a restore
         result.state = RunItemResult::State::Converting;
+        observer_.resultsChanged();
         SourceItem* item = currentItem();
         const int row = currentRow();
         if (item == nullptr || row < 0) {
@@ -713,6 +733,7 @@ void QueueController::itemFinished(const Event& event) {
             observer_.showRemainingTime("00:00:00");
         }
         observer_.showStatus("아이템 변환완료");
+        observer_.resultsChanged();
     } else {
         markFailed(result, event.chunk);
     }
@@ -753,6 +774,7 @@ void QueueController::markFailed(RunItemResult& result, const std::string& reaso
         observer_.setCellText(static_cast<std::size_t>(row), column(SourceColumn::Progress), "실패");
     }
     observer_.showStatus("아이템 변환실패");
+    observer_.resultsChanged();
 }
 
 void QueueController::failCurrentItem(const std::string& reason) {
@@ -807,6 +829,7 @@ void QueueController::runEnded() {
         current.outputPath.clear();
     }
     tallyOutcome(outcome);
+    observer_.resultsChanged();
     outcome.action = chooseCompletionAction(!runActive_, outcome.stopped, powerOffAfterRun, exitAfterRun,
                                             options_.getOption("finishalert", "y"));
     if (outcome.stopped) {

@@ -34,6 +34,9 @@ public:
     virtual void setRunningUi(bool /*running*/) {}
     // The stop button while a stop is under way ("변환 중지 중...").
     virtual void showStopping() {}
+    // An item of the run changed state (started, finished, failed, stopped), an item joined the
+    // run, or the run began or ended: what a journal of the queue records.
+    virtual void resultsChanged() {}
 };
 
 }  // namespace torvane
