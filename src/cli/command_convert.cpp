@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "run/add_source_file.h"
 #include "run/queue_controller.h"
+#include "run/queue_journal_keeper.h"
 #include "run/source_list.h"
 
 namespace torvane::cli {
@@ -106,14 +107,35 @@ int reportEmptyShard(const ConversionArguments& parsed) {
     return kExitOk;
 }
 
+// The interrupted run that --resume goes on with; nullopt, after saying why, when there is none.
+std::optional<QueueJournal> journalToResume(const QueueJournalKeeper& journal, int* exitCode) {
+    if (!journal.keeping()) {
+        *exitCode = failure("convert", journal.message());
+        return std::nullopt;
+    }
+    JournalLoad load = journal.loadEarlier();
+    if (load.outcome == JournalLoad::Outcome::Loaded) return std::move(load.journal);
+    *exitCode = failure("convert", load.outcome == JournalLoad::Outcome::SetAside
+                                       ? load.message
+                                       : "no interrupted list to resume (" + journal.path() + ")");
+    return std::nullopt;
+}
+
 }  // namespace
 
 int runConvert(const CliContext& context, std::span<const std::string> arguments) {
     int exitCode = kExitOk;
     const auto parsed = parseConversionArguments("convert", context, arguments, &exitCode);
     if (!parsed) return exitCode;
-    const auto setup = prepareConversion("convert", context, *parsed, &exitCode);
+    // The queue journal lets --resume go on after a crash. While another program holds it, this
+    // run goes without one: the journal belongs to the program that holds its lock.
+    QueueJournalKeeper journal;
+    std::optional<QueueJournal> resumed;
+    if (parsed->resume && !(resumed = journalToResume(journal, &exitCode))) return exitCode;
+    const auto setup =
+        prepareConversion("convert", context, *parsed, &exitCode, resumed ? &resumed->settings : nullptr);
     if (!setup) return exitCode;
+    if (resumed) setup->commandContext.output = resumed->output;
     MediaInfoLibrary* binding = mediaInfoOrReport("convert");
     if (binding == nullptr) return kExitLibraryMissing;
     MediaInfoLibrary& library = *binding;
@@ -132,6 +154,17 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
     bool anyRefused = false;
     std::vector<std::string> names;
     std::vector<std::string> givenPaths;
+    if (resumed) {
+        for (const std::string& gone : restoreJournalList(*resumed, list, library, observer)) {
+            std::cerr << gone << ": 이전 목록의 파일을 다시 추가하지 못했습니다\n";
+            if (json) json->refused(gone, "이전 목록의 파일을 다시 추가하지 못했습니다");
+            anyRefused = true;
+        }
+        for (std::size_t row = 0; row < list.rowCount(); ++row) {
+            names.emplace_back(fileNamePart(list.item(row)->sourcePath));
+            givenPaths.push_back(list.item(row)->sourcePath);
+        }
+    }
     for (const std::string& given : parsed->files) {
         const std::string path = sourcePathOf(given);
         const std::size_t messages = progress.messagesShown;
@@ -170,7 +203,17 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
     }
     QueueController controller(list, setup->settings, commandContext, *setup->options, observer);
     if (parsed->testSeconds) controller.testEncodeSeconds = *parsed->testSeconds;
+    bool journalFailed = false;
+    const auto recordJournal = [&] {
+        std::string error;
+        if (!journal.record(list, controller, setup->settings, commandContext.output, &error) && !journalFailed) {
+            std::cerr << "torvane-cli convert: the queue journal cannot be written, a crash cannot be resumed: "
+                      << error << "\n";
+            journalFailed = true;
+        }
+    };
     controller.startRun(parsed->testSeconds.has_value());
+    recordJournal();
     if (json) json->update(controller);
     while (controller.runActive()) {
         progress.wakeup.waitFor(std::chrono::seconds(1));
@@ -179,6 +222,7 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
             break;
         }
         controller.processEvents();
+        recordJournal();
         if (json) json->update(controller);
     }
     // After a stop, items that had finished encoding are still being checked: their verdicts
@@ -186,9 +230,12 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
     while (!controller.settled()) {
         progress.wakeup.waitFor(std::chrono::seconds(1));
         controller.processEvents();
+        recordJournal();
         if (json) json->update(controller);
     }
     progress.finish();
+    // Interrupted or stopped, the journal stays for --resume; with every item over it goes.
+    journal.runOver();
 
     bool anyFailed = anyRefused;
     for (const RunItemResult& result : controller.results())

@@ -89,9 +89,20 @@ std::optional<ConversionArguments> parseConversionArguments(std::string_view com
             if (!parsed.shard) return fail("--shard needs K/N with 1 <= K <= N, e.g. 2/8");
         } else if (argument == "--json" && command == "convert") {
             parsed.json = true;
+        } else if (argument == "--resume" && command == "convert") {
+            parsed.resume = true;
         } else {
             return fail("unknown option " + argument);
         }
+    }
+    if (parsed.resume) {
+        // The journal holds the list and the preset: other ones would make another run.
+        if (!parsed.files.empty() || !parsed.presetPath.empty() || !parsed.changes.empty() ||
+            !parsed.outputFolder.empty() || parsed.sameFolder || parsed.shard || !parsed.rangeStart.empty() ||
+            !parsed.rangeEnd.empty() || parsed.noSound) {
+            return fail("--resume takes the files, preset, ranges and output folder of the interrupted run: give none");
+        }
+        return parsed;
     }
     if (parsed.presetPath.empty()) return fail("needs --preset PATH");
     if (parsed.sameFolder && !parsed.outputFolder.empty()) return fail("--out and --same-folder exclude each other");
@@ -113,14 +124,17 @@ bool applyRangeArguments(const ConversionArguments& arguments, SourceItem& item,
 }
 
 std::unique_ptr<ConversionSetup> prepareConversion(std::string_view command, const CliContext& context,
-                                                   const ConversionArguments& arguments, int* exitCode) {
+                                                   const ConversionArguments& arguments, int* exitCode,
+                                                   const EncodeSettings* resumed) {
     auto setup = std::make_unique<ConversionSetup>();
     const std::string cataloguePath = catalogueFileOf(context.programFolder);
     if (!setup->catalogue.loadCatalogue(cataloguePath)) {
         *exitCode = failure(command, "no catalogue at " + cataloguePath);
         return nullptr;
     }
-    if (!setup->settings.loadProfile(arguments.presetPath)) {
+    if (resumed != nullptr) {
+        setup->settings = *resumed;
+    } else if (!setup->settings.loadProfile(arguments.presetPath)) {
         *exitCode = failure(command, "no preset file at " + arguments.presetPath);
         return nullptr;
     }

@@ -35,6 +35,9 @@ struct ConversionArguments {
     std::optional<Shard> shard;
     // --json (convert only): the run is reported as one JSON object per line.
     bool json = false;
+    // --resume (convert only): the list, preset and output folder of the interrupted run the
+    // queue journal holds, instead of files and a preset.
+    bool resume = false;
     // The files named, as given; with --shard, only those of the shard.
     std::vector<std::string> files;
 };
@@ -61,7 +64,9 @@ struct ConversionSetup {
 
 // Loads the catalogue and the preset, applies the changes and fills the command context;
 // on failure prints why and returns nullptr with *exitCode set.
+// `resumed`, when given, are the settings of a journal to go on with instead of the preset.
 std::unique_ptr<ConversionSetup> prepareConversion(std::string_view command, const CliContext& context,
-                                                   const ConversionArguments& arguments, int* exitCode);
+                                                   const ConversionArguments& arguments, int* exitCode,
+                                                   const EncodeSettings* resumed = nullptr);
 
 }  // namespace torvane::cli

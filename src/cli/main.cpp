@@ -25,12 +25,16 @@ constexpr std::array<CliCommand, 8> kCommands = {{
      runCommand},
     {"convert", "convert files with a preset, showing progress on the terminal",
      "convert --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS]\n"
-     "        [--start TIME] [--end TIME] [--no-sound] [--shard K/N] [--json] FILE...\n\n"
+     "        [--start TIME] [--end TIME] [--no-sound] [--shard K/N] [--json] FILE...\n"
+     "convert --resume [--json] [--test SECONDS]\n\n"
      "  --shard K/N  convert only the K-th of N parts of the files; the part of a file is\n"
      "               decided by its path as given, so N machines given the same list\n"
      "               convert every file exactly once\n"
      "  --json       report on standard output as JSON, one event a line: started,\n"
-     "               progress, finished, refused, run-finished",
+     "               progress, finished, refused, run-finished\n"
+     "  --resume     go on with the list a crashed or interrupted run left in the queue\n"
+     "               journal ($XDG_STATE_HOME/torvane/queue.ini): its preset and output\n"
+     "               folder, the items it finished passed over (give no files then)",
      runConvert},
     {"update", "ask the update server for a newer version; --download fetches its installer",
      "update [--check] [--download]", runUpdate},

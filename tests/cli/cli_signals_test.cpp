@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -88,20 +89,22 @@ protected:
         if (output_ >= 0) ::close(output_);
     }
 
-    // Starts torvane-cli convert on the clip, its standard output into a pipe we read.
-    void start(const std::string& encoderOptions = "-af arealtime") {
+    // Starts torvane-cli convert on the clip (or the files given), its standard output into a
+    // pipe we read.
+    void start(const std::string& encoderOptions = "-af arealtime", std::vector<std::string> files = {}) {
         const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
-        const std::vector<std::string> argv = {test::buildDir() + "/torvane-cli",
-                                               "convert",
-                                               "--config-dir",
-                                               folder_ / "config",
-                                               "--preset",
-                                               preset,
-                                               "--out",
-                                               folder_ / "out",
-                                               "--set",
-                                               "plusparam2=" + encoderOptions,
-                                               clip_};
+        std::vector<std::string> argv = {test::buildDir() + "/torvane-cli",
+                                         "convert",
+                                         "--config-dir",
+                                         folder_ / "config",
+                                         "--preset",
+                                         preset,
+                                         "--out",
+                                         folder_ / "out",
+                                         "--set",
+                                         "plusparam2=" + encoderOptions};
+        if (files.empty()) files.push_back(clip_);
+        argv.insert(argv.end(), files.begin(), files.end());
         std::vector<char*> args;
         for (const std::string& argument : argv) args.push_back(const_cast<char*>(argument.c_str()));
         args.push_back(nullptr);
@@ -110,6 +113,8 @@ protected:
         pid_ = ::fork();
         ASSERT_GE(pid_, 0);
         if (pid_ == 0) {
+            // A queue journal of the test's own.
+            ::setenv("XDG_STATE_HOME", (folder_ / "state").c_str(), 1);
             ::dup2(fds[1], 1);
             const int nothing = ::open("/dev/null", O_WRONLY);
             ::dup2(nothing, 2);
@@ -120,10 +125,11 @@ protected:
         output_ = fds[0];
     }
 
-    // Reads until the first progress line has come; false when the output ended before it.
-    bool readUntilProgress() {
+    // Reads until the first progress line (of that item) has come; false when the output ended
+    // before it.
+    bool readUntilProgress(std::string_view item = "[1/1]") {
         char buffer[256];
-        while (seen_.find("[1/1]") == std::string::npos) {
+        while (seen_.find(item) == std::string::npos) {
             pollfd entry{output_, POLLIN, 0};
             if (::poll(&entry, 1, 30000) <= 0) return false;
             const ssize_t n = ::read(output_, buffer, sizeof buffer);
@@ -207,6 +213,58 @@ TEST_F(CliSignalTest, AKilledConverterLeavesNoEncoderRunning) {
     const bool ended = processEndsWithin(encoder, milliseconds(2000));
     EXPECT_TRUE(ended) << "ffmpeg " << encoder << " outlived the converter";
     if (!ended) ::kill(encoder, SIGKILL);
+}
+
+// Killed outright in the middle of its second item, then --resume: every file converted exactly
+// once, the first one's output untouched, nothing partial left, and the journal gone at the end.
+TEST_F(CliSignalTest, AKilledRunResumesWhereItWasCut) {
+    std::vector<std::string> files;
+    for (const char* name : {"one.mp4", "two.mp4", "three.mp4"}) {
+        files.push_back(folder_ / name);
+        const test::ProgramResult made = test::runProgram({"ffmpeg",    "-nostdin",
+                                                           "-loglevel", "error",
+                                                           "-f",        "lavfi",
+                                                           "-i",        "testsrc=size=64x48:rate=5",
+                                                           "-f",        "lavfi",
+                                                           "-i",        "sine=sample_rate=8000",
+                                                           "-t",        std::string(name) == "two.mp4" ? "6" : "1",
+                                                           "-pix_fmt",  "yuv420p",
+                                                           "-c:v",      "libx264",
+                                                           "-preset",   "ultrafast",
+                                                           "-c:a",      "aac",
+                                                           files.back()});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+    }
+    start("-af arealtime", files);
+    ASSERT_TRUE(readUntilProgress("[2/3]")) << seen_;
+    ASSERT_GT(waitForEncoder(), 0);
+    ::kill(pid_, SIGKILL);
+    EXPECT_EQ(exitCode(), -1);
+    ASSERT_TRUE(std::filesystem::exists(folder_ / "out/one.mp4"));
+    const auto firstWritten = std::filesystem::last_write_time(folder_ / "out/one.mp4");
+    ASSERT_TRUE(std::filesystem::exists(folder_ / "state/torvane/queue.ini"));
+
+    const test::ProgramResult resumed =
+        test::runProgram({test::buildDir() + "/torvane-cli", "convert", "--config-dir", folder_ / "config", "--resume"},
+                         {"XDG_STATE_HOME=" + (folder_ / "state")});
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
+    std::vector<std::string> outputs;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_ / "out"))
+        outputs.push_back(entry.path().filename());
+    std::sort(outputs.begin(), outputs.end());
+    EXPECT_EQ(outputs, (std::vector<std::string>{"one.mp4", "three.mp4", "two.mp4"}));
+    EXPECT_EQ(std::filesystem::last_write_time(folder_ / "out/one.mp4"), firstWritten);
+    const test::ProgramResult length = test::runProgram(
+        {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", folder_ / "out/two.mp4"});
+    EXPECT_NEAR(std::atof(length.out.c_str()), 6.0, 0.3);
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "state/torvane/queue.ini"));
+
+    // Nothing left to resume now.
+    const test::ProgramResult again =
+        test::runProgram({test::buildDir() + "/torvane-cli", "convert", "--config-dir", folder_ / "config", "--resume"},
+                         {"XDG_STATE_HOME=" + (folder_ / "state")});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_NE(again.err.find("no interrupted list to resume"), std::string::npos) << again.err;
 }
 
 }  // namespace

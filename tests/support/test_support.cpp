@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -70,7 +71,11 @@ ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector
     std::vector<std::string> environment;
     // What the programs keep for later (encoder logs) goes into the build folder, not the home
     // of whoever runs the tests.
-    environment.push_back("XDG_STATE_HOME=" + buildDir() + "/test-state");
+    // A test may give its own (a queue journal of its own).
+    const bool ownStateFolder =
+        std::any_of(extraEnvironment.begin(), extraEnvironment.end(),
+                    [](const std::string& entry) { return entry.starts_with("XDG_STATE_HOME="); });
+    if (!ownStateFolder) environment.push_back("XDG_STATE_HOME=" + buildDir() + "/test-state");
     for (char** entry = environ; *entry != nullptr; ++entry) {
         if (!std::string_view(*entry).starts_with("XDG_STATE_HOME=")) environment.emplace_back(*entry);
     }

@@ -1,0 +1,106 @@
+#include "run/queue_journal_keeper.h"
+
+#include "media/source_item.h"
+#include "platform/file_system.h"
+#include "run/add_source_file.h"
+#include "run/queue_controller.h"
+#include "run/source_list.h"
+
+namespace torvane {
+namespace {
+
+JournalState journalStateOf(RunItemResult::State state) {
+    switch (state) {
+        case RunItemResult::State::Waiting:
+            return JournalState::Waiting;
+        case RunItemResult::State::Converting:
+            return JournalState::Running;
+        case RunItemResult::State::Succeeded:
+            return JournalState::Done;
+        case RunItemResult::State::Failed:
+            return JournalState::Failed;
+        case RunItemResult::State::Stopped:
+            return JournalState::Stopped;
+    }
+    return JournalState::Waiting;
+}
+
+}  // namespace
+
+QueueJournalKeeper::QueueJournalKeeper(std::string path) : path_(std::move(path)) {
+    lock_ = QueueJournalLock::acquire(path_, &message_);
+}
+
+JournalLoad QueueJournalKeeper::loadEarlier() const {
+    if (!keeping()) return {};
+    return loadQueueJournal(path_);
+}
+
+bool QueueJournalKeeper::record(const SourceList& list, const QueueController& controller,
+                                const EncodeSettings& settings, const OutputFolderChoice& output, std::string* error) {
+    if (!keeping()) return true;
+    QueueJournal journal;
+    journal.settings = settings;
+    journal.output = output;
+    for (const RunItemResult& result : controller.results()) {
+        const SourceItem* item = list.findItem(result.key);
+        if (item == nullptr) continue;
+        JournalEntry entry;
+        entry.sourcePath = item->sourcePath;
+        entry.rangeStartSeconds = item->rangeStartSeconds;
+        entry.rangeEndSeconds = item->rangeEndSeconds;
+        entry.keepSound = item->keepSound;
+        entry.subtitlePath = item->subtitlePath;
+        entry.state = journalStateOf(result.state);
+        if (entry.state == JournalState::Done) entry.outputPath = result.outputPath;
+        if (entry.state == JournalState::Failed) entry.reason = result.reason;
+        journal.entries.push_back(std::move(entry));
+    }
+    // Every second of a run asks; the file is written (and synced) only when a state changed.
+    std::string text = queueJournalText(journal);
+    if (text == lastWritten_) return true;
+    if (!writeQueueJournal(path_, journal, error)) return false;
+    lastWritten_ = std::move(text);
+    unfinished_ = hasUnfinishedWork(journal);
+    return true;
+}
+
+void QueueJournalKeeper::runOver() {
+    if (keeping() && !unfinished_) forget();
+}
+
+void QueueJournalKeeper::forget() {
+    if (!keeping()) return;
+    removeQueueJournal(path_);
+    unfinished_ = false;
+}
+
+std::vector<std::string> restoreJournalList(const QueueJournal& journal, SourceList& list, MediaInfoLibrary& library,
+                                            RunObserver& observer) {
+    std::vector<std::string> missing;
+    for (const JournalEntry& entry : journal.entries) {
+        if (!addSourceFile(list, entry.sourcePath, library, observer, nullptr)) {
+            missing.push_back(entry.sourcePath);
+            continue;
+        }
+        applyJournalEntry(entry, list, list.rowCount() - 1);
+    }
+    return missing;
+}
+
+void applyJournalEntry(const JournalEntry& entry, SourceList& list, std::size_t row) {
+    SourceItem& item = *list.item(row);
+    item.rangeStartSeconds = entry.rangeStartSeconds;
+    item.rangeEndSeconds = entry.rangeEndSeconds;
+    item.keepSound = entry.keepSound;
+    // The subtitle chosen then, if it is still there; else whatever discovery found now.
+    if (!entry.subtitlePath.empty() && isFileNotFolder(entry.subtitlePath)) item.subtitlePath = entry.subtitlePath;
+    if (entry.state == JournalState::Done && !entry.outputPath.empty() && isFileNotFolder(entry.outputPath)) {
+        item.outputPath = entry.outputPath;
+        item.doneBeforeRestore = true;
+        list.setProgressText(row, "100%");
+        list.setOutputText(row, std::string(fileNamePart(entry.outputPath)));
+    }
+}
+
+}  // namespace torvane
