@@ -31,6 +31,9 @@ struct CommandContext {
     bool fullRun = true;  // false for a test encode of testEncodeSeconds
     int testEncodeSeconds = 0;
     unsigned launchCounter = 0;  // with the row index, names a Flash source's frame pipe
+    // Threads ffmpeg's encoders may use ("-threads"), when several items encode at once and share
+    // the processors; 0 leaves the choice to ffmpeg.
+    unsigned encoderThreads = 0;
     // When set, the encoder writes a hidden temporary named with this tag beside the output.
     std::string temporaryOutputTag;
     // Prepares a Flash source before its ffmpeg command is built (work copy, extracted sound).

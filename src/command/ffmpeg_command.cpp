@@ -282,6 +282,8 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
         cmd = appendOption(cmd, "-c:s", std::string(subtitleTrackCodec(settings.container, item.subtitlePath)));
         cmd = appendOption(cmd, "-metadata:s:s:0", "language=kor");
     }
+    // Before the preset's own options, so that a "-threads" of its own still decides.
+    if (context.encoderThreads > 0) cmd = appendOption(cmd, "-threads", std::to_string(context.encoderThreads));
     if (!settings.plusparam2.empty()) cmd = appendOption(cmd, settings.plusparam2, "");
     if (!context.fullRun) {
         // An output -ss drops copied video up to its first key frame, which can be all of it.

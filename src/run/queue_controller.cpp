@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <set>
+#include <thread>
 
 #include "command/command_line_split.h"
 #include "command/encoder_choice.h"
@@ -128,6 +130,9 @@ struct QueueController::Job {
     std::int32_t lastPercent = 0;
     std::uint64_t lastSize = 0;
     std::uint32_t lastChangeMs = 0;
+    // The encoder's lines and what they mean, kept apart from the other items encoding at once.
+    LineAssembler lines;
+    ProgressParser parser;
 };
 
 QueueController::QueueController(SourceList& list, const EncodeSettings& settings, CommandContext context,
@@ -138,6 +143,7 @@ QueueController::QueueController(SourceList& list, const EncodeSettings& setting
       options_(options),
       observer_(observer),
       worker_(std::make_unique<JobWorker>()) {
+    processorCount_ = std::max(context_.placeholders.cpuCount, 1u);
     // A Flash source is prepared (working copy, sound, movie facts) right before its command is
     // built; a caller may put its own preparation in the context instead.
     if (!context_.prepareFlashSource) {
@@ -155,7 +161,7 @@ QueueController::~QueueController() {
     // The program is closing: the item being converted is unfinished, so its encoder ends and
     // its temporary goes; the worker finishes what it was given before the rest goes.
     clock_.reset();
-    discardCurrentJob("프로그램이 끝나 중지됨");
+    while (!active_.empty()) discardJob(active_.begin()->first, "프로그램이 끝나 중지됨");
     // Items still being checked are not published: the program ends before their verdict.
     for (const auto& [id, job] : finishing_) job->cancellation->cancel();
     worker_.reset();
@@ -181,14 +187,21 @@ const RunItemResult* QueueController::resultOf(const std::string& key) const {
     return nullptr;
 }
 
-int QueueController::currentRow() {
-    if (currentIndex_ < 0) return -1;
-    return list_.rowOfKey(runKeys_[static_cast<std::size_t>(currentIndex_)]);
+int QueueController::rowOf(const Job& job) const {
+    return list_.rowOfKey(runKeys_[job.runIndex]);
 }
 
-SourceItem* QueueController::currentItem() {
-    if (currentIndex_ < 0) return nullptr;
-    return list_.findItem(runKeys_[static_cast<std::size_t>(currentIndex_)]);
+SourceItem* QueueController::itemOf(const Job& job) {
+    return list_.findItem(runKeys_[job.runIndex]);
+}
+
+QueueController::Job* QueueController::activeJob(unsigned id) {
+    const auto found = active_.find(id);
+    return found == active_.end() ? nullptr : found->second.get();
+}
+
+bool QueueController::shownOnTheBar(const Job& job) const {
+    return !active_.empty() && active_.rbegin()->first == job.id;
 }
 
 void QueueController::removeAbandonedFiles() const {
@@ -222,6 +235,12 @@ bool QueueController::startRun(bool testRun) {
     context_.fullRun = !testRun;
     context_.testEncodeSeconds = testEncodeSeconds;
     stallSeconds_ = options_.getOptionInt("stalltimeout", "120");
+    const long long processors = std::max(std::thread::hardware_concurrency(), 1u);
+    parallel_ = static_cast<std::size_t>(std::clamp(options_.getOptionInt("parallel", "1"), 1LL, processors));
+    // Items encoding at once share the processors instead of each encoder taking them all.
+    const auto share = static_cast<unsigned>(std::max(processors / static_cast<long long>(parallel_), 1LL));
+    context_.encoderThreads = parallel_ > 1 ? share : 0;
+    context_.placeholders.cpuCount = parallel_ > 1 ? std::min(share, processorCount_) : processorCount_;
     if (!settings_.profilePath.empty()) options_.setOption("lastpreset", settings_.profilePath);
     removeAbandonedFiles();
 
@@ -265,7 +284,7 @@ bool QueueController::startRun(bool testRun) {
         observer_.setCellText(index, column(SourceColumn::OutputFile), name);
         countFinished(item);
     }
-    currentIndex_ = -1;
+    nextIndex_ = 0;
     observer_.showSpeed("배속정보");
     observer_.showRemainingTime("00:00:00");
     observer_.showCurrentProgress("0%", 0);
@@ -293,7 +312,8 @@ void QueueController::adoptAddedRows() {
 }
 
 void QueueController::launchNextItem() {
-    // A loop rather than recursion: items that cannot start are passed over one after another.
+    // A loop rather than recursion: items start until every slot is taken, and items that cannot
+    // start are passed over one after another.
     while (true) {
         if (stopRequested_) {
             runEnded();
@@ -301,21 +321,22 @@ void QueueController::launchNextItem() {
         }
         if (!runActive_) return;
         adoptAddedRows();
-        const std::size_t next = static_cast<std::size_t>(currentIndex_ + 1);
+        if (active_.size() >= parallel_) return;
+        const std::size_t next = nextIndex_;
         if (next >= runKeys_.size()) {
             // The run ends with the verdict of its last item.
-            if (!finishing_.empty()) return;
+            if (!active_.empty() || !finishing_.empty()) return;
             runActive_ = false;
             runEnded();
             return;
         }
-        currentIndex_ = static_cast<int>(next);
+        ++nextIndex_;
         RunItemResult& result = results_[next];
         if (result.state == RunItemResult::State::Succeeded) continue;  // done before a restore
         result.state = RunItemResult::State::Converting;
         observer_.resultsChanged();
-        SourceItem* item = currentItem();
-        const int row = currentRow();
+        SourceItem* item = list_.findItem(runKeys_[next]);
+        const int row = list_.rowOfKey(runKeys_[next]);
         if (item == nullptr || row < 0) {
             markFailed(result, "목록에서 빠진 파일입니다.");
             continue;
@@ -327,26 +348,27 @@ void QueueController::launchNextItem() {
         item->elapsedMs = 0;
         item->startTick = 0;
         item->preparedSubtitlePath.clear();
-        lines_.clear();
-        job_ = std::make_unique<Job>();
-        job_->id = ++jobCounter_;
-        job_->runIndex = next;
+        auto created = std::make_unique<Job>();
+        created->id = ++jobCounter_;
+        created->runIndex = next;
+        Job& job = *active_.emplace(created->id, std::move(created)).first->second;
 
         const bool flash = needsFlashPreparation(*item);
         if (const SubtitlePreparation subtitle = subtitlePreparationOf(*item);
             flash || subtitle != SubtitlePreparation::None) {
-            startPreparation(*item, flash, subtitle);
-            return;
+            startPreparation(job, *item, flash, subtitle);
+            continue;
         }
-        if (startItem()) return;
+        startItem(job);
     }
 }
 
-bool QueueController::startItem() {
-    SourceItem& item = *currentItem();
-    const auto row = static_cast<std::size_t>(currentRow());
-    RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
-    Job& job = *job_;
+bool QueueController::startItem(Job& job) {
+    SourceItem& item = *itemOf(job);
+    const auto row = static_cast<std::size_t>(rowOf(job));
+    RunItemResult& result = results_[job.runIndex];
+    // Two Flash items at once get the same launch number here, but never the same row: their
+    // frame pipes differ.
     context_.launchCounter = launchCounter_;
     context_.temporaryOutputTag = temporaryOutputTag();
     if (preparedItem_) item.preparedSubtitlePath = preparedItem_->preparedSubtitlePath;
@@ -359,12 +381,12 @@ bool QueueController::startItem() {
     }
     result.outputPath = item.outputPath;
     if (job.commandLine.empty()) {
-        failCurrentItem("변환할 입력 파일이 없습니다.");
+        failItem(job, "변환할 입력 파일이 없습니다.");
         return false;
     }
     std::string problem;
     if (!createTemporaryOutput(item.encodingPath, &problem)) {
-        failCurrentItem(problem);
+        failItem(job, problem);
         return false;
     }
     job.temporaryPath = item.encodingPath;
@@ -379,15 +401,15 @@ bool QueueController::startItem() {
     job.promise.subtitleTrack =
         subtitleUse(settings_, item, mencoder ? Encoder::Mencoder : Encoder::Ffmpeg) == SubtitleUse::Track;
     // ffmpeg's clock counts output seconds: with a speed change the item is that much shorter.
-    parser_.setFfmpegSpeed(mencoder ? 1.0 : chosenSpeed(settings_));
+    job.parser.setFfmpegSpeed(mencoder ? 1.0 : chosenSpeed(settings_));
     job.sizeLimit = outputSizeLimit(settings_, container, job.promise, mencoder);
 
     // A Flash item's frames come from flashgrab through a pipe the command line names.
     const std::string pipeId = framePipeId(context_.launchCounter, row);
-    if (job.commandLine.find(framePipePath(pipeId)) == std::string::npos) return startEncoder();
+    if (job.commandLine.find(framePipePath(pipeId)) == std::string::npos) return startEncoder(job);
     const std::string flashgrab = findProgram(context_.placeholders.programFolder, "flashgrab");
     if (flashgrab.empty()) {
-        failCurrentItem("flashgrab을(를) 찾을 수 없습니다.");
+        failItem(job, "flashgrab을(를) 찾을 수 없습니다.");
         return false;
     }
     if (context_.fullRun) job.expectedFrames = leadingInteger(item.media.videoFrameCount);
@@ -406,28 +428,28 @@ bool QueueController::startItem() {
 
 void QueueController::grabberStarted(Event& event) {
     --pendingWork_;
-    if (!job_ || job_->id != event.job || job_->phase != Job::Phase::StartingGrabber) {
+    Job* job = activeJob(event.job);
+    if (job == nullptr || job->phase != Job::Phase::StartingGrabber) {
         // Stopped meanwhile: ending flashgrab may take a moment, which the worker spends.
         if (event.grabber) worker_->post([grabber = std::move(event.grabber)]() mutable { grabber.reset(); });
         return;
     }
     if (!event.grabber) {
-        failCurrentItem(event.chunk);
+        failItem(*job, event.chunk);
         launchNextItem();
         return;
     }
-    job_->grabber = std::move(event.grabber);
-    if (!startEncoder()) launchNextItem();
+    job->grabber = std::move(event.grabber);
+    if (!startEncoder(*job)) launchNextItem();
 }
 
-bool QueueController::startEncoder() {
-    Job& job = *job_;
+bool QueueController::startEncoder(Job& job) {
     if (!context_.logFolder.empty()) {
         std::string error;
-        job.log = EncoderLog::open(currentItem()->sourcePath, &error, context_.logFolder);
+        job.log = EncoderLog::open(itemOf(job)->sourcePath, &error, context_.logFolder);
         if (job.log) {
             job.log->appendLine(job.commandLine);
-            results_[static_cast<std::size_t>(currentIndex_)].logPath = job.log->path();
+            results_[job.runIndex].logPath = job.log->path();
         }
     }
     job.runner = std::make_unique<JobRunner>(*this, job.id);
@@ -436,7 +458,7 @@ bool QueueController::startEncoder() {
     job.lastChangeMs = nowMs();
     if (job.runner->start(job.commandLine, context_.placeholders.programFolder)) return true;
     const auto argv = splitCommandLine(job.commandLine);
-    failCurrentItem(job.encoderName + "을(를) 시작할 수 없습니다: " + (argv.empty() ? std::string() : argv[0]));
+    failItem(job, job.encoderName + "을(를) 시작할 수 없습니다: " + (argv.empty() ? std::string() : argv[0]));
     return false;
 }
 
@@ -451,11 +473,11 @@ SubtitlePreparation QueueController::subtitlePreparationOf(const SourceItem& ite
     return subtitlePreparation(settings_, item, subtitleUse(settings_, item, encoder), encoder);
 }
 
-void QueueController::startPreparation(const SourceItem& item, bool flash, SubtitlePreparation subtitle) {
+void QueueController::startPreparation(Job& job, const SourceItem& item, bool flash, SubtitlePreparation subtitle) {
     ++pendingWork_;
     // The worker has its own copies: the owner may change the list and settings meanwhile.
     worker_->post(
-        [this, id = job_->id, copy = item, settings = settings_, context = context_, flash, subtitle]() mutable {
+        [this, id = job.id, copy = item, settings = settings_, context = context_, flash, subtitle]() mutable {
             copy.workPath.clear();
             copy.extractedAudioPath.clear();
             copy.preparedSubtitlePath.clear();
@@ -470,9 +492,8 @@ void QueueController::startPreparation(const SourceItem& item, bool flash, Subti
 
 void QueueController::itemPrepared(Event& event) {
     --pendingWork_;
-    const bool current =
-        job_ && job_->id == event.job && job_->phase == Job::Phase::Preparing && currentItem() != nullptr;
-    if (!current) {
+    Job* job = activeJob(event.job);
+    if (job == nullptr || job->phase != Job::Phase::Preparing || itemOf(*job) == nullptr) {
         // A stop came first: the work files are not wanted.
         removeFile(event.prepared->workPath);
         removeFile(event.prepared->extractedAudioPath);
@@ -484,12 +505,12 @@ void QueueController::itemPrepared(Event& event) {
         // without it would look like a success.
         removeFile(event.prepared->workPath);
         removeFile(event.prepared->extractedAudioPath);
-        failCurrentItem(event.chunk);
+        failItem(*job, event.chunk);
         launchNextItem();
         return;
     }
     preparedItem_ = std::move(event.prepared);
-    if (!startItem()) launchNextItem();
+    if (!startItem(*job)) launchNextItem();
 }
 
 void QueueController::processEvents() {
@@ -522,17 +543,18 @@ void QueueController::processEvents() {
                 break;
         }
         // Events of an encoder we no longer watch (stopped, failed, or a start that failed) are stale.
-        if (!job_ || job_->id != event.job || job_->phase != Job::Phase::Encoding) continue;
+        Job* job = activeJob(event.job);
+        if (job == nullptr || job->phase != Job::Phase::Encoding) continue;
         switch (event.kind) {
             case Event::Kind::Started:
-                itemStarted();
+                itemStarted(*job);
                 break;
             case Event::Kind::Stdout:
             case Event::Kind::Stderr:
-                if (!handleOutput(event)) return;
+                if (!handleOutput(*job, event)) return;
                 break;
             case Event::Kind::Exited:
-                encoderExited();
+                encoderExited(*job);
                 break;
             default:
                 break;
@@ -540,63 +562,89 @@ void QueueController::processEvents() {
     }
 }
 
-void QueueController::itemStarted() {
-    SourceItem* item = currentItem();
+void QueueController::itemStarted(Job& job) {
+    SourceItem* item = itemOf(job);
     if (item == nullptr) return;
     item->doneBytes = 0;
     item->percent = 0;
     item->elapsedMs = 0;
     item->startTick = nowMs();
+    if (!shownOnTheBar(job)) return;
     observer_.showCurrentProgress("0%", 0);
     observer_.showStatus("아이템 변환시작");
 }
 
-bool QueueController::handleOutput(const Event& event) {
-    RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
-    if (job_->log) job_->log->append(event.chunk);
+bool QueueController::handleOutput(Job& job, const Event& event) {
+    RunItemResult& result = results_[job.runIndex];
+    if (job.log) job.log->append(event.chunk);
     result.outputTail += event.chunk;
     if (result.outputTail.size() > kOutputTailBytes) {
         result.outputTail.erase(0, result.outputTail.size() - kOutputTailBytes);
     }
     // ffmpeg reports on standard error; of mencoder only standard output is read.
-    if (event.kind == Event::Kind::Stderr && job_->encoderName != "ffmpeg") return true;
-    SourceItem* item = currentItem();
+    if (event.kind == Event::Kind::Stderr && job.encoderName != "ffmpeg") return true;
+    SourceItem* item = itemOf(job);
     if (item == nullptr) return true;
-    for (const std::string& line : lines_.append(event.chunk)) {
-        applyUpdate(parser_.parseLine(line, *item, progress_, {runActive_, stopRequested_, nowMs()}));
+    for (const std::string& line : job.lines.append(event.chunk)) {
+        applyUpdate(job, job.parser.parseLine(line, *item, progress_, {runActive_, stopRequested_, nowMs()}));
         if (stopRequested_) {
             runEnded();
             return false;
         }
     }
-    if (item->doneBytes != job_->lastDoneBytes || item->percent != job_->lastPercent) {
-        job_->lastDoneBytes = item->doneBytes;
-        job_->lastPercent = item->percent;
-        job_->lastChangeMs = nowMs();
+    if (item->doneBytes != job.lastDoneBytes || item->percent != job.lastPercent) {
+        job.lastDoneBytes = item->doneBytes;
+        job.lastPercent = item->percent;
+        job.lastChangeMs = nowMs();
     }
     return true;
 }
 
-void QueueController::applyUpdate(const ProgressUpdate& update) {
-    const int row = currentRow();
+void QueueController::applyUpdate(const Job& job, ProgressUpdate update) {
+    const int row = rowOf(job);
     if (row < 0) return;
     // The encoder's closing line is not the item's verdict: that comes once the output is checked.
     if (update.cellText && !update.closingLine) {
         list_.setProgressText(static_cast<std::size_t>(row), *update.cellText);
         observer_.setCellText(static_cast<std::size_t>(row), column(SourceColumn::Progress), *update.cellText);
     }
+    if (update.overallPercentText) {
+        addRunningItems(nullptr);
+        observer_.showOverallProgress(std::to_string(progress_.overallPercent) + "%", progress_.overallPercent);
+    }
+    // The other items encoding at once show only in their rows and in the overall progress.
+    if (!shownOnTheBar(job)) return;
     if (update.currentPercentText && !update.closingLine)
         observer_.showCurrentProgress(*update.currentPercentText, update.currentBar.value_or(0));
-    if (update.overallPercentText)
-        observer_.showOverallProgress(*update.overallPercentText, update.overallBar.value_or(0));
     if (update.speedText) observer_.showSpeed(*update.speedText);
     if (update.remainingText) observer_.showRemainingTime(*update.remainingText);
     if (update.statusText) observer_.showStatus(*update.statusText);
 }
 
+void QueueController::addRunningItems(const SourceItem* except) {
+    // A run of one counts its percent by the item's own, which the parser has already done.
+    if (progress_.itemCount == 1) return;
+    SourceItem running;
+    for (const auto& [id, job] : active_) {
+        const SourceItem* item = itemOf(*job);
+        if (item != nullptr && item != except) running.doneBytes += item->doneBytes;
+    }
+    overallProgress(running, progress_);
+}
+
 void QueueController::watchdogTick() {
-    if (!job_ || job_->phase != Job::Phase::Encoding) return;
-    Job& job = *job_;
+    // Copied: a job that fails leaves active_.
+    std::vector<unsigned> ids;
+    for (const auto& [id, job] : active_) ids.push_back(id);
+    bool failed = false;
+    for (const unsigned id : ids) {
+        Job* job = activeJob(id);
+        if (job != nullptr && job->phase == Job::Phase::Encoding) failed = watchdogFailed(*job) || failed;
+    }
+    if (failed) launchNextItem();
+}
+
+bool QueueController::watchdogFailed(Job& job) {
     const std::uint64_t size = fileBytes(job.temporaryPath);
     const std::uint32_t now = nowMs();
     if (size != job.lastSize) {
@@ -606,36 +654,34 @@ void QueueController::watchdogTick() {
     // A renderer that died leaves the movie unfinished, and the encoder perhaps waiting for frames.
     if (job.grabber) {
         if (const std::optional<int> status = job.grabber->endedStatus(); status && *status != 0) {
-            failCurrentItem(FlashGrabber::failureText(*status));
-            launchNextItem();
-            return;
+            failItem(job, FlashGrabber::failureText(*status));
+            return true;
         }
     }
     if (job.sizeLimit > 0 && size > job.sizeLimit) {
-        failCurrentItem("출력 파일이 설정한 비트레이트로 예상한 크기의 세 배를 넘어 중지했습니다 (" +
-                        std::to_string(size >> 20) + " MB)");
-        launchNextItem();
-        return;
+        failItem(job, "출력 파일이 설정한 비트레이트로 예상한 크기의 세 배를 넘어 중지했습니다 (" +
+                          std::to_string(size >> 20) + " MB)");
+        return true;
     }
     if (stallSeconds_ > 0 && now - job.lastChangeMs >= static_cast<std::uint64_t>(stallSeconds_) * 1000) {
-        failCurrentItem("진행이 멈췄습니다 (" + std::to_string(stallSeconds_) + "초)");
-        launchNextItem();
+        failItem(job, "진행이 멈췄습니다 (" + std::to_string(stallSeconds_) + "초)");
+        return true;
     }
+    return false;
 }
 
-void QueueController::encoderExited() {
-    Job& job = *job_;
+void QueueController::encoderExited(Job& job) {
     job.phase = Job::Phase::Finishing;
     job.runner->stop();  // the child has ended: this only joins its threads
     const int status = job.runner->exitStatus().value_or(-1);
     job.runner.reset();
-    SourceItem* item = currentItem();
-    RunItemResult& result = results_[static_cast<std::size_t>(currentIndex_)];
+    SourceItem* item = itemOf(job);
+    RunItemResult& result = results_[job.runIndex];
     if (item != nullptr) {
         item->elapsedMs = nowMs() - item->startTick;
         // Trailing output without a line end still counts: it may be the closing line.
-        for (const std::string& line : lines_.append("\n")) {
-            applyUpdate(parser_.parseLine(line, *item, progress_, {runActive_, stopRequested_, nowMs()}));
+        for (const std::string& line : job.lines.append("\n")) {
+            applyUpdate(job, job.parser.parseLine(line, *item, progress_, {runActive_, stopRequested_, nowMs()}));
         }
     }
     std::string encoderProblem;
@@ -690,7 +736,9 @@ void QueueController::encoderExited() {
 
     // The next item encodes while this one is checked: the check's time is hidden behind it.
     if (item != nullptr) countFinished(*item);
-    finishing_.emplace(job.id, std::move(job_));
+    const auto found = active_.find(job.id);
+    finishing_.emplace(job.id, std::move(found->second));
+    active_.erase(found);
     launchNextItem();
 }
 
@@ -728,7 +776,7 @@ void QueueController::itemFinished(const Event& event) {
             list_.setOutputText(shownRow, name);
             observer_.setCellText(shownRow, column(SourceColumn::OutputFile), name);
         }
-        if (!job_) {
+        if (active_.empty()) {
             observer_.showCurrentProgress("100%", 100);
             observer_.showRemainingTime("00:00:00");
         }
@@ -740,7 +788,7 @@ void QueueController::itemFinished(const Event& event) {
     if (outcome_) {
         // A stopped run let the items it had finished encoding be checked: count them now.
         tallyOutcome(*outcome_);
-    } else if (!job_) {
+    } else {
         launchNextItem();
     }
 }
@@ -759,6 +807,7 @@ void QueueController::countFinished(SourceItem& item) {
     item.doneBytes = item.fileSize;
     overallProgress(item, progress_);
     progress_.finishedBytes = progress_.overallDone;
+    addRunningItems(&item);
     observer_.showOverallProgress(std::to_string(progress_.overallPercent) + "%", progress_.overallPercent);
 }
 
@@ -777,15 +826,18 @@ void QueueController::markFailed(RunItemResult& result, const std::string& reaso
     observer_.resultsChanged();
 }
 
-void QueueController::failCurrentItem(const std::string& reason) {
-    discardCurrentJob("실패: " + reason);
-    markFailed(results_[static_cast<std::size_t>(currentIndex_)], reason);
-    if (SourceItem* item = currentItem()) countFinished(*item);
+void QueueController::failItem(Job& job, const std::string& reason) {
+    const std::size_t index = job.runIndex;
+    discardJob(job.id, "실패: " + reason);
+    markFailed(results_[index], reason);
+    if (SourceItem* item = list_.findItem(runKeys_[index])) countFinished(*item);
 }
 
-void QueueController::discardCurrentJob(const std::string& reason) {
-    if (!job_) return;
-    std::unique_ptr<Job> job = std::move(job_);
+void QueueController::discardJob(unsigned id, const std::string& reason) {
+    const auto found = active_.find(id);
+    if (found == active_.end()) return;
+    std::unique_ptr<Job> job = std::move(found->second);
+    active_.erase(found);
     if (job->log) job->log->appendLine("\n=> " + reason);
     job->cancellation->cancel();
     // Ending an encoder takes up to a few seconds (SIGTERM, then SIGKILL): the worker waits.
@@ -816,14 +868,17 @@ void QueueController::requestStop() {
 
 void QueueController::runEnded() {
     clock_.reset();
-    const bool itemUnderWay = job_ != nullptr;
-    discardCurrentJob("중지됨");
+    std::vector<std::size_t> underWay;
+    while (!active_.empty()) {
+        underWay.push_back(active_.begin()->second->runIndex);
+        discardJob(active_.begin()->first, "중지됨");
+    }
     observer_.setRunningUi(false);
 
     RunOutcome outcome;
     outcome.stopped = stopRequested_;
-    if (outcome.stopped && itemUnderWay && currentIndex_ >= 0) {
-        RunItemResult& current = results_[static_cast<std::size_t>(currentIndex_)];
+    for (const std::size_t index : outcome.stopped ? underWay : std::vector<std::size_t>{}) {
+        RunItemResult& current = results_[index];
         current.state = RunItemResult::State::Stopped;
         current.reason = "변환이 중지되어 출력 파일을 남기지 않았습니다.";
         current.outputPath.clear();

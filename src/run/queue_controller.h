@@ -45,8 +45,9 @@ struct RunOutcome {
     CompletionAction action = CompletionAction::None;
 };
 
-// Converts the items of the source list one after another, in the order their rows had when the
-// run started; files added during the run join its end. The run walks the item keys it took,
+// Converts the items of the source list in the order their rows had when the run started, up to
+// "parallel" of them at once (each started when a slot is free); files added during the run join
+// its end. The run walks the item keys it took,
 // never the live rows. Each item is a job: the encoder writes a hidden temporary beside the
 // output, and only an output that holds the promised streams and length is published under its
 // name. Worker threads (the encoder's readers and watcher, the job worker that starts flashgrab,
@@ -77,7 +78,7 @@ public:
     // Starts a run over every row ("변환 시작", or "테스트" with testRun); false, after a
     // message, when the list is empty or the preset holds a value that cannot be used.
     bool startRun(bool testRun);
-    // "변환 중지": asks first when "confirmbeforestop" is "y", then ends the encoder; the item
+    // "변환 중지": asks first when "confirmbeforestop" is "y", then ends the encoders; every item
     // being converted is marked stopped and leaves no file.
     void requestStop();
     // Handles what the workers queued; call it on the owner thread when woken.
@@ -116,35 +117,44 @@ private:
     // Takes rows appended since the run started into the run.
     void adoptAddedRows();
     void launchNextItem();
-    // Builds the current item's command line and starts flashgrab or the encoder; false, with
-    // the item marked failed, when nothing could be started.
-    bool startItem();
-    bool startEncoder();
+    // Builds the job's command line and starts flashgrab or the encoder; false, with the item
+    // marked failed and the job gone, when nothing could be started.
+    bool startItem(Job& job);
+    bool startEncoder(Job& job);
     bool needsFlashPreparation(const SourceItem& item) const;
     // What the item's subtitle needs before the encoder can use it (subtitle_preparation.h).
     SubtitlePreparation subtitlePreparationOf(const SourceItem& item) const;
     // A Flash source's work files and a prepared subtitle come from tools that may run for
     // seconds: they are made on the job worker, and the item starts when they are ready.
-    void startPreparation(const SourceItem& item, bool flash, SubtitlePreparation subtitle);
+    void startPreparation(Job& job, const SourceItem& item, bool flash, SubtitlePreparation subtitle);
     void itemPrepared(Event& event);
     void grabberStarted(Event& event);
-    void itemStarted();
-    bool handleOutput(const Event& event);
-    void applyUpdate(const ProgressUpdate& update);
+    void itemStarted(Job& job);
+    bool handleOutput(Job& job, const Event& event);
+    void applyUpdate(const Job& job, ProgressUpdate update);
+    // Every item encoding at once counts towards the overall progress, not only the one whose
+    // line was read; except is an item already counted as finished.
+    void addRunningItems(const SourceItem* except);
     void watchdogTick();
-    void encoderExited();
+    // Ends the job if its encoder stalled, grew past its size or lost its renderer; true then.
+    bool watchdogFailed(Job& job);
+    void encoderExited(Job& job);
     void itemFinished(const Event& event);
-    // Marks the current item failed, ends what it runs and goes on with the next item.
-    void failCurrentItem(const std::string& reason);
+    // Marks the job's item failed and ends what it runs; the caller goes on with the next item.
+    void failItem(Job& job, const std::string& reason);
     void markFailed(RunItemResult& result, const std::string& reason);
     void countFinished(SourceItem& item);
     void tallyOutcome(RunOutcome& outcome) const;
-    // Hands the current job to the worker to be ended and cleaned away.
-    void discardCurrentJob(const std::string& reason);
+    // Hands an active job to the worker to be ended and cleaned away.
+    void discardJob(unsigned id, const std::string& reason);
     void removeAbandonedFiles() const;
     void runEnded();
-    int currentRow();
-    SourceItem* currentItem();
+    // The active job with that id; nullptr when it has ended or been handed on to be checked.
+    Job* activeJob(unsigned id);
+    // The "현재" bar, the speed and the remaining time follow the item started last.
+    bool shownOnTheBar(const Job& job) const;
+    int rowOf(const Job& job) const;
+    SourceItem* itemOf(const Job& job);
     std::uint32_t nowMs() const;
 
     SourceList& list_;
@@ -154,8 +164,10 @@ private:
     RunObserver& observer_;
     // Flash preparation: only the controller's own, not one a caller put in the context.
     bool ownsFlashPreparation_ = false;
-    // The current item's finished preparation, handed to the command builder.
+    // The finished preparation of the item whose command is being built, for the command builder.
     std::shared_ptr<SourceItem> preparedItem_;
+    // {cpucount} as the context came: the run divides it among the items encoding at once.
+    unsigned processorCount_ = 1;
 
     std::mutex eventsMutex_;
     std::deque<Event> events_;
@@ -165,16 +177,16 @@ private:
     unsigned runNumber_ = 0;
     std::vector<std::string> runKeys_;
     std::size_t adoptedRows_ = 0;
-    int currentIndex_ = -1;  // into runKeys_ and results_
+    std::size_t nextIndex_ = 0;  // the next item to start, into runKeys_ and results_
+    std::size_t parallel_ = 1;   // "parallel": items encoding at once, read when the run starts
     unsigned launchCounter_ = 0;
     unsigned jobCounter_ = 0;
-    std::unique_ptr<Job> job_;  // the item being prepared or encoded
+    // The items being prepared or encoded, by job id: the order they were started in.
+    std::map<unsigned, std::unique_ptr<Job>> active_;
     // Items whose encoder has ended, being checked and published on the worker meanwhile.
     std::map<unsigned, std::unique_ptr<Job>> finishing_;
     int pendingWork_ = 0;
     long long stallSeconds_ = 0;  // "stalltimeout", read when the run starts
-    LineAssembler lines_;
-    ProgressParser parser_;
     RunProgress progress_;
     std::vector<RunItemResult> results_;
     std::optional<RunOutcome> outcome_;

@@ -1,6 +1,7 @@
 #include "run/swf_source.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "platform/child_process.h"
 #include "platform/file_system.h"
 #include "platform/private_folder.h"
+#include "platform/system_call.h"
 #include "platform/user_folders.h"
 #include "settings/encode_settings.h"
 #include "settings/option_store.h"
@@ -164,7 +166,7 @@ int removeAbandonedSwfWorkFiles() {
     DIR* listing = folder.empty() ? nullptr : ::opendir(folder.c_str());
     if (listing == nullptr) return 0;
     int removed = 0;
-    // Work files are named tv_<second>_<process id>.swf or .mp3, and tv_<second>_<process id>.subN.ass.
+    // Work files are named tv_<second>_<process id>.<number>.swf or .mp3, and tv_<second>_<process id>.subN.ass.
     while (const dirent* entry = ::readdir(listing)) {
         const std::string_view name = entry->d_name;
         if (!name.starts_with("tv_") || !(name.ends_with(".swf") || name.ends_with(".mp3") || name.ends_with(".ass"))) {
@@ -187,16 +189,32 @@ void prepareSwfSource(SourceItem& item, const EncodeSettings& settings, const Co
     item.extractedAudioPath.clear();
     const std::string folder = swfWorkFolder();
     if (folder.empty()) return;
-    // Named after the second the conversion started and this process: one run converts one file
-    // at a time, but two programs converting at once must not share (and overwrite) work files.
-    const std::string stem =
+    // Named after the second the conversion started and this process, then a number taken by
+    // creating the copy: two programs, and two items of one run converting at once, must not share
+    // (and overwrite) work files.
+    const std::string base =
         joinPath(folder, "tv_" + std::to_string(std::time(nullptr)) + "_" + std::to_string(::getpid()));
+    std::string stem;
+    for (int number = 0; stem.empty() && number < 1000; ++number) {
+        const std::string candidate = base + "." + std::to_string(number);
+        const int fd = retryOnInterrupt(
+            [&] { return ::open((candidate + ".swf").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600); });
+        if (fd >= 0) {
+            ::close(fd);
+            stem = candidate;
+        } else if (errno != EEXIST) {
+            return;
+        }
+    }
+    if (stem.empty()) return;
     const std::string copy = stem + ".swf";
     const std::string mp3 = stem + ".mp3";
 
-    std::remove(copy.c_str());
     runTool(toolPath(context, "swfcombine"), {"-d", item.sourcePath, "-o", copy});
-    if (!isNonEmptyFile(copy)) return;
+    if (!isNonEmptyFile(copy)) {
+        std::remove(copy.c_str());
+        return;
+    }
     item.workPath = copy;
 
     if (isTruthy(settings.audio_use) && extractSound(item, context, mp3)) item.extractedAudioPath = mp3;

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "command/command_context.h"
 #include "media/mediainfo_library.h"
@@ -740,6 +742,125 @@ TEST(EncoderFailureReason, TakesTheTellingLineNotTheProgress) {
                   .find("/out/x.mp4: No such file or directory"),
               std::string::npos);
     EXPECT_EQ(explainEncoderFailure("frame=1\rsize=2\r", 1, "ffmpeg"), "ffmpeg 종료 코드 1");
+}
+
+// The encoders among this process's children: those given a share of the processors.
+int encodersAlive() {
+    int count = 0;
+    for (const int child : test::childProcessIds(::getpid())) {
+        std::ifstream file("/proc/" + std::to_string(child) + "/cmdline");
+        const std::string arguments((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (arguments.find(std::string("\0-threads\0", 10)) != std::string::npos) ++count;
+    }
+    return count;
+}
+
+// With "parallel" at 2, two items encode at once in list order, each with a share of the
+// processors; the overall progress counts both and never goes back, and each output is checked
+// before it is published.
+TEST_F(QueueControllerTest, TwoItemsEncodeAtOnceAndEveryOutputIsChecked) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one processor: one item at a time";
+    ASSERT_TRUE(options_.setOption("parallel", "2"));
+    for (const char* name : {"a.mp4", "b.mp4", "c.mp4", "d.mp4", "e.mp4"}) add("av.mp4", name);
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    int most = encodersAlive();
+    EXPECT_EQ(most, 2) << "the first two items start together";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (controller.runActive() && std::chrono::steady_clock::now() < deadline) {
+        observer_.wakeup.waitFor(std::chrono::milliseconds(1000));
+        controller.processEvents();
+        most = std::max(most, encodersAlive());
+    }
+    ASSERT_FALSE(controller.runActive()) << "the run did not end";
+    EXPECT_EQ(most, 2);
+
+    EXPECT_EQ(observer_.selectedRows, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+    ASSERT_EQ(controller.results().size(), 5u);
+    std::vector<std::string> expected;
+    for (std::size_t row = 0; row < 5; ++row) {
+        const RunItemResult& result = controller.results()[row];
+        EXPECT_EQ(result.state, State::Succeeded) << row << " " << result.reason;
+        const test::ProgramResult probe = test::runProgram(
+            {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", result.outputPath});
+        EXPECT_NEAR(std::strtod(probe.out.c_str(), nullptr), 2.0, 0.2) << result.outputPath;
+        EXPECT_EQ(list_.cells(row)[7], "100%");
+        expected.emplace_back(fileNamePart(result.outputPath));
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(outputFiles(), expected) << "no temporary is left";
+    EXPECT_TRUE(std::is_sorted(observer_.overallBars.begin(), observer_.overallBars.end()));
+    EXPECT_EQ(observer_.overallBars.back(), 100);
+    ASSERT_TRUE(controller.outcome());
+    EXPECT_EQ(controller.outcome()->succeeded, 5);
+    EXPECT_EQ(controller.outcome()->action, CompletionAction::FinishDialog);
+}
+
+// While two items encode, each row shows its own percent; a stop then stops both: neither leaves
+// a file, and the rest never start.
+TEST_F(QueueControllerTest, AStopEndsEveryItemEncodingAtOnce) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one processor: one item at a time";
+    ASSERT_TRUE(options_.setOption("parallel", "2"));
+    settings_.plusparam2 = "-preset ultrafast -af arealtime";  // at the clip's own pace: 4 seconds
+    add("av4.mp4", "first.mp4");
+    add("av4.mp4", "second.mp4");
+    add("av.mp4", "never.mp4");
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    const auto showed = [this](const char* row) {
+        return std::any_of(observer_.progressCells.begin(), observer_.progressCells.end(),
+                           [row](const std::string& cell) { return cell.starts_with(row); });
+    };
+    while (!(showed("0:") && showed("1:"))) {
+        observer_.wakeup.waitFor(std::chrono::milliseconds(1000));
+        controller.processEvents();
+        ASSERT_TRUE(controller.runActive());
+    }
+    EXPECT_EQ(encodersAlive(), 2);
+    controller.requestStop();
+    EXPECT_FALSE(controller.runActive());
+    settle(controller);
+    EXPECT_TRUE(test::childProcessIds(::getpid()).empty());
+    EXPECT_EQ(outputFiles(), std::vector<std::string>{});
+    EXPECT_EQ(controller.results()[0].state, State::Stopped);
+    EXPECT_EQ(controller.results()[1].state, State::Stopped);
+    EXPECT_EQ(controller.results()[2].state, State::Waiting);
+    EXPECT_EQ(observer_.messages, std::vector<std::string>{"동영상 변환이 중지 되었습니다."});
+    ASSERT_TRUE(controller.outcome());
+    EXPECT_TRUE(controller.outcome()->stopped);
+    EXPECT_EQ(controller.outcome()->succeeded, 0);
+}
+
+// Two Flash movies prepared in the same second and encoded at once keep their own work files and
+// frame pipes: each output has its own movie's picture size and length.
+TEST_F(QueueControllerTest, TwoFlashItemsAtOnceNeverShareWorkFilesOrPipes) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one processor: one item at a time";
+    ASSERT_TRUE(options_.setOption("parallel", "2"));
+    for (const int width : {160, 320}) {
+        test::SwfWriter movie(width, 120, 12);
+        movie.placeObject(movie.defineRectangle(40, 30, {200, 0, 0}), 1, 10, 10);
+        for (int frame = 0; frame < width / 160 * 24; ++frame) movie.showFrame();
+        const std::string path = folder_ / ("movie" + std::to_string(width) + ".swf");
+        test::writeFile(path, movie.finish());
+        ASSERT_TRUE(addSourceFile(list_, path, MediaInfoLibrary::instance(), observer_, nullptr));
+    }
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    runToEnd(controller);
+    for (const std::size_t row : {0u, 1u}) {
+        const RunItemResult& result = controller.results()[row];
+        ASSERT_EQ(result.state, State::Succeeded) << row << " " << result.reason;
+        const std::string facts =
+            test::runProgram({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                              "stream=width,height:format=duration", "-of", "csv=p=0", result.outputPath})
+                .out;
+        EXPECT_EQ(facts.substr(0, facts.find('\n')), row == 0 ? "160,120" : "320,120");
+        EXPECT_NEAR(std::strtod(facts.substr(facts.find('\n') + 1).c_str(), nullptr), row == 0 ? 2.0 : 4.0, 0.2);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(swfWorkFolder())) {
+        EXPECT_EQ(entry.path().filename().string().find("_" + std::to_string(::getpid()) + "."), std::string::npos)
+            << entry.path();
+    }
 }
 
 }  // namespace
