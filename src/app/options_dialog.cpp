@@ -12,8 +12,12 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <algorithm>
+#include <thread>
 
 #include "app/app_icon.h"
 #include "app/qt_text.h"
@@ -85,6 +89,15 @@ QWidget* OptionsDialog::makeGeneralGroup() {
     layout->addWidget(addFlag("viewsettingonpreset", QStringLiteral("기기 선택시 현재 설정값 창 보기")));
     layout->addWidget(addFlag("settingbeforestart", QStringLiteral("인코딩 시작 직전 현재 설정값 확인")));
     layout->addWidget(addFlag("confirmbeforestop", QStringLiteral("변환중지시에 확인창 띄우기")));
+    // More files at once than processors would only make them wait on each other.
+    parallel_ = new QSpinBox;
+    parallel_->setObjectName(QStringLiteral("parallel"));
+    parallel_->setRange(1, static_cast<int>(std::max(std::thread::hardware_concurrency(), 1u)));
+    auto* parallel = new QHBoxLayout;
+    parallel->addWidget(new QLabel(QStringLiteral("동시 변환 개수")));
+    parallel->addWidget(parallel_);
+    parallel->addStretch();
+    layout->addLayout(parallel);
     return group;
 }
 
@@ -172,6 +185,9 @@ void OptionsDialog::loadValues(const std::string& programFolder) {
     if (corner >= 1 && corner <= 4) cornerButtons_[static_cast<std::size_t>(corner - 1)]->setChecked(true);
     logoX_->setText(toQt(options_.getOption("logox", defaultOf("logox"))));
     logoY_->setText(toQt(options_.getOption("logoy", defaultOf("logoy"))));
+    // QSpinBox holds a stored value outside its range to the nearest end.
+    const long long parallel = options_.getOptionInt("parallel", defaultOf("parallel"));
+    parallel_->setValue(static_cast<int>(std::clamp<long long>(parallel, 1, parallel_->maximum())));
 
     setLogoControlsEnabled(logoUse_->isChecked());
 }
@@ -202,6 +218,7 @@ void OptionsDialog::storeValues() {
     options_.setOption("logocorner", std::to_string(corner >= 1 && corner <= 4 ? corner : 4));
     options_.setOption("logox", fromQt(logoX_->text()));
     options_.setOption("logoy", fromQt(logoY_->text()));
+    options_.setOption("parallel", std::to_string(parallel_->value()));
 }
 
 void OptionsDialog::mousePressEvent(QMouseEvent* event) {

@@ -13,6 +13,7 @@ class QLineEdit;
 class QMouseEvent;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace torvane::app {
 
@@ -52,6 +53,7 @@ private:
     std::array<QRadioButton*, 4> cornerButtons_{};
     QLineEdit* logoX_ = nullptr;
     QLineEdit* logoY_ = nullptr;
+    QSpinBox* parallel_ = nullptr;
 };
 
 }  // namespace torvane::app

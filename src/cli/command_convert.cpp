@@ -203,6 +203,7 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
     }
     QueueController controller(list, setup->settings, commandContext, *setup->options, observer);
     if (parsed->testSeconds) controller.testEncodeSeconds = *parsed->testSeconds;
+    if (parsed->jobs) controller.itemsAtOnce = *parsed->jobs;
     bool journalFailed = false;
     const auto recordJournal = [&] {
         std::string error;

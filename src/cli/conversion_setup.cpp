@@ -91,6 +91,13 @@ std::optional<ConversionArguments> parseConversionArguments(std::string_view com
             parsed.json = true;
         } else if (argument == "--resume" && command == "convert") {
             parsed.resume = true;
+        } else if (is("--jobs") && command == "convert") {
+            const auto value = optionValue(arguments, i, "--jobs");
+            if (!value || value->empty() || value->find_first_not_of("0123456789") != std::string::npos ||
+                value->size() > 4 || std::stoi(*value) <= 0) {
+                return fail("--jobs needs a number of items above 0");
+            }
+            parsed.jobs = std::stoi(*value);
         } else {
             return fail("unknown option " + argument);
         }

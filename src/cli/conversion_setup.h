@@ -38,6 +38,9 @@ struct ConversionArguments {
     // --resume (convert only): the list, preset and output folder of the interrupted run the
     // queue journal holds, instead of files and a preset.
     bool resume = false;
+    // --jobs N (convert only): items encoding at once for this run, instead of the "parallel"
+    // option; more than the processors counts as their number.
+    std::optional<int> jobs;
     // The files named, as given; with --shard, only those of the shard.
     std::vector<std::string> files;
 };

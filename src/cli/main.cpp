@@ -25,8 +25,8 @@ constexpr std::array<CliCommand, 8> kCommands = {{
      runCommand},
     {"convert", "convert files with a preset, showing progress on the terminal",
      "convert --preset PATH [--set name=value]... [--out DIR | --same-folder] [--test SECONDS]\n"
-     "        [--start TIME] [--end TIME] [--no-sound] [--shard K/N] [--json] FILE...\n"
-     "convert --resume [--json] [--test SECONDS]\n\n"
+     "        [--start TIME] [--end TIME] [--no-sound] [--shard K/N] [--json] [--jobs N] FILE...\n"
+     "convert --resume [--json] [--test SECONDS] [--jobs N]\n\n"
      "  --shard K/N  convert only the K-th of N parts of the files; the part of a file is\n"
      "               decided by its path as given, so N machines given the same list\n"
      "               convert every file exactly once\n"
@@ -34,7 +34,9 @@ constexpr std::array<CliCommand, 8> kCommands = {{
      "               progress, finished, refused, run-finished\n"
      "  --resume     go on with the list a crashed or interrupted run left in the queue\n"
      "               journal ($XDG_STATE_HOME/torvane/queue.ini): its preset and output\n"
-     "               folder, the items it finished passed over (give no files then)",
+     "               folder, the items it finished passed over (give no files then)\n"
+     "  --jobs N     convert N files at once (at most the number of processors), each\n"
+     "               encoder given its share of them; by default the option \"parallel\"",
      runConvert},
     {"update", "ask the update server for a newer version; --download fetches its installer",
      "update [--check] [--download]", runUpdate},

@@ -236,7 +236,8 @@ bool QueueController::startRun(bool testRun) {
     context_.testEncodeSeconds = testEncodeSeconds;
     stallSeconds_ = options_.getOptionInt("stalltimeout", "120");
     const long long processors = std::max(std::thread::hardware_concurrency(), 1u);
-    parallel_ = static_cast<std::size_t>(std::clamp(options_.getOptionInt("parallel", "1"), 1LL, processors));
+    const long long wanted = itemsAtOnce > 0 ? itemsAtOnce : options_.getOptionInt("parallel", "1");
+    parallel_ = static_cast<std::size_t>(std::clamp(wanted, 1LL, processors));
     // Items encoding at once share the processors instead of each encoder taking them all.
     const auto share = static_cast<unsigned>(std::max(processors / static_cast<long long>(parallel_), 1LL));
     context_.encoderThreads = parallel_ > 1 ? share : 0;

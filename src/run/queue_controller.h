@@ -68,6 +68,9 @@ public:
 
     // Seconds of each file a test run encodes; kept for the next test run.
     int testEncodeSeconds = 5;
+    // Items encoding at once, instead of the "parallel" option when above 0 (torvane-cli
+    // convert --jobs); either is held to 1 .. the number of processors.
+    int itemsAtOnce = 0;
     // The "변환 후" choices of the main window.
     bool powerOffAfterRun = false;
     bool exitAfterRun = false;

@@ -11,7 +11,7 @@ namespace {
 constexpr std::string_view kLastPreset = "lastpreset";
 constexpr std::string_view kLastOpenFolder = "lastopenfolder";
 
-constexpr std::array<OptionDefinition, 27> kOptions = {{
+constexpr std::array<OptionDefinition, 28> kOptions = {{
     {"closetotray", "n", "closing the main window hides it to the tray"},
     {"finishalert", "y", "show the completion message when a run finishes"},
     {"viewsettingonpreset", "y", "choosing a preset opens the settings dialog"},
@@ -25,6 +25,7 @@ constexpr std::array<OptionDefinition, 27> kOptions = {{
     {"logox", "5", "horizontal distance of the logo from its corner, in pixels"},
     {"logoy", "5", "vertical distance of the logo from its corner, in pixels"},
     {"stalltimeout", "120", "seconds without progress after which an encoder is stopped (0: never)"},
+    {"parallel", "1", "files converted at once, 1 to the number of processors"},
     {"allowsamefile", "n", "kept for old stores; nothing acts on it"},
     {kLastPreset, "", "profile whose settings were last applied"},
     {"lastoutdir", "", "last output folder chosen"},

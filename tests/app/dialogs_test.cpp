@@ -11,9 +11,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <thread>
 
 #include "app/app_icon.h"
 #include "app/finish_dialog.h"
@@ -94,6 +96,7 @@ TEST_F(OptionsDialogTest, AFreshStoreShowsTheDefaultsWithTheLogoControlsOff) {
     EXPECT_EQ(child<QLineEdit>(&dialog, "logox")->text(), "5");
     EXPECT_EQ(child<QLineEdit>(&dialog, "logoy")->text(), "5");
     EXPECT_EQ(child<QLineEdit>(&dialog, "logopath")->text(), "");
+    EXPECT_EQ(child<QSpinBox>(&dialog, "parallel")->value(), 1);
 
     const char* logoControls[] = {"logopath",    "logocorner1", "logocorner2", "logocorner3",
                                   "logocorner4", "logox",       "logoy"};
@@ -160,6 +163,20 @@ TEST_F(OptionsDialogTest, ConfirmingStoresEveryValueWithTheLogoBesideTheProgram)
     EXPECT_EQ(stored("logocorner"), "4");
     EXPECT_EQ(stored("logox"), "12");
     EXPECT_EQ(stored("logoy"), "5");
+}
+
+// A store from a machine with more processors shows this machine's most; what is confirmed is stored.
+TEST_F(OptionsDialogTest, FilesAtOnceGoFromOneToTheProcessors) {
+    const int processors = static_cast<int>(std::max(std::thread::hardware_concurrency(), 1u));
+    store.setOption("parallel", "999");
+    OptionsDialog dialog(store, programFolder);
+    auto* parallel = child<QSpinBox>(&dialog, "parallel");
+    EXPECT_EQ(parallel->minimum(), 1);
+    EXPECT_EQ(parallel->maximum(), processors);
+    EXPECT_EQ(parallel->value(), processors);
+    parallel->setValue(1);
+    test::findButton(&dialog, QStringLiteral("확 인"))->click();
+    EXPECT_EQ(stored("parallel"), "1");
 }
 
 TEST_F(OptionsDialogTest, CancelStoresNothingButTheLogoChosenWithBrowse) {

@@ -160,8 +160,9 @@ TEST_F(CliTest, OptionsReadDefaultsAndStoreValues) {
     const test::ProgramResult all = runIn({"options"});
     ASSERT_EQ(all.exitCode, 0) << all.err;
     const std::vector<std::string> output = lines(all.out);
-    EXPECT_EQ(output.size(), 27u);
+    EXPECT_EQ(output.size(), 28u);
     EXPECT_EQ(output.front(), "closetotray=n");
+    EXPECT_NE(all.out.find("\nparallel=1\n"), std::string::npos);
     EXPECT_NE(all.out.find("\nlastpreset=" + test::buildDir() + "/common_avi.ini\n"), std::string::npos);
 
     EXPECT_EQ(runIn({"options", "logocorner", "2"}).exitCode, 0);
@@ -428,6 +429,25 @@ TEST_F(CliTest, TwoConvertsIntoOneFolderKeepBothFiles) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"same(1).mp4", "same.mp4"}));
     EXPECT_EQ(seconds, (std::multiset<long>{2, 4}));
+}
+
+// --jobs converts several files at once and reports them in list order; more jobs than processors
+// counts as their number, and no job at all is a usage error.
+TEST_F(CliTest, ConvertJobsRunsSeveralFilesAtOnce) {
+    const std::string out = config_ / "converted";
+    const std::string preset = test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini";
+    const test::ProgramResult result =
+        runIn({"convert", "--preset", preset, "--out", out, "--jobs", "99", "--set", "plusparam2=-preset ultrafast",
+               test::testMedia("av.mp4"), test::testMedia("audio_only.mp3"), test::testMedia("wide.mkv")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("\n결과:\n  av.mp4\t100%\t" + out + "/av.mp4\n  audio_only.mp3\t100%\t" + out +
+                              "/audio_only.mp4\n  wide.mkv\t100%\t" + out + "/wide.mp4\n"),
+              std::string::npos)
+        << result.out;
+
+    const test::ProgramResult none = runIn({"convert", "--preset", preset, "--jobs", "0", test::testMedia("av.mp4")});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_EQ(lines(none.err).size(), 1u) << none.err;
 }
 
 }  // namespace
