@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     // A start timed by the window benchmark ends at its first paint, before any update check.
     const bool timedStart = std::getenv("TORVANE_REPORT_FIRST_PAINT") != nullptr;
     torvane::app::MainWindow window(
-        torvane::app::AppServices{programFolder, &catalogue, &options, &library, &power, !timedStart});
+        torvane::app::AppServices{programFolder, &catalogue, &options, &library, &power, !timedStart, true});
     QObject::connect(&instance, &torvane::app::SingleInstance::showRequested, &window,
                      &torvane::app::MainWindow::showAndRaise);
     QObject::connect(&window, &torvane::app::MainWindow::closed, &application, &QApplication::quit);

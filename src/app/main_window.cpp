@@ -46,6 +46,7 @@
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
 #include "run/queue_controller.h"
+#include "run/queue_journal_keeper.h"
 #include "run/source_list_commands.h"
 #include "settings/option_store.h"
 #include "settings/program_files.h"
@@ -80,6 +81,7 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
     observer_ = std::make_unique<QtRunObserver>(*this, w_, *statusBar(),
                                                 QtRunObserver::Hooks{[this] {
                                                                          controller_->processEvents();
+                                                                         recordJournal();
                                                                          afterRunCall();
                                                                      },
                                                                      [this](bool running) { setRunningUi(running); }});
@@ -110,6 +112,46 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
     resize(1120, noticePanel_ != nullptr ? 760 + kNoticeAreaHeight : 760);
     if (services_.automaticUpdateCheck) {
         QTimer::singleShot(1000, this, [this] { updateChecker_->checkForUpdate(true); });
+    }
+    if (services_.keepQueueJournal) {
+        journal_ = std::make_unique<QueueJournalKeeper>();
+        QTimer::singleShot(0, this, [this] { offerEarlierList(); });
+    }
+}
+
+void MainWindow::offerEarlierList() {
+    const JournalLoad load = journal_->loadEarlier();
+    if (load.outcome == JournalLoad::Outcome::SetAside) {
+        observer_->showMessage("안내", load.message, MessageIcon::Warning);
+        return;
+    }
+    if (load.outcome != JournalLoad::Outcome::Loaded) return;
+    if (!hasUnfinishedWork(load.journal) || !observer_->askYesNo("질문", "이전 작업 목록을 복원할까요?")) {
+        journal_->forget();
+        return;
+    }
+    // The run goes on with the settings and the folder it was started with.
+    currentSettings_ = load.journal.settings;
+    w_.outputFolderEdit->setText(toQt(load.journal.output.folder));
+    w_.sameFolderCheck->setChecked(load.journal.output.sameFolderAsSource);
+    QStringList paths;
+    for (const JournalEntry& entry : load.journal.entries) {
+        restoring_[entry.sourcePath] = entry;
+        paths << toQt(entry.sourcePath);
+    }
+    addFiles(paths);
+    refreshSummary();
+}
+
+void MainWindow::recordJournal() {
+    if (!journal_) return;
+    std::string error;
+    OutputFolderChoice output;
+    output.folder = fromQt(w_.outputFolderEdit->text());
+    output.sameFolderAsSource = w_.sameFolderCheck->isChecked();
+    // A journal that cannot be written costs only the resume after a crash: the run goes on.
+    if (!journal_->record(list_, *controller_, currentSettings_, output, &error)) {
+        statusBar()->showMessage(toQt("작업 목록을 기록할 수 없습니다: " + error));
     }
 }
 
@@ -263,6 +305,10 @@ void MainWindow::chooseFilesToAdd() {
 
 void MainWindow::acceptProbed(const std::string& path, ProbedSource probed) {
     if (!acceptProbedSource(list_, path, std::move(probed), *observer_, nullptr)) return;
+    if (const auto restored = restoring_.find(path); restored != restoring_.end()) {
+        applyJournalEntry(restored->second, list_, list_.rowCount() - 1);
+        restoring_.erase(restored);
+    }
     w_.list->appendRow();
     lastAddedRow_ = static_cast<int>(list_.rowCount()) - 1;
     // Remembered once per folder rather than once per file: hundreds of files from one folder
@@ -440,6 +486,7 @@ void MainWindow::startConversion(bool testRun) {
     controller_->powerOffAfterRun = w_.powerOffCheck->isChecked();
     controller_->exitAfterRun = w_.exitCheck->isChecked();
     awaitingOutcome_ = controller_->startRun(testRun);
+    recordJournal();
     afterRunCall();
 }
 
@@ -447,6 +494,7 @@ void MainWindow::afterRunCall() {
     refreshSummary();
     if (!awaitingOutcome_ || controller_->runActive() || !controller_->outcome()) return;
     awaitingOutcome_ = false;
+    if (journal_) journal_->runOver();
     const CompletionAction action = controller_->outcome()->action;
     // Carried out once the run's own call has returned, so a dialog's event loop never runs
     // inside the run's processing.
@@ -605,7 +653,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             return;
         }
     }
-    // The controller quits a running encoder when the window is destroyed.
+    // The controller quits a running encoder when the window is destroyed. The list was closed
+    // on purpose: nothing is offered back at the next start.
+    if (journal_) journal_->forget();
     if (tray_ != nullptr) tray_->hide();
     event->accept();
     emit closed();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 #include "app/main_window_layout.h"
 #include "media/media_summary.h"
 #include "run/add_source_file.h"
+#include "run/queue_journal.h"
 #include "run/source_list.h"
 #include "settings/encode_settings.h"
 
@@ -19,6 +21,7 @@ class FormatCatalogue;
 class MediaInfoLibrary;
 class OptionStore;
 class QueueController;
+class QueueJournalKeeper;
 enum class CompletionAction;
 }  // namespace torvane
 
@@ -39,6 +42,9 @@ struct AppServices {
     PowerControl* power = nullptr;
     // The update check one second after the window opens; the program turns it on, tests do not.
     bool automaticUpdateCheck = false;
+    // The queue journal: what a crash leaves is offered back at the next start. The program
+    // keeps one; a test keeps one only where it means to.
+    bool keepQueueJournal = false;
 };
 
 // The main window: the source list, the preset tree, the two facts panels, the progress area
@@ -124,6 +130,10 @@ private:
     void openOptions();
 
     const SourceItem* clickedItem() const;
+    // The list a crashed run left, offered back once the window is up.
+    void offerEarlierList();
+    // What the run has done so far, into the queue journal.
+    void recordJournal();
 
     AppServices services_;
     SourceList list_;
@@ -144,6 +154,9 @@ private:
     bool awaitingOutcome_ = false;
     bool quitting_ = false;
     std::string lastRememberedFolder_;
+    std::unique_ptr<QueueJournalKeeper> journal_;
+    // Sources of a restored list still being probed, with what the journal held for each.
+    std::map<std::string, JournalEntry> restoring_;
 };
 
 }  // namespace torvane::app

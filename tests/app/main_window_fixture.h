@@ -39,8 +39,9 @@ protected:
 
     MainWindow& window() {
         if (!window_) {
-            window_ = std::make_unique<MainWindow>(
-                AppServices{torvane::test::buildDir(), &catalogue_, &options_, &MediaInfoLibrary::instance(), &power_});
+            window_ = std::make_unique<MainWindow>(AppServices{torvane::test::buildDir(), &catalogue_, &options_,
+                                                               &MediaInfoLibrary::instance(), &power_, false,
+                                                               keepQueueJournal_});
         }
         return *window_;
     }
@@ -60,6 +61,8 @@ protected:
     OptionStore options_;
     RecordingPowerControl power_;
     std::unique_ptr<MainWindow> window_;
+    // The window keeps the queue journal (in the test's own home) only where a test asks.
+    bool keepQueueJournal_ = false;
 };
 
 }  // namespace torvane::app::test

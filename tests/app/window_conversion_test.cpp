@@ -17,6 +17,7 @@
 #include "media/media_query.h"
 #include "run/console_child.h"
 #include "run/queue_controller.h"
+#include "run/queue_journal.h"
 
 namespace torvane::app {
 namespace {
@@ -193,6 +194,46 @@ TEST_F(WindowConversionTest, AFailedRowOpensItsEncoderLogFromTheListMenu) {
     EXPECT_TRUE(actions.back()->isEnabled());
     const RunItemResult& result = window().controller().results()[0];
     EXPECT_NE(torvane::test::readFile(result.logPath).find("Invalid data"), std::string::npos);
+}
+
+// A list that a crash cut short is offered back at the next start: restored with its settings,
+// range and the item it had finished, and "변환 시작" converts only what was left.
+TEST_F(WindowConversionTest, AListACrashLeftIsOfferedBackAndOnlyItsRestConverts) {
+    const std::string done = output_ / "done earlier.avi";
+    torvane::test::writeFile(done, "converted before the crash");
+    const auto doneWritten = std::filesystem::last_write_time(done);
+    QueueJournal journal;
+    ASSERT_TRUE(journal.settings.loadProfile(torvane::test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini"));
+    journal.settings.plusparam2 = "-preset ultrafast";
+    journal.output.folder = output_.path();
+    journal.entries.push_back({testMedia("av.mp4"), 0.0, 0.0, true, "", JournalState::Done, done, ""});
+    journal.entries.push_back({testMedia("av4.mp4"), 1.0, 3.0, false, "", JournalState::Running, "", ""});
+    std::string error;
+    ASSERT_TRUE(writeQueueJournal(queueJournalPath(), journal, &error)) << error;
+    keepQueueJournal_ = true;
+
+    QString question;
+    torvane::test::clickInNextModal(QStringLiteral("예"), &question);
+    QSignalSpy added(&window(), &MainWindow::filesAdded);
+    window();
+    ASSERT_TRUE(added.wait(30000));
+    EXPECT_TRUE(question.contains(QStringLiteral("이전 작업 목록을 복원할까요?"))) << question.toStdString();
+    ASSERT_EQ(window().widgets().list->rowCount(), 2);
+    EXPECT_EQ(cell(window(), 0, SourceColumn::Progress), QStringLiteral("100%"));
+
+    torvane::test::clickInNextModal(QStringLiteral("닫기"));
+    runToTheEnd();
+    EXPECT_EQ(std::filesystem::last_write_time(done), doneWritten);
+    const QString produced = cell(window(), 1, SourceColumn::OutputFile);
+    ASSERT_TRUE(produced.endsWith(QStringLiteral(".mp4"))) << produced.toStdString();
+    const torvane::test::ProgramResult probe =
+        torvane::test::runProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration:stream=codec_type",
+                                   "-of", "csv=p=0", output_ / produced.toStdString()});
+    EXPECT_EQ(probe.out.find("audio"), std::string::npos) << probe.out;  // its sound was left out
+    const std::string seconds = probe.out.substr(probe.out.rfind('\n', probe.out.size() - 2) + 1);
+    EXPECT_NEAR(std::atof(seconds.c_str()), 2.0, 0.2) << probe.out;  // its range, 1 to 3 s
+    // Everything is done: nothing is offered at the next start.
+    EXPECT_FALSE(std::filesystem::exists(queueJournalPath()));
 }
 
 }  // namespace
