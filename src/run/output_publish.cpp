@@ -21,16 +21,6 @@ constexpr std::string_view kTagPrefix = ".torvane-part-";
 // A folder with this many "name(N).ext" files taken is not a folder to keep counting in.
 constexpr int kMaxNumberedNames = 10000;
 
-std::string numberedName(const std::string& finalPath, int number) {
-    if (number == 0) return finalPath;
-    const std::string folder(parentFolder(finalPath));
-    const std::string_view name = fileNamePart(finalPath);
-    const auto dot = name.rfind('.');
-    const std::string_view stem = dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
-    const std::string_view extension = stem.size() == name.size() ? std::string_view{} : name.substr(dot);
-    return folder + "/" + std::string(stem) + "(" + std::to_string(number) + ")" + std::string(extension);
-}
-
 enum class MoveResult { Moved, Taken, Failed };
 
 // Where the file system has no no-replace rename, the name is claimed with an exclusive create
@@ -65,6 +55,16 @@ MoveResult moveWithoutReplacing(const std::string& from, const std::string& to, 
 }
 
 }  // namespace
+
+std::string numberedOutputName(const std::string& finalPath, int number) {
+    if (number == 0) return finalPath;
+    const std::string folder(parentFolder(finalPath));
+    const std::string_view name = fileNamePart(finalPath);
+    const auto dot = name.rfind('.');
+    const std::string_view stem = dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string_view extension = stem.size() == name.size() ? std::string_view{} : name.substr(dot);
+    return folder + "/" + std::string(stem) + "(" + std::to_string(number) + ")" + std::string(extension);
+}
 
 std::string temporaryOutputTag() {
     // The process id tells a later start whose file it was; the random part keeps two runs of
@@ -104,7 +104,7 @@ bool createTemporaryOutput(const std::string& path, std::string* reason) {
 std::string publishOutput(const std::string& temporaryPath, const std::string& finalPath, std::string* reason) {
     int error = 0;
     for (int number = 0; number <= kMaxNumberedNames; ++number) {
-        const std::string candidate = numberedName(finalPath, number);
+        const std::string candidate = numberedOutputName(finalPath, number);
         switch (moveWithoutReplacing(temporaryPath, candidate, &error)) {
             case MoveResult::Moved:
                 return candidate;

@@ -15,6 +15,9 @@ std::string temporaryOutputTag();
 // Creates the temporary output exclusively (it must not exist yet); false with the reason.
 bool createTemporaryOutput(const std::string& path, std::string* reason);
 
+// The names a published output tries in turn: the name itself for 0, then "NAME(N).EXT".
+std::string numberedOutputName(const std::string& finalPath, int number);
+
 // Moves the checked temporary to the final name without ever replacing a file: when the name
 // has been taken meanwhile (another run, another program), the next free "name(1).ext" is used.
 // Returns the path the file now has, or empty with the reason when it could not be moved.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <thread>
 
@@ -27,6 +28,7 @@
 #include "run/source_list.h"
 #include "run/subtitle_preparation.h"
 #include "run/swf_source.h"
+#include "run/time_size_text.h"
 #include "settings/encode_settings.h"
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
@@ -294,6 +296,7 @@ bool QueueController::startRun(bool testRun) {
     runActive_ = true;
     stopRequested_ = false;
     clock_ = std::make_unique<PeriodicWake>(kClockPeriod, [this] { post({Event::Kind::Tick, 0, {}}); });
+    workClock_.start();
     observer_.resultsChanged();
     launchNextItem();
     return true;
@@ -539,6 +542,7 @@ void QueueController::processEvents() {
                 continue;
             case Event::Kind::Tick:
                 watchdogTick();
+                if (runActive_) showQueueRemaining();
                 continue;
             default:
                 break;
@@ -618,7 +622,7 @@ void QueueController::applyUpdate(const Job& job, ProgressUpdate update) {
     if (update.currentPercentText && !update.closingLine)
         observer_.showCurrentProgress(*update.currentPercentText, update.currentBar.value_or(0));
     if (update.speedText) observer_.showSpeed(*update.speedText);
-    if (update.remainingText) observer_.showRemainingTime(*update.remainingText);
+    // The remaining time is the whole run's, shown each second by showQueueRemaining.
     if (update.statusText) observer_.showStatus(*update.statusText);
 }
 
@@ -631,6 +635,33 @@ void QueueController::addRunningItems(const SourceItem* except) {
         if (item != nullptr && item != except) running.doneBytes += item->doneBytes;
     }
     overallProgress(running, progress_);
+}
+
+void QueueController::showQueueRemaining() {
+    const ContainerEntry& container = context_.catalogue->findContainer(settings_.container);
+    std::vector<QueueItemWork> work;
+    work.reserve(results_.size());
+    for (std::size_t index = 0; index < results_.size(); ++index) {
+        const RunItemResult::State state = results_[index].state;
+        const SourceItem* item = list_.findItem(runKeys_[index]);
+        QueueItemWork entry;
+        entry.over = item == nullptr || state == RunItemResult::State::Succeeded ||
+                     state == RunItemResult::State::Failed || state == RunItemResult::State::Stopped;
+        if (item != nullptr) {
+            const bool mencoder = chooseEncoder(settings_, *item, container) == Encoder::Mencoder;
+            entry.outputSeconds =
+                promisedOutput(settings_, *item, container, context_.fullRun, context_.testEncodeSeconds,
+                               speedTheCommandApplies(settings_, mencoder))
+                    .seconds;
+            entry.doneFraction = item->percent / 100.0;
+        }
+        work.push_back(entry);
+    }
+    const QueueEstimate estimate = estimateQueue(work, workClock_.workedSeconds());
+    // Until an item has made progress there is no pace to go by: the text stays as it was.
+    if (!estimate.remainingSeconds) return;
+    const double seconds = std::min(*estimate.remainingSeconds, 359999.0);
+    observer_.showRemainingTime(formatDuration(static_cast<std::int32_t>(std::lround(seconds)), DurationStyle::Clock));
 }
 
 void QueueController::watchdogTick() {

@@ -16,6 +16,7 @@
 #include "run/line_assembler.h"
 #include "run/post_process.h"
 #include "run/progress_parser.h"
+#include "run/queue_estimate.h"
 #include "run/subtitle_preparation.h"
 
 namespace torvane {
@@ -139,6 +140,9 @@ private:
     // line was read; except is an item already counted as finished.
     void addRunningItems(const SourceItem* except);
     void watchdogTick();
+    // "남은시간" of the whole run: its items weighted by their output seconds, at the pace the
+    // run has kept so far (queue_estimate.h).
+    void showQueueRemaining();
     // Ends the job if its encoder stalled, grew past its size or lost its renderer; true then.
     bool watchdogFailed(Job& job);
     void encoderExited(Job& job);
@@ -197,6 +201,7 @@ private:
     const std::chrono::steady_clock::time_point clockStart_ = std::chrono::steady_clock::now();
     // Declared last: its threads use everything above, so they end first.
     std::unique_ptr<PeriodicWake> clock_;
+    WorkClock workClock_;
     std::unique_ptr<JobWorker> worker_;
 };
 

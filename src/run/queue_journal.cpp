@@ -254,6 +254,13 @@ std::optional<JournalEntry> parseEntry(const Section& section) {
     entry.rangeEndSeconds = *endSeconds;
     entry.keepSound = *keep;
     entry.state = *parsedState;
+    // Journals written before this key existed have none.
+    if (const std::string* started = section.find("started")) {
+        const auto seconds = parseSeconds(*started);
+        if (!seconds) return std::nullopt;
+        entry.startedAt = *seconds;
+    }
+    if (const std::string* interrupted = section.find("interrupted")) entry.interruptedOutput = *interrupted;
     return entry;
 }
 
@@ -370,6 +377,8 @@ std::string queueJournalText(const QueueJournal& journal) {
         appendLine(text, "state", stateName(entry.state));
         appendLine(text, "output", entry.outputPath);
         appendLine(text, "reason", entry.reason);
+        if (entry.startedAt > 0) appendLine(text, "started", secondsText(entry.startedAt));
+        if (!entry.interruptedOutput.empty()) appendLine(text, "interrupted", entry.interruptedOutput);
     }
     text += "[end]\n";
     const std::string checksum = checksumText(text);
@@ -456,6 +465,7 @@ JournalLoad loadQueueJournal(const std::string& path) {
         // Its encoder was cut off: nothing of it was published, and it converts again in full.
         if (entry.state == JournalState::Running) {
             entry.state = JournalState::Waiting;
+            entry.interruptedOutput = std::move(entry.outputPath);
             entry.outputPath.clear();
             entry.reason.clear();
         }

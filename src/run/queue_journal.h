@@ -24,8 +24,13 @@ struct JournalEntry {
     bool keepSound = true;
     std::string subtitlePath;
     JournalState state = JournalState::Waiting;
-    std::string outputPath;  // Done: the published file
+    std::string outputPath;  // Done: the published file; Running: the name it is meant to get
     std::string reason;      // Failed: why, as the user was told
+    // Running: when it started (seconds since the epoch). An item cut off between publishing its
+    // output and the journal saying so is recognised by that output being newer.
+    double startedAt = 0.0;
+    // Loaded from a Running entry: the name it was meant to get (outputPath is then cleared).
+    std::string interruptedOutput;
 };
 
 // The list and the settings its run was started with.
@@ -66,7 +71,8 @@ struct JournalLoad {
 };
 
 // Reads the journal of an earlier run. An item that was running when that run ended starts
-// again from zero: it comes back Waiting, without an output. Anything that is not a whole
+// again from zero: it comes back Waiting, without an output (interruptedOutput and startedAt
+// say where its output would have gone and since when). Anything that is not a whole
 // journal (cut short, damaged, not a regular file) is renamed aside, never replacing a file,
 // so the next write starts afresh and the damaged copy can still be looked at.
 JournalLoad loadQueueJournal(const std::string& path);

@@ -1,8 +1,13 @@
 #include "run/queue_journal_keeper.h"
 
+#include <sys/stat.h>
+#include <cstdint>
+#include <ctime>
+
 #include "media/source_item.h"
 #include "platform/file_system.h"
 #include "run/add_source_file.h"
+#include "run/output_publish.h"
 #include "run/queue_controller.h"
 #include "run/source_list.h"
 
@@ -53,6 +58,12 @@ bool QueueJournalKeeper::record(const SourceList& list, const QueueController& c
         entry.subtitlePath = item->subtitlePath;
         entry.state = journalStateOf(result.state);
         if (entry.state == JournalState::Done) entry.outputPath = result.outputPath;
+        if (entry.state == JournalState::Running) {
+            entry.outputPath = result.outputPath;
+            const auto [started, fresh] = started_.try_emplace(result.key, 0.0);
+            if (fresh) started->second = static_cast<double>(std::time(nullptr));
+            entry.startedAt = started->second;
+        }
         if (entry.state == JournalState::Failed) entry.reason = result.reason;
         journal.entries.push_back(std::move(entry));
     }
@@ -88,6 +99,33 @@ std::vector<std::string> restoreJournalList(const QueueJournal& journal, SourceL
     return missing;
 }
 
+namespace {
+
+// The output an interrupted item published just before its run was cut off: under its name or a
+// numbered one, modified since the item started (a second's slack for the clock's grain). The
+// newest such file is its own.
+std::string publishedBeforeTheCut(const JournalEntry& entry) {
+    if (entry.interruptedOutput.empty() || entry.startedAt <= 0) return {};
+    std::string newest;
+    std::int64_t newestTime = 0;
+    for (int number = 0; number < 1000; ++number) {
+        const std::string candidate = numberedOutputName(entry.interruptedOutput, number);
+        struct stat facts {};
+        if (::stat(candidate.c_str(), &facts) != 0) {
+            if (number > 0) break;
+            continue;
+        }
+        if (!S_ISREG(facts.st_mode) || facts.st_mtime + 1 < static_cast<std::int64_t>(entry.startedAt)) continue;
+        if (newest.empty() || facts.st_mtime >= newestTime) {
+            newest = candidate;
+            newestTime = facts.st_mtime;
+        }
+    }
+    return newest;
+}
+
+}  // namespace
+
 void applyJournalEntry(const JournalEntry& entry, SourceList& list, std::size_t row) {
     SourceItem& item = *list.item(row);
     item.rangeStartSeconds = entry.rangeStartSeconds;
@@ -95,11 +133,12 @@ void applyJournalEntry(const JournalEntry& entry, SourceList& list, std::size_t 
     item.keepSound = entry.keepSound;
     // The subtitle chosen then, if it is still there; else whatever discovery found now.
     if (!entry.subtitlePath.empty() && isFileNotFolder(entry.subtitlePath)) item.subtitlePath = entry.subtitlePath;
-    if (entry.state == JournalState::Done && !entry.outputPath.empty() && isFileNotFolder(entry.outputPath)) {
-        item.outputPath = entry.outputPath;
+    std::string done = entry.state == JournalState::Done ? entry.outputPath : publishedBeforeTheCut(entry);
+    if (!done.empty() && isFileNotFolder(done)) {
+        item.outputPath = done;
         item.doneBeforeRestore = true;
         list.setProgressText(row, "100%");
-        list.setOutputText(row, std::string(fileNamePart(entry.outputPath)));
+        list.setOutputText(row, std::string(fileNamePart(done)));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +50,8 @@ private:
     std::string message_;
     std::string lastWritten_;
     bool unfinished_ = false;
+    // When each running item (by its key) was first seen running, in seconds since the epoch.
+    std::map<std::string, double> started_;
 };
 
 // Puts an interrupted run's list back into `list`: each source probed again, with its range,
@@ -58,7 +61,10 @@ private:
 std::vector<std::string> restoreJournalList(const QueueJournal& journal, SourceList& list, MediaInfoLibrary& library,
                                             RunObserver& observer);
 
-// Gives the list's row (just added for the entry's source) what the journal held for it.
+// Gives the list's row (just added for the entry's source) what the journal held for it. An
+// item that was running when the run was cut off, and whose output was published before the
+// journal could say so (a file under its name, or a numbered one, written since it started), is
+// done all the same: it is never converted twice.
 void applyJournalEntry(const JournalEntry& entry, SourceList& list, std::size_t row);
 
 }  // namespace torvane

@@ -206,8 +206,8 @@ TEST_F(WindowConversionTest, AListACrashLeftIsOfferedBackAndOnlyItsRestConverts)
     ASSERT_TRUE(journal.settings.loadProfile(torvane::test::buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini"));
     journal.settings.plusparam2 = "-preset ultrafast";
     journal.output.folder = output_.path();
-    journal.entries.push_back({testMedia("av.mp4"), 0.0, 0.0, true, "", JournalState::Done, done, ""});
-    journal.entries.push_back({testMedia("av4.mp4"), 1.0, 3.0, false, "", JournalState::Running, "", ""});
+    journal.entries.push_back({testMedia("av.mp4"), 0.0, 0.0, true, "", JournalState::Done, done, "", 0.0, ""});
+    journal.entries.push_back({testMedia("av4.mp4"), 1.0, 3.0, false, "", JournalState::Running, "", "", 0.0, ""});
     std::string error;
     ASSERT_TRUE(writeQueueJournal(queueJournalPath(), journal, &error)) << error;
     keepQueueJournal_ = true;

@@ -238,6 +238,9 @@ TEST_F(CliSignalTest, AKilledRunResumesWhereItWasCut) {
     start("-af arealtime", files);
     ASSERT_TRUE(readUntilProgress("[2/3]")) << seen_;
     ASSERT_GT(waitForEncoder(), 0);
+    // The first item is checked and published while the second encodes.
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (!std::filesystem::exists(folder_ / "out/one.mp4") && Clock::now() < deadline) ::usleep(10000);
     ::kill(pid_, SIGKILL);
     EXPECT_EQ(exitCode(), -1);
     ASSERT_TRUE(std::filesystem::exists(folder_ / "out/one.mp4"));

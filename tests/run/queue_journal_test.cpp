@@ -33,12 +33,14 @@ QueueJournal sampleJournal() {
     journal.output = OutputFolderChoice{"/home/user/문서/Torvane=out\n", false};
     journal.entries = {
         {kLineBreakPath, 0.0, 0.0, true, "/videos/first line\nsecond=line\r.smi", JournalState::Done,
-         "/out/first line\nsecond=line\r.avi", ""},
-        {kMarksPath, 0.1, 5400.25, false, "", JournalState::Failed, "", "인코더가 멈췄습니다 (stall=60s)\n두 번째 줄"},
-        {kHangulPath, 1e-7, 1.0 / 3.0, true, "/videos/내 영상/여름 휴가 (1).ko.srt", JournalState::Stopped, "", ""},
-        {kLatin1Path, 90.5, 0.0, true, "", JournalState::Running, "/out/caf\xe9.avi", ""},
-        {kBlankEdgesPath, 0.0, 12.0, false, "", JournalState::Waiting, "", ""},
-        {kControlPath, 0.0, 0.0, true, "", JournalState::Waiting, "", ""},
+         "/out/first line\nsecond=line\r.avi", "", 0.0, ""},
+        {kMarksPath, 0.1, 5400.25, false, "", JournalState::Failed, "", "인코더가 멈췄습니다 (stall=60s)\n두 번째 줄",
+         0.0, ""},
+        {kHangulPath, 1e-7, 1.0 / 3.0, true, "/videos/내 영상/여름 휴가 (1).ko.srt", JournalState::Stopped, "", "", 0.0,
+         ""},
+        {kLatin1Path, 90.5, 0.0, true, "", JournalState::Running, "/out/caf\xe9.avi", "", 1765000000.5, ""},
+        {kBlankEdgesPath, 0.0, 12.0, false, "", JournalState::Waiting, "", "", 0.0, ""},
+        {kControlPath, 0.0, 0.0, true, "", JournalState::Waiting, "", "", 0.0, ""},
     };
     return journal;
 }
@@ -59,6 +61,8 @@ void expectSameEntries(const std::vector<JournalEntry>& actual, const std::vecto
         EXPECT_EQ(actual[i].state, expected[i].state) << i;
         EXPECT_EQ(actual[i].outputPath, expected[i].outputPath) << i;
         EXPECT_EQ(actual[i].reason, expected[i].reason) << i;
+        EXPECT_EQ(actual[i].startedAt, expected[i].startedAt) << i;
+        EXPECT_EQ(actual[i].interruptedOutput, expected[i].interruptedOutput) << i;
     }
 }
 
@@ -73,6 +77,7 @@ void expectSameJournal(const QueueJournal& actual, const QueueJournal& expected)
 QueueJournal sampleAsRestored() {
     QueueJournal journal = sampleJournal();
     journal.entries[3].state = JournalState::Waiting;
+    journal.entries[3].interruptedOutput = journal.entries[3].outputPath;
     journal.entries[3].outputPath.clear();
     return journal;
 }
@@ -108,7 +113,8 @@ TEST(QueueJournal, HostilePathsSettingsAndEveryStateComeBackExactly) {
     EXPECT_NE(text.find("source=/videos/caf\\xe9 \\xff\\xfe \\xc3 cut \\xe2\\x82.mp4\n"), std::string::npos) << text;
     std::size_t lines = 0;
     for (const char c : text) lines += c == '\n';
-    EXPECT_EQ(lines, 1 + 5 + 1 + kSettingsFieldCount + journal.entries.size() * 9 + 2);
+    // Nine lines an item, and its start for the one that was running.
+    EXPECT_EQ(lines, 1 + 5 + 1 + kSettingsFieldCount + journal.entries.size() * 9 + 1 + 2);
     struct stat facts {};
     ASSERT_EQ(::stat(path.c_str(), &facts), 0);
     EXPECT_EQ(facts.st_mode & 0777, 0600u);
@@ -126,8 +132,8 @@ TEST(QueueJournal, HostilePathsSettingsAndEveryStateComeBackExactly) {
 TEST(QueueJournal, OnlyUnfinishedItemsOfferTheListBackAndAFinishedRunLeavesNoJournal) {
     QueueJournal journal;
     EXPECT_FALSE(hasUnfinishedWork(journal));
-    journal.entries.push_back({"/a.mp4", 0, 0, true, "", JournalState::Done, "/out/a.avi", ""});
-    journal.entries.push_back({"/b.mp4", 0, 0, true, "", JournalState::Failed, "", "no space"});
+    journal.entries.push_back({"/a.mp4", 0, 0, true, "", JournalState::Done, "/out/a.avi", "", 0.0, ""});
+    journal.entries.push_back({"/b.mp4", 0, 0, true, "", JournalState::Failed, "", "no space", 0.0, ""});
     EXPECT_FALSE(hasUnfinishedWork(journal));
     for (const JournalState unfinished : {JournalState::Waiting, JournalState::Running, JournalState::Stopped}) {
         journal.entries.back().state = unfinished;
@@ -264,6 +270,7 @@ TEST(QueueJournal, AWriterKilledAtAnyMomentLeavesTheLastWholeJournal) {
     const bool isAfter = load.journal.entries[4].state == JournalState::Done;
     QueueJournal expected = isAfter ? after : before;
     expected.entries[3].state = JournalState::Waiting;
+    expected.entries[3].interruptedOutput = expected.entries[3].outputPath;
     expected.entries[3].outputPath.clear();
     expectSameJournal(load.journal, expected);
 
