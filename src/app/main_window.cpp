@@ -223,6 +223,11 @@ void MainWindow::wireCommands() {
         controller_->requestStop();
         afterRunCall();
     });
+    connect(w_.pauseButton, &QPushButton::clicked, this, [this] {
+        controller_->paused() ? controller_->resume() : controller_->pause();
+        w_.pauseButton->setText(text(controller_->paused() ? "계속" : "일시정지"));
+        afterRunCall();
+    });
     connect(w_.powerOffCheck, &QCheckBox::toggled, this, [this](bool on) { controller_->powerOffAfterRun = on; });
     connect(w_.exitCheck, &QCheckBox::toggled, this, [this](bool on) { controller_->exitAfterRun = on; });
 
@@ -537,6 +542,9 @@ void MainWindow::setRunningUi(bool running) {
     w_.stopButton->setText(text("변환 중지"));
     w_.stopButton->setEnabled(running);
     w_.stopButton->setVisible(running);
+    w_.pauseButton->setText(text("일시정지"));
+    w_.pauseButton->setEnabled(running);
+    w_.pauseButton->setVisible(running);
     w_.changeSettingsButton->setEnabled(!running);
     updateTrimButton(running);
 

@@ -285,8 +285,12 @@ QLayout* buildFolderAndRunRow(MainWindowWidgets& w) {
     w.stopButton->hide();
     // Wide enough for "변환 중지 중..." so the row does not jump when a stop is under way.
     w.stopButton->setMinimumWidth(w.stopButton->fontMetrics().horizontalAdvance(text("변환 중지 중...")) + 24);
+    w.pauseButton = button("일시정지", "pauseButton");
+    w.pauseButton->setEnabled(false);
+    w.pauseButton->hide();
     row->addWidget(w.testButton);
     row->addWidget(w.startButton);
+    row->addWidget(w.pauseButton);
     row->addWidget(w.stopButton);
     return row;
 }

@@ -87,6 +87,7 @@ struct MainWindowWidgets {
     QPushButton* testButton = nullptr;
     QPushButton* startButton = nullptr;
     QPushButton* stopButton = nullptr;
+    QPushButton* pauseButton = nullptr;  // "일시정지" / "계속", while a run goes on
 
     // The notice area along the bottom, shown only with a notice panel in it.
     QWidget* notice = nullptr;

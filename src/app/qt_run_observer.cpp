@@ -93,6 +93,7 @@ void QtRunObserver::setRunningUi(bool running) {
 void QtRunObserver::showStopping() {
     widgets_.stopButton->setEnabled(false);
     widgets_.stopButton->setText(QStringLiteral("변환 중지 중..."));
+    widgets_.pauseButton->setEnabled(false);
 }
 
 }  // namespace torvane::app

@@ -22,12 +22,14 @@ namespace {
 
 // Ctrl-C, SIGTERM and SIGHUP (the terminal closed) become a stop request: a thread of its own
 // waits for them, so the handling is ordinary code rather than a signal handler. The run then
-// ends as a shell expects of a program ended by that signal: 128 + its number.
+// ends as a shell expects of a program ended by that signal: 128 + its number. Ctrl-Z (SIGTSTP)
+// and the shell's fg or bg (SIGCONT) pause and continue the run: the encoders run in process
+// groups of their own, which the terminal's job control does not reach.
 class InterruptWatch {
 public:
     explicit InterruptWatch(OwnerWakeup& wakeup) {
         sigemptyset(&signals_);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT}) {
             sigaddset(&signals_, signal);
             // A shell starts background jobs with SIGINT ignored (nohup ignores SIGHUP), and an
             // ignored signal never reaches sigwait: whoever sends it here means it.
@@ -39,10 +41,15 @@ public:
         // Blocked before any other thread starts, so every thread inherits the mask.
         pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
         watcher_ = std::thread([this, &wakeup] {
-            int signal = 0;
-            if (sigwait(&signals_, &signal) == 0) {
+            for (int signal = 0; sigwait(&signals_, &signal) == 0;) {
+                if (signal == SIGTSTP || signal == SIGCONT) {
+                    (signal == SIGTSTP ? suspendAsked_ : continued_) = true;
+                    wakeup.wake();
+                    continue;
+                }
                 signal_ = signal;
                 wakeup.wake();
+                return;
             }
         });
     }
@@ -55,12 +62,18 @@ public:
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
     bool interrupted() const { return signal_ != 0; }
+    // Ctrl-Z came (once each): the run is to pause and the program to stop as a shell expects.
+    bool takeSuspend() { return suspendAsked_.exchange(false); }
+    // The program was continued (fg, bg or kill -CONT).
+    bool takeContinue() { return continued_.exchange(false); }
     // The exit status of a run this signal stopped.
     int exitStatus() const { return 128 + (signal_ != 0 ? signal_.load() : SIGINT); }
 
 private:
     sigset_t signals_;
     std::atomic<int> signal_{0};
+    std::atomic<bool> suspendAsked_{false};
+    std::atomic<bool> continued_{false};
     std::thread watcher_;
 };
 
@@ -222,6 +235,12 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
             controller.requestStop();
             break;
         }
+        if (interrupt.takeSuspend()) {
+            // The encoders are held first, then this program stops until the shell continues it.
+            controller.pause();
+            ::kill(::getpid(), SIGSTOP);
+        }
+        if (interrupt.takeContinue() && controller.paused()) controller.resume();
         controller.processEvents();
         recordJournal();
         if (json) json->update(controller);

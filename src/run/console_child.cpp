@@ -95,6 +95,8 @@ void ConsoleChild::stop() {
     if (running_ && pid_ > 0) {
         // The group id is the child's pid; it stays ours until the watcher reaps the child.
         ::kill(-pid_, SIGTERM);
+        // A paused child acts on nothing but SIGKILL until it is let go on.
+        ::kill(-pid_, SIGCONT);
         if (!changed_.wait_for(lock, kTermGrace, [this] { return !running_; })) {
             ::kill(-pid_, SIGKILL);
             changed_.wait_for(lock, kKillGrace, [this] { return !running_; });
@@ -106,6 +108,11 @@ void ConsoleChild::stop() {
     }
     lock.unlock();
     joinWatcher();
+}
+
+void ConsoleChild::setPaused(bool paused) {
+    const std::lock_guard lock(mutex_);
+    if (running_ && pid_ > 0) ::kill(-pid_, paused ? SIGSTOP : SIGCONT);
 }
 
 void ConsoleChild::joinWatcher() {

@@ -43,6 +43,9 @@ public:
     // wait. Returns as soon as the child is gone. Safe when idle, twice, and from any thread,
     // the watcher's own onExited included.
     void stop();
+    // Holds the child's whole group still (SIGSTOP) or lets it go on (SIGCONT); nothing when
+    // no child runs.
+    void setPaused(bool paused);
     // The exit code of the last child (128 + signal number when a signal ended it).
     std::optional<int> exitStatus() const;
 

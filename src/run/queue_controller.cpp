@@ -295,6 +295,7 @@ bool QueueController::startRun(bool testRun) {
     observer_.setRunningUi(true);
     runActive_ = true;
     stopRequested_ = false;
+    paused_ = false;
     clock_ = std::make_unique<PeriodicWake>(kClockPeriod, [this] { post({Event::Kind::Tick, 0, {}}); });
     workClock_.start();
     observer_.resultsChanged();
@@ -325,7 +326,7 @@ void QueueController::launchNextItem() {
         }
         if (!runActive_) return;
         adoptAddedRows();
-        if (active_.size() >= parallel_) return;
+        if (active_.size() >= parallel_ || paused_) return;
         const std::size_t next = nextIndex_;
         if (next >= runKeys_.size()) {
             // The run ends with the verdict of its last item.
@@ -460,7 +461,11 @@ bool QueueController::startEncoder(Job& job) {
     ++launchCounter_;
     job.phase = Job::Phase::Encoding;
     job.lastChangeMs = nowMs();
-    if (job.runner->start(job.commandLine, context_.placeholders.programFolder)) return true;
+    if (job.runner->start(job.commandLine, context_.placeholders.programFolder)) {
+        // Prepared while the run was being paused: it waits with the others.
+        if (paused_) job.runner->setPaused(true);
+        return true;
+    }
     const auto argv = splitCommandLine(job.commandLine);
     failItem(job, job.encoderName + "을(를) 시작할 수 없습니다: " + (argv.empty() ? std::string() : argv[0]));
     return false;
@@ -637,6 +642,30 @@ void QueueController::addRunningItems(const SourceItem* except) {
     overallProgress(running, progress_);
 }
 
+void QueueController::pause() {
+    if (!runActive_ || paused_ || stopRequested_) return;
+    paused_ = true;
+    workClock_.pause();
+    for (const auto& [id, job] : active_) {
+        if (job->runner) job->runner->setPaused(true);
+    }
+    observer_.showStatus("일시정지");
+}
+
+void QueueController::resume() {
+    if (!paused_) return;
+    paused_ = false;
+    workClock_.resume();
+    const std::uint32_t now = nowMs();
+    for (const auto& [id, job] : active_) {
+        // The pause is no stall.
+        job->lastChangeMs = now;
+        if (job->runner) job->runner->setPaused(false);
+    }
+    observer_.showStatus("변환 중...");
+    launchNextItem();
+}
+
 void QueueController::showQueueRemaining() {
     const ContainerEntry& container = context_.catalogue->findContainer(settings_.container);
     std::vector<QueueItemWork> work;
@@ -665,6 +694,8 @@ void QueueController::showQueueRemaining() {
 }
 
 void QueueController::watchdogTick() {
+    // A paused encoder stands still on purpose.
+    if (paused_) return;
     // Copied: a job that fails leaves active_.
     std::vector<unsigned> ids;
     for (const auto& [id, job] : active_) ids.push_back(id);
@@ -916,6 +947,7 @@ void QueueController::runEnded() {
         current.outputPath.clear();
     }
     tallyOutcome(outcome);
+    paused_ = false;
     observer_.resultsChanged();
     outcome.action = chooseCompletionAction(!runActive_, outcome.stopped, powerOffAfterRun, exitAfterRun,
                                             options_.getOption("finishalert", "y"));

@@ -89,6 +89,11 @@ public:
     void processEvents();
 
     bool runActive() const { return runActive_; }
+    // Holds every running encoder still and starts no other item until resume; progress and
+    // the remaining time stand still meanwhile. A stop while paused works as ever.
+    void pause();
+    void resume();
+    bool paused() const { return paused_; }
     // True when nothing the controller started is still winding down: no run, no stopped
     // encoder being ended, no finished item being checked.
     bool settled() const { return !runActive_ && pendingWork_ == 0; }
@@ -180,6 +185,7 @@ private:
     std::deque<Event> events_;
 
     bool runActive_ = false;
+    bool paused_ = false;
     bool stopRequested_ = false;
     unsigned runNumber_ = 0;
     std::vector<std::string> runKeys_;

@@ -86,6 +86,16 @@ TEST_F(WindowConversionTest, DuringARunTheControlsLockAndAStopEndsItAtOnce) {
     w.tree->setCurrentItem(general->child(1));
     EXPECT_EQ(window().currentSettings().profilePath, settingsBefore);
 
+    // "일시정지" holds the run and becomes "계속"; a stop while paused works as ever.
+    ASSERT_TRUE(w.pauseButton->isVisibleTo(&window()));
+    w.pauseButton->click();
+    EXPECT_TRUE(window().controller().paused());
+    EXPECT_EQ(w.pauseButton->text(), QStringLiteral("계속"));
+    w.pauseButton->click();
+    EXPECT_FALSE(window().controller().paused());
+    EXPECT_EQ(w.pauseButton->text(), QStringLiteral("일시정지"));
+    w.pauseButton->click();
+
     QString stopped;
     torvane::test::clickInNextModal(QStringLiteral("확인"), &stopped);
     QSignalSpy finished(&window(), &MainWindow::runFinished);
@@ -94,6 +104,7 @@ TEST_F(WindowConversionTest, DuringARunTheControlsLockAndAStopEndsItAtOnce) {
     EXPECT_FALSE(window().controller().runActive());
     EXPECT_TRUE(w.startButton->isVisibleTo(&window()));
     EXPECT_FALSE(w.stopButton->isVisibleTo(&window()));
+    EXPECT_FALSE(w.pauseButton->isVisibleTo(&window()));
     EXPECT_EQ(w.stopButton->text(), QStringLiteral("변환 중지"));
     // The stopped item is not marked done, and the second never started.
     EXPECT_NE(cell(window(), 0, SourceColumn::Progress), QStringLiteral("100%"));

@@ -215,6 +215,41 @@ TEST_F(CliSignalTest, AKilledConverterLeavesNoEncoderRunning) {
     if (!ended) ::kill(encoder, SIGKILL);
 }
 
+// Ctrl-Z pauses: the program stops as a shell expects and holds its encoder still (no processor
+// time, no progress line); fg goes on; Ctrl-C then stops the run as ever.
+TEST_F(CliSignalTest, CtrlZPausesTheEncoderAndFgGoesOn) {
+    start();
+    ASSERT_TRUE(readUntilProgress()) << seen_;
+    const pid_t encoder = waitForEncoder();
+    ASSERT_GT(encoder, 0);
+    ::kill(pid_, SIGTSTP);
+    const auto stoppedBy = Clock::now() + std::chrono::seconds(10);
+    while ((test::processStateAndTicks(pid_).first != 'T' || test::processStateAndTicks(encoder).first != 'T') &&
+           Clock::now() < stoppedBy) {
+        ::usleep(10000);
+    }
+    ASSERT_EQ(test::processStateAndTicks(pid_).first, 'T');
+    ASSERT_EQ(test::processStateAndTicks(encoder).first, 'T');
+    // What was written before the pause is read away; nothing more comes while it lasts.
+    char buffer[4096];
+    ::fcntl(output_, F_SETFL, O_NONBLOCK);
+    while (::read(output_, buffer, sizeof buffer) > 0) {
+    }
+    const long long ticks = test::processStateAndTicks(encoder).second;
+    pollfd entry{output_, POLLIN, 0};
+    EXPECT_EQ(::poll(&entry, 1, 1500), 0);
+    EXPECT_EQ(test::processStateAndTicks(encoder).second, ticks);
+
+    ::kill(pid_, SIGCONT);
+    EXPECT_EQ(::poll(&entry, 1, 10000), 1);  // progress again
+    EXPECT_NE(test::processStateAndTicks(encoder).first, 'T');
+    ::fcntl(output_, F_SETFL, 0);
+    ::kill(pid_, SIGINT);
+    readToEnd();
+    EXPECT_EQ(exitCode(), 128 + SIGINT) << seen_;
+    EXPECT_TRUE(processEnded(encoder));
+}
+
 // Killed outright in the middle of its second item, then --resume: every file converted exactly
 // once, the first one's output untouched, nothing partial left, and the journal gone at the end.
 TEST_F(CliSignalTest, AKilledRunResumesWhereItWasCut) {

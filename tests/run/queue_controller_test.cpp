@@ -729,6 +729,46 @@ TEST_F(QueueControllerTest, AStopAnsweredAfterTheRunEndedChangesNothing) {
     EXPECT_EQ(observer.messages, std::vector<std::string>{});
 }
 
+// A pause holds the encoder still (stopped, no processor time, no progress), the run goes on
+// after it, and a stop while paused ends the encoder and leaves nothing.
+TEST_F(QueueControllerTest, APauseHoldsTheEncoderStillAndAStopWhilePausedEndsIt) {
+    add("av4.mp4", "slow.mp4");
+    settings_.plusparam2 = "-preset ultrafast -af arealtime";
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    const int encoder = waitForEncoder(controller);
+    ASSERT_GT(encoder, 0);
+
+    controller.pause();
+    EXPECT_TRUE(controller.paused());
+    // SIGSTOP takes effect as the kernel gets to it.
+    const auto stoppedBy = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (test::processStateAndTicks(encoder).first != 'T' && std::chrono::steady_clock::now() < stoppedBy) {
+        ::usleep(10000);
+    }
+    ASSERT_EQ(test::processStateAndTicks(encoder).first, 'T');
+    const long long ticks = test::processStateAndTicks(encoder).second;
+    const std::size_t cells = observer_.progressCells.size();
+    observer_.wakeup.waitFor(std::chrono::milliseconds(1500));
+    controller.processEvents();
+    EXPECT_EQ(test::processStateAndTicks(encoder).second, ticks);
+    EXPECT_EQ(observer_.progressCells.size(), cells);
+    EXPECT_TRUE(controller.runActive());  // a pause is no stall
+
+    controller.resume();
+    const auto goneOnBy = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (test::processStateAndTicks(encoder).first == 'T' && std::chrono::steady_clock::now() < goneOnBy) {
+        ::usleep(10000);
+    }
+    EXPECT_NE(test::processStateAndTicks(encoder).first, 'T');
+    controller.pause();
+    controller.requestStop();
+    settle(controller);
+    EXPECT_EQ(controller.results()[0].state, State::Stopped);
+    EXPECT_TRUE(test::processEnded(encoder));
+    for (const std::string& name : outputFiles()) EXPECT_EQ(name.find("slow"), std::string::npos) << name;
+}
+
 TEST_F(QueueControllerTest, AnEmptyListStartsNothing) {
     QueueController controller(list_, settings_, context_, options_, observer_);
     EXPECT_FALSE(controller.startRun(false));

@@ -135,6 +135,20 @@ bool processEnded(int pid) {
     return close == std::string::npos || close + 2 >= text.size() || text[close + 2] == 'Z' || text[close + 2] == 'X';
 }
 
+std::pair<char, long long> processStateAndTicks(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return {'?', -1};
+    // The command name may hold blanks: the fields after it are counted from its closing bracket.
+    const auto close = text.rfind(')');
+    if (close == std::string::npos || close + 2 >= text.size()) return {'?', -1};
+    std::istringstream fields(text.substr(close + 2));
+    std::vector<std::string> values;
+    for (std::string value; fields >> value;) values.push_back(value);
+    if (values.size() < 13) return {'?', -1};
+    return {values[0][0], std::stoll(values[11]) + std::stoll(values[12])};
+}
+
 bool processEndsWithin(int pid, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!processEnded(pid)) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace torvane::test {
@@ -38,6 +39,9 @@ ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector
 
 // True when the process has ended: gone from /proc, or a zombie waiting for its parent.
 bool processEnded(int pid);
+// The state letter of a process ('T' while stopped) and the processor ticks it has used (user
+// and system), from /proc; '?' and -1 when it is gone.
+std::pair<char, long long> processStateAndTicks(int pid);
 // Looks again every 10 ms until the process has ended; false when it still runs after `limit`.
 bool processEndsWithin(int pid, std::chrono::milliseconds limit);
 
