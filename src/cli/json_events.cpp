@@ -175,10 +175,8 @@ void JsonRunEvents::update(const QueueController& controller) {
             continue;
         }
         // The last progress is never held back by the once-a-second rule.
-        if (result.state == RunItemResult::State::Succeeded) {
-            current.latest.percent = 100;
-            current.latest.remainingSeconds = 0;
-        }
+        // The remaining time is the whole run's: an item's end does not make it 0.
+        if (result.state == RunItemResult::State::Succeeded) current.latest.percent = 100;
         writeProgress(index, current);
         current.finished = true;
         Line line(out_, "finished");

@@ -28,15 +28,6 @@ std::optional<Shard> parseShard(std::string_view text) {
     return Shard{*index, *count};
 }
 
-std::uint64_t fnv1a64(std::string_view bytes) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char byte : bytes) {
-        hash ^= static_cast<unsigned char>(byte);
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
-}
-
 bool inShard(std::string_view givenPath, const Shard& shard) {
     return fnv1a64(givenPath) % static_cast<std::uint64_t>(shard.count) == static_cast<std::uint64_t>(shard.index - 1);
 }

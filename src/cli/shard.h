@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/fnv_hash.h"
+
 namespace torvane::cli {
 
 // One of `count` disjoint parts of a file list ("--shard 2/8"); index counts from 1.
@@ -14,9 +16,6 @@ struct Shard {
 
 // "K/N" with 1 <= K <= N; nullopt for anything else.
 std::optional<Shard> parseShard(std::string_view text);
-
-// FNV-1a, 64 bits: the same number for the same bytes on every machine and build.
-std::uint64_t fnv1a64(std::string_view bytes);
 
 // Whether the file belongs to the shard. Decided by the path text alone, as it was given, so
 // machines given the same list split it the same way whatever their current folder, the order

@@ -297,7 +297,7 @@ bool QueueController::startRun(bool testRun) {
     stopRequested_ = false;
     paused_ = false;
     clock_ = std::make_unique<PeriodicWake>(kClockPeriod, [this] { post({Event::Kind::Tick, 0, {}}); });
-    workClock_.start();
+    workClock_ = WorkClock{};
     observer_.resultsChanged();
     launchNextItem();
     return true;
@@ -459,6 +459,11 @@ bool QueueController::startEncoder(Job& job) {
     }
     job.runner = std::make_unique<JobRunner>(*this, job.id);
     ++launchCounter_;
+    // The pace is measured from the first encoder on: the run's own start-up is no encoding.
+    if (!workClock_.started()) {
+        workClock_.start();
+        if (paused_) workClock_.pause();
+    }
     job.phase = Job::Phase::Encoding;
     job.lastChangeMs = nowMs();
     if (job.runner->start(job.commandLine, context_.placeholders.programFolder)) {

@@ -36,6 +36,7 @@ public:
     void start(Clock::time_point now = Clock::now());
     void pause(Clock::time_point now = Clock::now());
     void resume(Clock::time_point now = Clock::now());
+    bool started() const { return running_; }
     bool paused() const { return paused_; }
     double workedSeconds(Clock::time_point now = Clock::now()) const;
 

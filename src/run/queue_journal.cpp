@@ -17,6 +17,7 @@
 #include <map>
 
 #include "platform/file_system.h"
+#include "platform/fnv_hash.h"
 #include "platform/system_call.h"
 #include "platform/text_encoding.h"
 #include "platform/user_folders.h"
@@ -52,20 +53,11 @@ constexpr std::array<std::pair<std::string_view, std::string JournalEntry::*>, 4
     {"reason", &JournalEntry::reason},
 }};
 
-// FNV-1a, 64 bits: catches a cut or a damaged byte; the journal guards against accidents,
-// not against someone who means to forge it.
-std::uint64_t checksumOf(std::string_view bytes) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
+// FNV-1a catches a cut or a damaged byte: the journal guards against accidents, not against
+// someone who means to forge it.
 std::string checksumText(std::string_view bytes) {
     char text[kChecksumDigits + 1];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(checksumOf(bytes)));
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(fnv1a64(bytes)));
     return text;
 }
 

@@ -60,6 +60,15 @@ public:
     std::vector<bool> runningStates;
 };
 
+// How many gray pixels of two pictures differ clearly.
+std::size_t differing(const std::string& a, const std::string& b) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        count += std::abs(static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i])) > 100;
+    }
+    return count;
+}
+
 class QueueControllerTest : public ::testing::Test {
 protected:
     QueueControllerTest() {
@@ -205,13 +214,6 @@ TEST_F(QueueControllerTest, FfmpegBurnsASamiSubtitleWithItsDelay) {
                                  "scale=320:240,crop=320:40:0:200", "-f", "rawvideo", "-pix_fmt", "gray", "-"})
             .out;
     };
-    const auto differing = [](const std::string& a, const std::string& b) {
-        std::size_t count = 0;
-        for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
-            count += std::abs(static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i])) > 100;
-        }
-        return count;
-    };
     settings_.sub_delay = "2";
     QueueController controller(list_, settings_, context_, options_, observer_);
     ASSERT_TRUE(controller.startRun(false));
@@ -306,13 +308,6 @@ TEST_F(QueueControllerTest, BothEncodersBurnOnlyTheKoreanClassOfASamiFile) {
         return test::runProgram({"ffmpeg", "-v", "error", "-ss", "1", "-i", path, "-frames:v", "1", "-vf",
                                  "scale=320:240", "-f", "rawvideo", "-pix_fmt", "gray", "-"})
             .out;
-    };
-    const auto differing = [](const std::string& a, const std::string& b) {
-        std::size_t count = 0;
-        for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
-            count += std::abs(static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i])) > 100;
-        }
-        return count;
     };
     for (const bool mencoder : {false, true}) {
         SCOPED_TRACE(mencoder ? "mencoder" : "ffmpeg");
