@@ -144,7 +144,8 @@ void MainWindow::offerEarlierList() {
 }
 
 void MainWindow::recordJournal() {
-    if (!journal_) return;
+    // A test encode is a preview, not work to resume.
+    if (!journal_ || testRunUnderWay_) return;
     std::string error;
     OutputFolderChoice output;
     output.folder = fromQt(w_.outputFolderEdit->text());
@@ -490,6 +491,7 @@ void MainWindow::startConversion(bool testRun) {
     controller_->setOutputFolder(output);
     controller_->powerOffAfterRun = w_.powerOffCheck->isChecked();
     controller_->exitAfterRun = w_.exitCheck->isChecked();
+    testRunUnderWay_ = testRun;
     awaitingOutcome_ = controller_->startRun(testRun);
     recordJournal();
     afterRunCall();
@@ -499,7 +501,7 @@ void MainWindow::afterRunCall() {
     refreshSummary();
     if (!awaitingOutcome_ || controller_->runActive() || !controller_->outcome()) return;
     awaitingOutcome_ = false;
-    if (journal_) journal_->runOver();
+    if (journal_ && !testRunUnderWay_) journal_->runOver();
     const CompletionAction action = controller_->outcome()->action;
     // Carried out once the run's own call has returned, so a dialog's event loop never runs
     // inside the run's processing.

@@ -153,6 +153,7 @@ private:
     int lastAddedRow_ = -1;  // the newest row of the batch being accepted
     bool awaitingOutcome_ = false;
     bool quitting_ = false;
+    bool testRunUnderWay_ = false;  // the run started last was a test encode
     std::string lastRememberedFolder_;
     std::unique_ptr<QueueJournalKeeper> journal_;
     // Sources of a restored list still being probed, with what the journal held for each.

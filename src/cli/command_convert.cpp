@@ -219,6 +219,8 @@ int runConvert(const CliContext& context, std::span<const std::string> arguments
     if (parsed->jobs) controller.itemsAtOnce = *parsed->jobs;
     bool journalFailed = false;
     const auto recordJournal = [&] {
+        // A test encode is a preview, not work to resume.
+        if (parsed->testSeconds) return;
         std::string error;
         if (!journal.record(list, controller, setup->settings, commandContext.output, &error) && !journalFailed) {
             std::cerr << "torvane-cli convert: the queue journal cannot be written, a crash cannot be resumed: "
