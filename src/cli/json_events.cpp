@@ -7,6 +7,7 @@
 #include "platform/text_encoding.h"
 #include "run/progress_parser.h"
 #include "run/queue_controller.h"
+#include "run/source_list.h"
 
 namespace torvane::cli {
 namespace {
@@ -103,10 +104,21 @@ void JsonRunEvents::setSources(std::vector<std::string> sources) {
 void JsonRunEvents::selectRow(std::size_t row) {
     shown_.selectRow(row);
     currentRow_ = row;
-    // Speed and remaining time were about the item before.
+    // The speed was about the item before.
+    item(row).latest.speed.reset();
+}
+
+void JsonRunEvents::setCellText(std::size_t row, std::size_t column, std::string_view text) {
+    shown_.setCellText(row, column, text);
+    // Each row's own percent: with files converting at once, the "현재" bar follows only the
+    // one started last.
+    if (column != static_cast<std::size_t>(SourceColumn::Progress) || !text.ends_with('%')) return;
+    int percent = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size() - 1, percent);
+    if (error != std::errc() || end != text.data() + text.size() - 1) return;
     Item& current = item(row);
-    current.latest.speed.reset();
-    current.latest.remainingSeconds.reset();
+    current.latest.percent = percent;
+    current.changed = true;
 }
 
 void JsonRunEvents::showCurrentProgress(std::string_view percentText, int bar) {
@@ -114,6 +126,7 @@ void JsonRunEvents::showCurrentProgress(std::string_view percentText, int bar) {
     Item& current = item(currentRow_);
     current.latest.percent = bar;
     current.changed = true;
+    progressSeen_ = progressSeen_ || bar > 0;
 }
 
 void JsonRunEvents::showOverallProgress(std::string_view percentText, int bar) {
@@ -134,9 +147,9 @@ void JsonRunEvents::showSpeed(std::string_view text) {
 
 void JsonRunEvents::showRemainingTime(std::string_view text) {
     shown_.showRemainingTime(text);
-    Item& current = item(currentRow_);
-    current.latest.remainingSeconds = clockSeconds(text);
-    current.changed = true;
+    if (!progressSeen_) return;
+    remainingSeconds_ = clockSeconds(text);
+    item(currentRow_).changed = true;
 }
 
 void JsonRunEvents::writeProgress(std::size_t index, Item& item) {
@@ -145,7 +158,7 @@ void JsonRunEvents::writeProgress(std::size_t index, Item& item) {
     line.number("percent", item.latest.percent);
     line.number("overall", overallPercent_);
     item.latest.speed ? line.numberText("speed", *item.latest.speed) : line.null("speed");
-    item.latest.remainingSeconds ? line.number("remaining", *item.latest.remainingSeconds) : line.null("remaining");
+    remainingSeconds_ ? line.number("remaining", *remainingSeconds_) : line.null("remaining");
     item.changed = false;
     item.lastWritten = std::chrono::steady_clock::now();
 }

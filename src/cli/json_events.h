@@ -44,9 +44,7 @@ public:
     }
     bool askYesNo(std::string_view caption, std::string_view text) override { return shown_.askYesNo(caption, text); }
     void wakeOwner() override { shown_.wakeOwner(); }
-    void setCellText(std::size_t row, std::size_t column, std::string_view text) override {
-        shown_.setCellText(row, column, text);
-    }
+    void setCellText(std::size_t row, std::size_t column, std::string_view text) override;
     void showStatus(std::string_view text) override { shown_.showStatus(text); }
     void setRunningUi(bool running) override { shown_.setRunningUi(running); }
     void showStopping() override { shown_.showStopping(); }
@@ -60,7 +58,6 @@ private:
     struct Progress {
         int percent = 0;
         std::optional<std::string> speed;  // a JSON number: times real time
-        std::optional<int> remainingSeconds;
     };
     struct Item {
         bool started = false;
@@ -73,6 +70,9 @@ private:
     Item& item(std::size_t index);
     void writeProgress(std::size_t index, Item& item);
 
+    // The whole run's remaining time, the same on every item's progress line.
+    std::optional<int> remainingSeconds_;
+    bool progressSeen_ = false;  // the "00:00:00" a run starts with is no estimate
     std::ostream& out_;
     RunObserver& shown_;
     std::vector<std::string> sources_;

@@ -375,6 +375,35 @@ TEST_F(ShardJsonTest, JsonLinesFollowOneAnotherForEveryItem) {
 }
 
 // The JSON of probe, written by the same writer, stays JSON for such a name too.
+// Files converting at once each report their own percent, and every progress line carries the
+// whole run's remaining time.
+TEST_F(ShardJsonTest, FilesConvertingAtOnceEachReportTheirOwnPercent) {
+    const std::string longer = folder_ / "three seconds.mp4";
+    ASSERT_EQ(test::runProgram({"ffmpeg", "-nostdin", "-loglevel", "error",
+                                "-f",     "lavfi",    "-i",        "testsrc=size=64x48:rate=5",
+                                "-f",     "lavfi",    "-i",        "sine=sample_rate=8000",
+                                "-t",     "3",        "-pix_fmt",  "yuv420p",
+                                "-c:v",   "libx264",  "-preset",   "ultrafast",
+                                "-c:a",   "aac",      longer})
+                  .exitCode,
+              0);
+    const std::string other = folder_ / "also three.mp4";
+    std::filesystem::copy_file(longer, other);
+    const test::ProgramResult result =
+        convert({"--json", "--jobs", "2", "--set", "plusparam2=-af arealtime", longer, other});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::map<std::string, std::set<std::string>> percents;
+    for (const JsonObject& event : eventsOf(result.out)) {
+        if (textOf(event, "event") != "progress") continue;
+        percents[textOf(event, "index")].insert(textOf(event, "percent"));
+    }
+    for (const char* index : {"0", "1"}) {
+        SCOPED_TRACE(index);
+        // More than a start and an end: the item's percent moved while both encoded.
+        EXPECT_GE(percents[index].size(), 3u) << result.out;
+    }
+}
+
 TEST_F(ShardJsonTest, ProbeJsonOfANameThatIsNotUtf8IsStillJson) {
     const std::string cp949Name = copy("\xb0\xa1.mp4");
     const test::ProgramResult result =
