@@ -98,6 +98,11 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
         if (lastAddedRow_ >= 0) w_.list->selectOnlyRow(static_cast<std::size_t>(lastAddedRow_));
         lastAddedRow_ = -1;
     });
+    connect(prober_.get(), &SourceProber::idle, this, [this] {
+        // Restored sources that could not be added again are not waited for any longer.
+        restoring_.clear();
+        recordJournal();
+    });
     connect(prober_.get(), &SourceProber::idle, this, &MainWindow::filesAdded);
 
     w_.tree->populatePresetTree(presetFolderOf(services_.programFolder));
@@ -144,16 +149,24 @@ void MainWindow::offerEarlierList() {
 }
 
 void MainWindow::recordJournal() {
-    // A test encode is a preview, not work to resume.
-    if (!journal_ || testRunUnderWay_) return;
+    // A restored list still being probed would be recorded short.
+    if (!journal_ || !restoring_.empty()) return;
     std::string error;
     OutputFolderChoice output;
     output.folder = fromQt(w_.outputFolderEdit->text());
     output.sameFolderAsSource = w_.sameFolderCheck->isChecked();
-    // A journal that cannot be written costs only the resume after a crash: the run goes on.
-    if (!journal_->record(list_, *controller_, currentSettings_, output, &error)) {
-        statusBar()->showMessage(toQt("작업 목록을 기록할 수 없습니다: " + error));
+    bool written = true;
+    if (controller_->runActive()) {
+        // A test encode is a preview, not work to resume.
+        if (!testRunUnderWay_) written = journal_->record(list_, *controller_, currentSettings_, output, &error);
+    } else {
+        // Between runs the list itself is recorded: files added, removed or moved, a range or
+        // the settings changed.
+        written = journal_->recordList(list_, testRunUnderWay_ ? nullptr : controller_.get(), currentSettings_, output,
+                                       &error);
     }
+    // A journal that cannot be written costs only the resume after a crash: the run goes on.
+    if (!written) statusBar()->showMessage(toQt("작업 목록을 기록할 수 없습니다: " + error));
 }
 
 void MainWindow::createWebPanels() {
@@ -450,6 +463,8 @@ void MainWindow::openSettingsDialog(int dialogMode) {
 }
 
 void MainWindow::refreshSummary() {
+    // Called whenever the list, a row or the settings change: the journal follows them.
+    recordJournal();
     const SourceItem* item = clickedItem();
     if (item == nullptr) {
         for (QLabel* row : {w_.outputFile, w_.outputVideo, w_.outputAudio, w_.outputOther}) row->clear();

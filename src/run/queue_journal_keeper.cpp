@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <cstdint>
 #include <ctime>
+#include <map>
 
 #include "media/source_item.h"
 #include "platform/file_system.h"
@@ -67,22 +68,67 @@ bool QueueJournalKeeper::record(const SourceList& list, const QueueController& c
         if (entry.state == JournalState::Failed) entry.reason = result.reason;
         journal.entries.push_back(std::move(entry));
     }
+    return write(journal, error);
+}
+
+bool QueueJournalKeeper::recordList(const SourceList& list, const QueueController* lastRun,
+                                    const EncodeSettings& settings, const OutputFolderChoice& output,
+                                    std::string* error) {
+    if (!keeping()) return true;
+    std::map<std::string, std::string> converted;
+    if (lastRun != nullptr) {
+        for (const RunItemResult& result : lastRun->results()) {
+            if (result.state == RunItemResult::State::Succeeded) converted[result.key] = result.outputPath;
+        }
+    }
+    QueueJournal journal;
+    journal.settings = settings;
+    journal.output = output;
+    for (std::size_t row = 0; row < list.rowCount(); ++row) {
+        const SourceItem& item = *list.item(row);
+        JournalEntry entry;
+        entry.sourcePath = item.sourcePath;
+        entry.rangeStartSeconds = item.rangeStartSeconds;
+        entry.rangeEndSeconds = item.rangeEndSeconds;
+        entry.keepSound = item.keepSound;
+        entry.subtitlePath = item.subtitlePath;
+        const auto done = converted.find(list.keyOfRow(row));
+        if (done != converted.end() && isFileNotFolder(done->second)) {
+            entry.state = JournalState::Done;
+            entry.outputPath = done->second;
+        } else if (item.doneBeforeRestore) {
+            entry.state = JournalState::Done;
+            entry.outputPath = item.outputPath;
+        }
+        journal.entries.push_back(std::move(entry));
+    }
+    return write(journal, error);
+}
+
+bool QueueJournalKeeper::write(const QueueJournal& journal, std::string* error) {
+    // A list with nothing left to convert is nothing to offer back.
+    if (!hasUnfinishedWork(journal)) {
+        if (onDisk_) forget();
+        return true;
+    }
     // Every second of a run asks; the file is written (and synced) only when a state changed.
     std::string text = queueJournalText(journal);
-    if (text == lastWritten_) return true;
+    if (onDisk_ && text == lastWritten_) return true;
     if (!writeQueueJournal(path_, journal, error)) return false;
     lastWritten_ = std::move(text);
+    onDisk_ = true;
     unfinished_ = hasUnfinishedWork(journal);
     return true;
 }
 
 void QueueJournalKeeper::runOver() {
-    if (keeping() && !unfinished_) forget();
+    if (keeping() && onDisk_ && !unfinished_) forget();
 }
 
 void QueueJournalKeeper::forget() {
     if (!keeping()) return;
     removeQueueJournal(path_);
+    onDisk_ = false;
     unfinished_ = false;
 }
 

@@ -32,24 +32,33 @@ public:
     JournalLoad loadEarlier() const;
 
     // Records the run's items and their states, with the settings and output folder the run
-    // was started with; writes only when something changed since the last record. False with
-    // *error when the journal could not be written (the run goes on without it).
+    // was started with; writes only when something changed since the last record, and removes
+    // the journal once nothing is left to convert. False with *error when the journal could not
+    // be written (the run goes on without it).
     bool record(const SourceList& list, const QueueController& controller, const EncodeSettings& settings,
                 const OutputFolderChoice& output, std::string* error);
+
+    // Records the list between runs (files added, removed, moved, a range or the settings
+    // changed): every row waiting, but those `lastRun` converted (none for a test encode) and
+    // those restored done. A list with nothing left to convert has its journal removed.
+    bool recordList(const SourceList& list, const QueueController* lastRun, const EncodeSettings& settings,
+                    const OutputFolderChoice& output, std::string* error);
 
     // The run is over: a list with nothing left to convert needs no journal; one with items
     // still waiting or stopped keeps it, to be offered back.
     void runOver();
-    // Removes the journal (the list was declined, or the program closes normally). The states
-    // last recorded are not written again until one of them changes.
+    // Removes the journal (the list was declined, or the program closes normally).
     void forget();
 
 private:
+    bool write(const QueueJournal& journal, std::string* error);
+
     std::string path_;
     std::unique_ptr<QueueJournalLock> lock_;
     std::string message_;
     std::string lastWritten_;
     bool unfinished_ = false;
+    bool onDisk_ = false;  // a journal written by this keeper is there
     // When each running item (by its key) was first seen running, in seconds since the epoch.
     std::map<std::string, double> started_;
 };

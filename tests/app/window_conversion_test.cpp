@@ -247,5 +247,21 @@ TEST_F(WindowConversionTest, AListACrashLeftIsOfferedBackAndOnlyItsRestConverts)
     EXPECT_FALSE(std::filesystem::exists(queueJournalPath()));
 }
 
+// Files added and never converted are not lost to a crash either, and a normal close means the
+// list is not wanted again.
+TEST_F(WindowConversionTest, FilesAddedButNotYetConvertedAreOfferedBackAfterACrash) {
+    keepQueueJournal_ = true;
+    addAndWait({testMedia("av.mp4"), testMedia("av4.mp4")});
+    ASSERT_TRUE(std::filesystem::exists(queueJournalPath()));
+    window_.reset();  // gone without closing, as in a crash
+
+    torvane::test::clickInNextModal(QStringLiteral("예"));
+    QSignalSpy added(&window(), &MainWindow::filesAdded);
+    ASSERT_TRUE(added.wait(30000));
+    EXPECT_EQ(window().widgets().list->rowCount(), 2);
+    window().close();
+    EXPECT_FALSE(std::filesystem::exists(queueJournalPath()));
+}
+
 }  // namespace
 }  // namespace torvane::app
