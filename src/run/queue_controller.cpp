@@ -626,6 +626,8 @@ void QueueController::applyUpdate(const Job& job, ProgressUpdate update) {
     if (update.overallPercentText) {
         addRunningItems(nullptr);
         observer_.showOverallProgress(std::to_string(progress_.overallPercent) + "%", progress_.overallPercent);
+        // The remaining time moves with the progress rather than up to a second behind it.
+        if (nowMs() - lastRemainingMs_ >= kRemainingRefreshMs) showQueueRemaining();
     }
     // The other items encoding at once show only in their rows and in the overall progress.
     if (!shownOnTheBar(job)) return;
@@ -691,6 +693,7 @@ void QueueController::showQueueRemaining() {
         }
         work.push_back(entry);
     }
+    lastRemainingMs_ = nowMs();
     const QueueEstimate estimate = estimateQueue(work, workClock_.workedSeconds());
     // Until an item has made progress there is no pace to go by: the text stays as it was.
     if (!estimate.remainingSeconds) return;

@@ -208,6 +208,9 @@ private:
     // Declared last: its threads use everything above, so they end first.
     std::unique_ptr<PeriodicWake> clock_;
     WorkClock workClock_;
+    // When the remaining time was last worked out: at most four times a second.
+    static constexpr std::uint32_t kRemainingRefreshMs = 250;
+    std::uint32_t lastRemainingMs_ = 0;
     std::unique_ptr<JobWorker> worker_;
 };
 
