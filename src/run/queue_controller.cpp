@@ -339,6 +339,7 @@ void QueueController::launchNextItem() {
         RunItemResult& result = results_[next];
         if (result.state == RunItemResult::State::Succeeded) continue;  // done before a restore
         result.state = RunItemResult::State::Converting;
+        result.startedAtWork = workClock_.workedSeconds();
         observer_.resultsChanged();
         SourceItem* item = list_.findItem(runKeys_[next]);
         const int row = list_.rowOfKey(runKeys_[next]);
@@ -691,10 +692,11 @@ void QueueController::showQueueRemaining() {
                     .seconds;
             entry.doneFraction = item->percent / 100.0;
         }
+        if (state == RunItemResult::State::Succeeded) entry.tookSeconds = results_[index].encodingSeconds;
         work.push_back(entry);
     }
     lastRemainingMs_ = nowMs();
-    const QueueEstimate estimate = estimateQueue(work, workClock_.workedSeconds());
+    const QueueEstimate estimate = estimateQueue(work, workClock_.workedSeconds(), static_cast<int>(parallel_));
     // Until an item has made progress there is no pace to go by: the text stays as it was.
     if (!estimate.remainingSeconds) return;
     const double seconds = std::min(*estimate.remainingSeconds, 359999.0);
@@ -743,6 +745,7 @@ bool QueueController::watchdogFailed(Job& job) {
 
 void QueueController::encoderExited(Job& job) {
     job.phase = Job::Phase::Finishing;
+    results_[job.runIndex].encodingSeconds = workClock_.workedSeconds() - results_[job.runIndex].startedAtWork;
     job.runner->stop();  // the child has ended: this only joins its threads
     const int status = job.runner->exitStatus().value_or(-1);
     job.runner.reset();

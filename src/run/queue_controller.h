@@ -36,6 +36,10 @@ struct RunItemResult {
     std::string outputTail;  // the last few kilobytes the encoder printed
     std::string logPath;     // the encoder's whole output, kept for a failed item's reader
     std::string key;         // the list item it belongs to
+    // The run's working seconds when it started, and how many it took to encode (its check
+    // overlaps the next item): what the remaining time learns an item's cost from.
+    double startedAtWork = 0.0;
+    double encodingSeconds = 0.0;
 };
 
 // How a whole run ended.

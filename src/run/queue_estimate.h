@@ -13,6 +13,7 @@ struct QueueItemWork {
     double outputSeconds = 0.0;  // 0 when its length is unknown
     double doneFraction = 0.0;   // 0 to 1
     bool over = false;           // converted, failed or stopped: nothing left of it
+    double tookSeconds = 0.0;    // converted: the working seconds its encoding took
 };
 
 struct QueueEstimate {
@@ -22,11 +23,14 @@ struct QueueEstimate {
 };
 
 // The whole run's percent and remaining time, weighted by the items' output seconds rather than
-// their file sizes (a small file can be a long clip): the output seconds made so far over the
-// seconds the run has worked give its pace, which the seconds still to make are divided by.
-// Several items encoding at once simply make the pace faster. An item of unknown length counts
-// as long as the average known one.
-QueueEstimate estimateQueue(const std::vector<QueueItemWork>& items, double workedSeconds);
+// their file sizes (a small file can be a long clip). An item of unknown length counts as long
+// as the average known one.
+//
+// Each item costs a fixed time (starting its encoder, reading the source) plus a time per second
+// of output: once items of two lengths are converted, both are fitted to what they took, and
+// what is left costs that, shared among the `slots` items encoding at once. Until then, the output
+// seconds made so far over the seconds worked give the pace the rest is divided by.
+QueueEstimate estimateQueue(const std::vector<QueueItemWork>& items, double workedSeconds, int slots = 1);
 
 // The seconds a run has worked: its clock stops while the run is paused.
 class WorkClock {

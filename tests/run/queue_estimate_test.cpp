@@ -23,6 +23,20 @@ TEST(QueueEstimate, WeighsItemsByTheirOutputSecondsAndCarriesThePaceOn) {
     EXPECT_EQ(estimateQueue({}, 5.0).percent, 0);
 }
 
+// Once items of two lengths are done, each item costs a fixed time plus a time per output
+// second, fitted to what they took: many short items are not cheaper than their seconds say.
+TEST(QueueEstimate, LearnsTheFixedCostOfAnItemFromTheConvertedOnes) {
+    // 1 second each, plus 0.2 seconds per output second.
+    std::vector<QueueItemWork> items = {
+        {10.0, 1.0, true, 3.0}, {30.0, 1.0, true, 7.0}, {20.0, 0.5, false, 0.0}, {5.0, 0.0, false, 0.0}};
+    ASSERT_TRUE(estimateQueue(items, 12.0).remainingSeconds);
+    EXPECT_NEAR(*estimateQueue(items, 12.0).remainingSeconds, 0.5 * 5.0 + 2.0, 1e-9);
+    EXPECT_NEAR(*estimateQueue(items, 12.0, 2).remainingSeconds, (0.5 * 5.0 + 2.0) / 2, 1e-9);
+    // Two items of one length tell no fixed cost apart: the pace decides.
+    items[1] = {10.0, 1.0, true, 3.0};
+    EXPECT_NEAR(*estimateQueue(items, 6.0).remainingSeconds, (45.0 - 30.0) / (30.0 / 6.0), 1e-9);
+}
+
 TEST(QueueEstimate, TheClockStandsStillWhileTheRunIsPaused) {
     const auto t0 = WorkClock::Clock::time_point{} + std::chrono::hours(1);
     WorkClock clock;
