@@ -3,10 +3,11 @@
 # converted with torvane-cli convert --json, once with an ffmpeg preset and once with a mencoder
 # one. When the overall percent first reaches 25 and 50, the remaining time shown is set against
 # the time the run then really took; the goal is a ratio within 0.8 to 1.2.
-# Usage: bench/queue_remaining_bench.sh [BUILD_FOLDER]   (default: build)
+# Usage: bench/queue_remaining_bench.sh [BUILD_FOLDER] [SIZE]   (default: build 640x360)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build}" && pwd)
+size=${2:-640x360}
 cli="$build/torvane-cli"
 work=$(mktemp -d "${TMPDIR:-/tmp}/torvane-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -15,7 +16,7 @@ export XDG_STATE_HOME="$work/state"
 
 mkdir -p "$work/clips"
 for seconds in 2 30 5 23 8 17 11 26 14 20; do
-  ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 \
+  ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i testsrc2=size=${size}:rate=25 \
     -f lavfi -i sine=frequency=440:sample_rate=44100 -t "$seconds" -pix_fmt yuv420p -c:v libx264 \
     -preset ultrafast -c:a aac "$work/clips/clip$(printf %02d "$seconds").mp4"
 done

@@ -64,6 +64,9 @@ bool QueueJournalKeeper::record(const SourceList& list, const QueueController& c
             const auto [started, fresh] = started_.try_emplace(result.key, 0.0);
             if (fresh) started->second = static_cast<double>(std::time(nullptr));
             entry.startedAt = started->second;
+        } else {
+            // Converted again in a later run, it starts afresh.
+            started_.erase(result.key);
         }
         if (entry.state == JournalState::Failed) entry.reason = result.reason;
         journal.entries.push_back(std::move(entry));
