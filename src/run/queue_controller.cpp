@@ -624,11 +624,13 @@ void QueueController::applyUpdate(const Job& job, ProgressUpdate update) {
         list_.setProgressText(static_cast<std::size_t>(row), *update.cellText);
         observer_.setCellText(static_cast<std::size_t>(row), column(SourceColumn::Progress), *update.cellText);
     }
-    if (update.overallPercentText) {
-        addRunningItems(nullptr);
-        observer_.showOverallProgress(std::to_string(progress_.overallPercent) + "%", progress_.overallPercent);
-        // The remaining time moves with the progress rather than up to a second behind it.
-        if (nowMs() - lastRemainingMs_ >= kRemainingRefreshMs) showQueueRemaining();
+    // A run of one shows its item's percent as the overall one. Otherwise the overall percent and
+    // the remaining time are the whole run's, and move with the progress rather than up to a
+    // second behind it.
+    if (update.overallPercentText && progress_.itemCount == 1) {
+        observer_.showOverallProgress(*update.overallPercentText, update.overallBar.value_or(0));
+    } else if (update.overallPercentText && nowMs() - lastRemainingMs_ >= kRemainingRefreshMs) {
+        showQueueRemaining();
     }
     // The other items encoding at once show only in their rows and in the overall progress.
     if (!shownOnTheBar(job)) return;
@@ -637,17 +639,6 @@ void QueueController::applyUpdate(const Job& job, ProgressUpdate update) {
     if (update.speedText) observer_.showSpeed(*update.speedText);
     // The remaining time is the whole run's, shown each second by showQueueRemaining.
     if (update.statusText) observer_.showStatus(*update.statusText);
-}
-
-void QueueController::addRunningItems(const SourceItem* except) {
-    // A run of one counts its percent by the item's own, which the parser has already done.
-    if (progress_.itemCount == 1) return;
-    SourceItem running;
-    for (const auto& [id, job] : active_) {
-        const SourceItem* item = itemOf(*job);
-        if (item != nullptr && item != except) running.doneBytes += item->doneBytes;
-    }
-    overallProgress(running, progress_);
 }
 
 void QueueController::pause() {
@@ -690,13 +681,19 @@ void QueueController::showQueueRemaining() {
                 promisedOutput(settings_, *item, container, context_.fullRun, context_.testEncodeSeconds,
                                speedTheCommandApplies(settings_, mencoder))
                     .seconds;
-            entry.doneFraction = item->percent / 100.0;
+            // An item whose encoder has ended is being checked: its encoding is all done.
+            entry.doneFraction = results_[index].encodingSeconds > 0 ? 1.0 : item->percent / 100.0;
         }
         if (state == RunItemResult::State::Succeeded) entry.tookSeconds = results_[index].encodingSeconds;
         work.push_back(entry);
     }
     lastRemainingMs_ = nowMs();
     const QueueEstimate estimate = estimateQueue(work, workClock_.workedSeconds(), static_cast<int>(parallel_));
+    // A run of one shows its item's own percent, which its parser has already shown.
+    if (progress_.itemCount > 1) {
+        progress_.overallPercent = estimate.percent;
+        observer_.showOverallProgress(std::to_string(estimate.percent) + "%", estimate.percent);
+    }
     // Until an item has made progress there is no pace to go by: the text stays as it was.
     if (!estimate.remainingSeconds) return;
     const double seconds = std::min(*estimate.remainingSeconds, 359999.0);
@@ -881,8 +878,7 @@ void QueueController::countFinished(SourceItem& item) {
     item.doneBytes = item.fileSize;
     overallProgress(item, progress_);
     progress_.finishedBytes = progress_.overallDone;
-    addRunningItems(&item);
-    observer_.showOverallProgress(std::to_string(progress_.overallPercent) + "%", progress_.overallPercent);
+    showQueueRemaining();
 }
 
 void QueueController::markFailed(RunItemResult& result, const std::string& reason) {

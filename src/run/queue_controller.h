@@ -145,12 +145,9 @@ private:
     void itemStarted(Job& job);
     bool handleOutput(Job& job, const Event& event);
     void applyUpdate(const Job& job, ProgressUpdate update);
-    // Every item encoding at once counts towards the overall progress, not only the one whose
-    // line was read; except is an item already counted as finished.
-    void addRunningItems(const SourceItem* except);
     void watchdogTick();
-    // "남은시간" of the whole run: its items weighted by their output seconds, at the pace the
-    // run has kept so far (queue_estimate.h).
+    // The whole run's overall percent and "남은시간": its items weighted by their output seconds,
+    // every item encoding at once counted (queue_estimate.h).
     void showQueueRemaining();
     // Ends the job if its encoder stalled, grew past its size or lost its renderer; true then.
     bool watchdogFailed(Job& job);

@@ -44,7 +44,10 @@ public:
     void showMessage(std::string_view, std::string_view text, MessageIcon) override { messages.emplace_back(text); }
     bool askYesNo(std::string_view, std::string_view) override { return true; }
     void wakeOwner() override { wakeup.wake(); }
-    void selectRow(std::size_t row) override { selectedRows.push_back(row); }
+    void selectRow(std::size_t row) override {
+        selectedRows.push_back(row);
+        overallWhenSelected.push_back(overallBars.empty() ? 0 : overallBars.back());
+    }
     void showCurrentProgress(std::string_view, int bar) override { currentBars.push_back(bar); }
     void showOverallProgress(std::string_view, int bar) override { overallBars.push_back(bar); }
     void setCellText(std::size_t row, std::size_t column, std::string_view text) override {
@@ -56,6 +59,7 @@ public:
     std::vector<std::string> messages;
     std::vector<std::size_t> selectedRows;
     std::vector<int> currentBars, overallBars;
+    std::vector<int> overallWhenSelected;  // the overall bar as each item started
     std::vector<std::string> progressCells;
     std::vector<bool> runningStates;
 };
@@ -163,6 +167,19 @@ TEST_F(QueueControllerTest, ConvertsEveryRowInListOrderWithProgressThatNeverGoes
     EXPECT_EQ(controller.lastOutputPath(), controller.results()[2].outputPath);
     EXPECT_EQ(options_.getOption("lastpreset", ""), settings_.profilePath);
     EXPECT_TRUE(observer_.messages.empty());
+}
+
+// The overall percent weighs items by their seconds, not their files' sizes: a 3-second clip of
+// 2.8 MB before a 4-second one of 0.4 MB is 3/7 of the run, not 87 %.
+TEST_F(QueueControllerTest, TheOverallPercentWeighsItemsByTheirSeconds) {
+    add("proof3.mp4", "big and short.mp4");
+    add("av4.mp4", "small and long.mp4");
+    QueueController controller(list_, settings_, context_, options_, observer_);
+    ASSERT_TRUE(controller.startRun(false));
+    runToEnd(controller);
+    ASSERT_EQ(observer_.overallWhenSelected.size(), 2u);
+    EXPECT_NEAR(observer_.overallWhenSelected[1], 42, 3);
+    EXPECT_EQ(observer_.overallBars.back(), 100);
 }
 
 TEST_F(QueueControllerTest, ATestRunEncodesOnlyItsSeconds) {
