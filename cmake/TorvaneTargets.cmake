@@ -1,6 +1,9 @@
 # One CMake library per core module; dependencies only point down, and no core target links Qt.
 
-set(TORVANE_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
+set(TORVANE_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+if(TORVANE_WERROR)
+  list(APPEND TORVANE_WARNINGS -Werror)
+endif()
 
 if(TORVANE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)

@@ -10,7 +10,7 @@ configure_and_build() {
   cmake --build "$folder"
 }
 
-configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVANE_WERROR=ON
 if [ "${1:-}" = "--sanitize" ]; then
-  configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DTORVANE_SANITIZE=ON -DTORVANE_CORE_ONLY=ON
+  configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DTORVANE_SANITIZE=ON -DTORVANE_CORE_ONLY=ON -DTORVANE_WERROR=ON
 fi

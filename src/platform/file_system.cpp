@@ -84,9 +84,14 @@ std::optional<std::string> readFileBytes(const std::string& path, std::size_t ma
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view content, FileError* error) {
-    std::string folder(parentFolder(path));
-    if (folder.empty()) folder = ".";
-    std::string temporary = joinPath(folder, "." + std::string(fileNamePart(path)) + ".XXXXXX");
+    // Built by appending: GCC 12's -Wrestrict misreads the same text built with operator+ in
+    // optimised builds.
+    const std::string_view parent = parentFolder(path);
+    const std::string folder = parent.empty() ? std::string(".") : std::string(parent);
+    std::string name(".");
+    name.append(fileNamePart(path));
+    name.append(".XXXXXX");
+    std::string temporary = joinPath(folder, name);
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         setError(error, "cannot create a temporary file in", folder, errno);
