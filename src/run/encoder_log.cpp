@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/system_call.h"
 #include "platform/user_folders.h"
+#include "run/time_size_text.h"
 
 namespace torvane {
 namespace {
@@ -45,16 +45,6 @@ std::string safeName(std::string_view source) {
         name.resize(cut);
     }
     return name.empty() ? "source" : name;
-}
-
-// "20240131-235959": names that begin with it sort by age.
-std::string timeStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
 }
 
 // One of our logs: "YYYYMMDD-HHMMSS-<pid>-<counter>-<name>.log".

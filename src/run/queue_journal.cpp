@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <map>
 
@@ -21,6 +20,7 @@
 #include "platform/system_call.h"
 #include "platform/text_encoding.h"
 #include "platform/user_folders.h"
+#include "run/time_size_text.h"
 
 namespace torvane {
 namespace {
@@ -267,16 +267,6 @@ void syncFolderOf(const std::string& path) {
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
-}
-
-// "20240131-235959", local time.
-std::string timeStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
 }
 
 // Renames without ever replacing a file; *error is the errno of the last try.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <string_view>
 
 namespace torvane {
@@ -38,6 +39,15 @@ std::string formatSize(std::int64_t bytes, SizeDecimals /*decimals*/) {
         if (unit + 1 < kUnits.size()) ++unit;
     }
     return std::to_string(value) + " " + std::string(kUnits[unit]);
+}
+
+std::string timeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
 }
 
 }  // namespace torvane

@@ -21,4 +21,7 @@ enum class SizeDecimals { None, One, Two };
 // "GB", and no unit text past GB.
 std::string formatSize(std::int64_t bytes, SizeDecimals decimals = SizeDecimals::None);
 
+// The local time now as "20240131-235959": file names that begin with it sort by age.
+std::string timeStamp();
+
 }  // namespace torvane
