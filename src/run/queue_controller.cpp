@@ -256,6 +256,7 @@ bool QueueController::startRun(bool testRun) {
     progress_.totalBytes = list_.totalBytes();
     runKeys_.clear();
     results_.clear();
+    outputSeconds_.clear();
     for (std::size_t row = 0; row < list_.rowCount(); ++row) {
         runKeys_.push_back(list_.keyOfRow(row));
         results_.push_back(RunItemResult{});
@@ -667,6 +668,19 @@ void QueueController::resume() {
 
 void QueueController::showQueueRemaining() {
     const ContainerEntry& container = context_.catalogue->findContainer(settings_.container);
+    // What each item will produce stays the same through the run: worked out once, as items
+    // join it, not four times a second.
+    while (outputSeconds_.size() < results_.size()) {
+        const SourceItem* item = list_.findItem(runKeys_[outputSeconds_.size()]);
+        double seconds = 0.0;
+        if (item != nullptr) {
+            const bool mencoder = chooseEncoder(settings_, *item, container) == Encoder::Mencoder;
+            seconds = promisedOutput(settings_, *item, container, context_.fullRun, context_.testEncodeSeconds,
+                                     speedTheCommandApplies(settings_, mencoder))
+                          .seconds;
+        }
+        outputSeconds_.push_back(seconds);
+    }
     std::vector<QueueItemWork> work;
     work.reserve(results_.size());
     for (std::size_t index = 0; index < results_.size(); ++index) {
@@ -675,12 +689,8 @@ void QueueController::showQueueRemaining() {
         QueueItemWork entry;
         entry.over = item == nullptr || state == RunItemResult::State::Succeeded ||
                      state == RunItemResult::State::Failed || state == RunItemResult::State::Stopped;
+        entry.outputSeconds = outputSeconds_[index];
         if (item != nullptr) {
-            const bool mencoder = chooseEncoder(settings_, *item, container) == Encoder::Mencoder;
-            entry.outputSeconds =
-                promisedOutput(settings_, *item, container, context_.fullRun, context_.testEncodeSeconds,
-                               speedTheCommandApplies(settings_, mencoder))
-                    .seconds;
             // An item whose encoder has ended is being checked: its encoding is all done.
             entry.doneFraction = results_[index].encodingSeconds > 0 ? 1.0 : item->percent / 100.0;
         }

@@ -209,6 +209,7 @@ private:
     // Declared last: its threads use everything above, so they end first.
     std::unique_ptr<PeriodicWake> clock_;
     WorkClock workClock_;
+    std::vector<double> outputSeconds_;  // each run item's output seconds, by run index
     // When the remaining time was last worked out: at most four times a second.
     static constexpr std::uint32_t kRemainingRefreshMs = 250;
     std::uint32_t lastRemainingMs_ = 0;
