@@ -149,32 +149,7 @@ class ShardJsonTest : public ::testing::Test {
 protected:
     void SetUp() override {
         clip_ = folder_ / "clip.mp4";
-        const test::ProgramResult made = test::runProgram({"ffmpeg",
-                                                           "-nostdin",
-                                                           "-hide_banner",
-                                                           "-loglevel",
-                                                           "error",
-                                                           "-f",
-                                                           "lavfi",
-                                                           "-i",
-                                                           "testsrc=size=160x120:rate=10",
-                                                           "-f",
-                                                           "lavfi",
-                                                           "-i",
-                                                           "sine=frequency=440:sample_rate=8000",
-                                                           "-t",
-                                                           "0.5",
-                                                           "-pix_fmt",
-                                                           "yuv420p",
-                                                           "-c:v",
-                                                           "libx264",
-                                                           "-preset",
-                                                           "ultrafast",
-                                                           "-c:a",
-                                                           "aac",
-                                                           "-f",
-                                                           "mp4",
-                                                           clip_});
+        const test::ProgramResult made = test::makeClip(clip_, 0.5, "160x120", 10);
         ASSERT_EQ(made.exitCode, 0) << made.err;
     }
     // A copy of the clip under the name, in the test's folder.
@@ -374,19 +349,11 @@ TEST_F(ShardJsonTest, JsonLinesFollowOneAnotherForEveryItem) {
     EXPECT_EQ(textOf(last, "refused"), "1");
 }
 
-// The JSON of probe, written by the same writer, stays JSON for such a name too.
 // Files converting at once each report their own percent, and every progress line carries the
 // whole run's remaining time.
 TEST_F(ShardJsonTest, FilesConvertingAtOnceEachReportTheirOwnPercent) {
     const std::string longer = folder_ / "three seconds.mp4";
-    ASSERT_EQ(test::runProgram({"ffmpeg", "-nostdin", "-loglevel", "error",
-                                "-f",     "lavfi",    "-i",        "testsrc=size=64x48:rate=5",
-                                "-f",     "lavfi",    "-i",        "sine=sample_rate=8000",
-                                "-t",     "3",        "-pix_fmt",  "yuv420p",
-                                "-c:v",   "libx264",  "-preset",   "ultrafast",
-                                "-c:a",   "aac",      longer})
-                  .exitCode,
-              0);
+    ASSERT_EQ(test::makeClip(longer, 3).exitCode, 0);
     const std::string other = folder_ / "also three.mp4";
     std::filesystem::copy_file(longer, other);
     const test::ProgramResult result =
@@ -404,6 +371,7 @@ TEST_F(ShardJsonTest, FilesConvertingAtOnceEachReportTheirOwnPercent) {
     }
 }
 
+// The JSON of probe, written by the same writer, stays JSON for such a name too.
 TEST_F(ShardJsonTest, ProbeJsonOfANameThatIsNotUtf8IsStillJson) {
     const std::string cp949Name = copy("\xb0\xa1.mp4");
     const test::ProgramResult result =

@@ -52,32 +52,7 @@ protected:
         // A minute of sound and a small picture, converted in real time: long enough to be
         // mid-run whenever a signal comes.
         clip_ = folder_ / "minute.mp4";
-        const test::ProgramResult made = test::runProgram({"ffmpeg",
-                                                           "-nostdin",
-                                                           "-hide_banner",
-                                                           "-loglevel",
-                                                           "error",
-                                                           "-f",
-                                                           "lavfi",
-                                                           "-i",
-                                                           "testsrc=size=64x48:rate=5",
-                                                           "-f",
-                                                           "lavfi",
-                                                           "-i",
-                                                           "sine=frequency=440:sample_rate=8000",
-                                                           "-t",
-                                                           "60",
-                                                           "-pix_fmt",
-                                                           "yuv420p",
-                                                           "-c:v",
-                                                           "libx264",
-                                                           "-preset",
-                                                           "ultrafast",
-                                                           "-c:a",
-                                                           "aac",
-                                                           "-f",
-                                                           "mp4",
-                                                           clip_});
+        const test::ProgramResult made = test::makeClip(clip_, 60);
         ASSERT_EQ(made.exitCode, 0) << made.err;
     }
     void TearDown() override {
@@ -256,18 +231,7 @@ TEST_F(CliSignalTest, AKilledRunResumesWhereItWasCut) {
     std::vector<std::string> files;
     for (const char* name : {"one.mp4", "two.mp4", "three.mp4"}) {
         files.push_back(folder_ / name);
-        const test::ProgramResult made = test::runProgram({"ffmpeg",    "-nostdin",
-                                                           "-loglevel", "error",
-                                                           "-f",        "lavfi",
-                                                           "-i",        "testsrc=size=64x48:rate=5",
-                                                           "-f",        "lavfi",
-                                                           "-i",        "sine=sample_rate=8000",
-                                                           "-t",        std::string(name) == "two.mp4" ? "6" : "1",
-                                                           "-pix_fmt",  "yuv420p",
-                                                           "-c:v",      "libx264",
-                                                           "-preset",   "ultrafast",
-                                                           "-c:a",      "aac",
-                                                           files.back()});
+        const test::ProgramResult made = test::makeClip(files.back(), std::string(name) == "two.mp4" ? 6 : 1);
         ASSERT_EQ(made.exitCode, 0) << made.err;
     }
     start("-af arealtime", files);

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +127,37 @@ std::string testMedia(const std::string& name) {
 }  // namespace torvane::test
 
 namespace torvane::test {
+
+ProgramResult makeClip(const std::string& path, double seconds, const std::string& size, int rate) {
+    char length[32];
+    std::snprintf(length, sizeof length, "%g", seconds);
+    return runProgram({"ffmpeg",
+                       "-nostdin",
+                       "-hide_banner",
+                       "-loglevel",
+                       "error",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "testsrc=size=" + size + ":rate=" + std::to_string(rate),
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "sine=frequency=440:sample_rate=8000",
+                       "-t",
+                       length,
+                       "-pix_fmt",
+                       "yuv420p",
+                       "-c:v",
+                       "libx264",
+                       "-preset",
+                       "ultrafast",
+                       "-c:a",
+                       "aac",
+                       "-f",
+                       "mp4",
+                       path});
+}
 
 bool processEnded(int pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");

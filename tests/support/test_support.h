@@ -37,6 +37,10 @@ struct ProgramResult {
 // extraEnvironment entries are NAME=VALUE texts added to the current environment.
 ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment = {});
 
+// Makes a small H.264 + AAC MP4 clip with ffmpeg's test picture and a sine tone: `seconds` long,
+// of `size` pixels at `rate` frames a second.
+ProgramResult makeClip(const std::string& path, double seconds, const std::string& size = "64x48", int rate = 5);
+
 // True when the process has ended: gone from /proc, or a zombie waiting for its parent.
 bool processEnded(int pid);
 // The state letter of a process ('T' while stopped) and the processor ticks it has used (user
