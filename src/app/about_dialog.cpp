@@ -28,7 +28,7 @@ AboutDialog::AboutDialog(const OptionStore& options, const QString& programFolde
     nameFont.setBold(true);
     nameFont.setPointSizeF(nameFont.pointSizeF() * 1.4);
     name->setFont(nameFont);
-    auto* version = new QLabel(QStringLiteral("버전 %1").arg(installedVersion(options)));
+    auto* version = new QLabel(QStringLiteral("버전 %1").arg(toQt(kProgramVersionText)));
     version->setObjectName(QStringLiteral("version"));
     auto* texts = new QVBoxLayout;
     texts->addWidget(name);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "app/main_window.h"
 #include "app/power_control.h"
@@ -22,6 +23,7 @@
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
 #include "settings/program_files.h"
+#include "update/program_version.h"
 
 namespace {
 
@@ -47,6 +49,29 @@ private:
     bool reported_ = false;
 };
 
+// "--version" and "--help" are answered before Qt starts, so they work without a display (a
+// packager's check, a script, a terminal over SSH).
+bool answeredFromCommandLine(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--version") {
+            std::printf("torvane %.*s\n", static_cast<int>(torvane::kProgramVersionText.size()),
+                        torvane::kProgramVersionText.data());
+            return true;
+        }
+        if (argument == "-h" || argument == "--help") {
+            std::printf(
+                "Usage: torvane [FILE...]\n\n"
+                "Opens the converter's window with the named video and audio files in its list; with\n"
+                "a window already open, the files go to that window instead.\n\n"
+                "  -h, --help     show this help\n"
+                "  --version      show the version and end\n");
+            return true;
+        }
+    }
+    return false;
+}
+
 void warn(QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, QStringLiteral("안내"), text, QMessageBox::Ok);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("확인"));
@@ -56,6 +81,7 @@ void warn(QMessageBox::Icon icon, const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredFromCommandLine(argc, argv)) return 0;
     // mplayer draws the preview into an X11 window of ours (-wid): in a Wayland session the
     // window runs through XWayland, unless the user chose a platform.
     if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("WAYLAND_DISPLAY") != nullptr &&

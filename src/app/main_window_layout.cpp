@@ -16,7 +16,9 @@
 #include <QVBoxLayout>
 
 #include "app/preset_tree.h"
+#include "app/qt_text.h"
 #include "app/source_list_view.h"
+#include "update/program_version.h"
 
 namespace torvane::app {
 namespace {
@@ -72,7 +74,8 @@ QLayout* buildTopRow(MainWindowWidgets& w) {
     auto* row = new QHBoxLayout;
     w.usageLine = new QLabel(
         text("[사용법] 1. 변환할 파일들 추가   2. 변환설정/기기설정 선택   3. 설정값 변경   4. 인코딩 시작 클릭"));
-    w.version = new QLabel(text("Ver 1.80"));
+    w.version = new QLabel(QStringLiteral("Ver ") + toQt(kProgramVersionShortText));
+    w.version->setObjectName(QStringLiteral("version"));
     w.optionsButton = button("환경설정", "optionsButton");
     w.helpButton = button("도움말", "helpButton");
     w.requestButton = button("변환요청", "requestButton");

@@ -8,6 +8,7 @@
 #include "cli/cli_command.h"
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
+#include "update/program_version.h"
 
 namespace torvane::cli {
 namespace {
@@ -48,7 +49,8 @@ constexpr std::string_view kGlobalOptions =
     "                        (default: the folder of this program)\n"
     "  --config-dir DIR      folder of the option store (default: $TORVANE_CONFIG_DIR,\n"
     "                        else $XDG_CONFIG_HOME/torvane, else ~/.config/torvane)\n"
-    "  -h, --help            show help\n";
+    "  -h, --help            show help\n"
+    "  --version             show the version and end\n";
 
 void printOverview() {
     std::cout << "Usage: torvane-cli [global options] COMMAND [arguments]\n\nCommands:\n";
@@ -92,6 +94,10 @@ int runMain(int argc, char** argv) {
             if (argument == "-h" || argument == "--help") {
                 help = true;
                 continue;
+            }
+            if (argument == "--version" && command == nullptr) {
+                std::cout << "torvane-cli " << kProgramVersionText << "\n";
+                return kExitOk;
             }
             bool isGlobal = false;
             for (const std::string_view option : {"--program-folder", "--config-dir"}) {

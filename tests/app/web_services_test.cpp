@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include "app/web_panel.h"
 #include "main_window_fixture.h"
 #include "support/loopback_http_server.h"
+#include "update/program_version.h"
 #include "window_test_support.h"
 
 namespace torvane::app::test {
@@ -56,7 +58,7 @@ protected:
         ASSERT_TRUE(finished.wait(15000));
     }
     void offerVersion(const std::string& extra) {
-        server_.setReply("/version.php", {200, "[TORVANE]\nver=9\nmsg=첫 줄\\r\\n둘째 줄\n" + extra, false});
+        server_.setReply("/version.php", {200, "[TORVANE]\nver=999999\nmsg=첫 줄\\r\\n둘째 줄\n" + extra, false});
     }
 
     LoopbackHttpServer server_;
@@ -92,7 +94,8 @@ TEST_F(WebServicesTest, ManualCheckSaysUpToDateAutomaticCheckSaysNothing) {
     EXPECT_EQ(seen, QStringLiteral("최신버전을 사용하고 계십니다."));
 
     checkAndWait(true);  // a message box here would never be answered and the wait would fail
-    EXPECT_EQ(server_.requests(), (std::vector<std::string>{"/version.php?ver=1&a=0", "/version.php?ver=1&a=1"}));
+    const std::string asked = "/version.php?ver=" + std::to_string(torvane::kProgramVersionNumber);
+    EXPECT_EQ(server_.requests(), (std::vector<std::string>{asked + "&a=0", asked + "&a=1"}));
 }
 
 TEST_F(WebServicesTest, UpdateDownloadsTheCheckedInstallerAndOpensIt) {
@@ -126,13 +129,23 @@ TEST_F(WebServicesTest, UpdateDownloadsTheCheckedInstallerAndOpensIt) {
     qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
 
-TEST_F(WebServicesTest, WindowChecksOnceAutomaticallyAfterOpening) {
+TEST_F(WebServicesTest, WindowChecksOnceAutomaticallyAfterOpeningAndShowsOneVersion) {
     server_.setReply("/version.php", {200, "[CONFIG]\nad=y\n[TORVANE]\nver=1\n", false});
     MainWindow window(
         AppServices{torvane::test::buildDir(), &catalogue_, &options_, &MediaInfoLibrary::instance(), &power_, true});
+    // The window, the about dialog and the request all show the project's one version.
+    const QString version = QString::fromLatin1(torvane::kProgramVersionText.data(),
+                                                static_cast<qsizetype>(torvane::kProgramVersionText.size()));
+    const auto* label = window.findChild<QLabel*>(QStringLiteral("version"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(version.startsWith(label->text().mid(4) + ".")) << label->text().toStdString();
+    EXPECT_TRUE(label->text().startsWith(QStringLiteral("Ver ")));
+    const AboutDialog about(options_, kProgramFolder, nullptr);
+    EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("version"))->text(), QStringLiteral("버전 ") + version);
     QSignalSpy finished(&window.updateChecker(), &UpdateChecker::checkFinished);
     ASSERT_TRUE(finished.wait(15000));
-    EXPECT_EQ(server_.requests(), std::vector<std::string>{"/version.php?ver=1&a=1"});
+    EXPECT_EQ(server_.requests(),
+              std::vector<std::string>{"/version.php?ver=" + std::to_string(torvane::kProgramVersionNumber) + "&a=1"});
     EXPECT_EQ(options_.getOption("ad", "n"), "y");  // for the panels of the next start
 }
 
@@ -166,7 +179,7 @@ TEST_F(WebServicesTest, PanelsFollowTheStoredSwitches) {
     EXPECT_EQ(notice.path(), "/torvane/support.php");
     const QUrlQuery query(notice);
     EXPECT_EQ(query.queryItemValue("pid"), "home");
-    EXPECT_EQ(query.queryItemValue("ver"), "1");
+    EXPECT_EQ(query.queryItemValue("ver"), QString::number(torvane::kProgramVersionNumber));
     EXPECT_EQ(query.queryItemValue("h").toInt(), kNoticeAreaHeight);
     EXPECT_GT(query.queryItemValue("w").toInt(), 500);
     EXPECT_EQ(query.queryItemValue("ec"), "0");

@@ -15,6 +15,7 @@
 
 #include "support/loopback_http_server.h"
 #include "support/test_support.h"
+#include "update/program_version.h"
 
 namespace torvane {
 namespace {
@@ -71,10 +72,16 @@ TEST_F(CliTest, EveryCommandHasHelp) {
 }
 
 TEST_F(CliTest, UpdateReportsTheOfferAndFetchesTheInstallerWithoutStartingIt) {
+    // The request carries the number of the version --version shows.
+    const test::ProgramResult version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "torvane-cli " + std::string(kProgramVersionText) + "\n");
+    const std::string asked = "/version.php?ver=" + std::to_string(kProgramVersionNumber) + "&a=0";
+
     test::LoopbackHttpServer server;
     server.setReply("/version.php", {200,
-                                     "[TORVANE]\nver=99\nmsg=line one\\nline two\ndownload_url=" + server.address() +
-                                         "/get/torvane_99.deb\ndownload_size=3\n",
+                                     "[TORVANE]\nver=999999\nmsg=line one\\nline two\ndownload_url=" +
+                                         server.address() + "/get/torvane_99.deb\ndownload_size=3\n",
                                      false});
     server.setReply("/get/torvane_99.deb", {200, "deb", false});
     ASSERT_EQ(runIn({"options", "updateserver", server.address()}).exitCode, 0);
@@ -82,7 +89,8 @@ TEST_F(CliTest, UpdateReportsTheOfferAndFetchesTheInstallerWithoutStartingIt) {
 
     const test::ProgramResult check = runIn({"update"});
     EXPECT_EQ(check.exitCode, 0) << check.err;
-    EXPECT_NE(check.out.find("offered version: 99\nmessage:\nline one\nline two\n"), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("offered version: 999999\nmessage:\nline one\nline two\n"), std::string::npos)
+        << check.out;
 
     const std::string installer = runtime.path() + "/torvane/torvane_99.deb";
     const test::ProgramResult fetch =
@@ -90,8 +98,7 @@ TEST_F(CliTest, UpdateReportsTheOfferAndFetchesTheInstallerWithoutStartingIt) {
     EXPECT_EQ(fetch.exitCode, 0) << fetch.err;
     EXPECT_NE(fetch.out.find("installer: " + installer), std::string::npos) << fetch.out;
     EXPECT_EQ(test::readFile(installer), "deb");
-    EXPECT_EQ(server.requests(),
-              (std::vector<std::string>{"/version.php?ver=1&a=0", "/version.php?ver=1&a=0", "/get/torvane_99.deb"}));
+    EXPECT_EQ(server.requests(), (std::vector<std::string>{asked, asked, "/get/torvane_99.deb"}));
 }
 
 TEST_F(CliTest, PresetsListsTheShippedTree) {

@@ -10,6 +10,7 @@
 #include "support/loopback_http_server.h"
 #include "support/test_support.h"
 #include "update/file_digest.h"
+#include "update/program_version.h"
 #include "update/update_check.h"
 #include "update/web_addresses.h"
 
@@ -62,20 +63,29 @@ TEST(UpdateResponseTest, ReadsKeysWithDefaultsEscapesAndEitherEncoding) {
 }
 
 TEST_F(UpdateCheckTest, AsksWithTheInstalledVersionAndStoresTheSwitches) {
+    // A stored "ver" below this build's own number (left by an older installation) is not what
+    // is installed now.
     options_.setOption("ver", "7");
-    answerVersion("[CONFIG]\nad=y\nad2=Y\n[TORVANE]\nver=7\n");
+    answerVersion("[TORVANE]\nver=8\n");
+    EXPECT_EQ(ask(true).installedVersion, kProgramVersionNumber);
+
+    const long long stored = kProgramVersionNumber + 7;
+    options_.setOption("ver", std::to_string(stored));
+    answerVersion("[CONFIG]\nad=y\nad2=Y\n[TORVANE]\nver=" + std::to_string(stored) + "\n");
     EXPECT_EQ(ask(true).outcome, Outcome::upToDate);
     EXPECT_EQ(options_.getOption("ad", "n"), "y");
     EXPECT_EQ(options_.getOption("ad2", "n"), "Y");
 
-    answerVersion("[TORVANE]\nver=8\nmsg=new\n");
+    answerVersion("[TORVANE]\nver=" + std::to_string(stored + 1) + "\nmsg=new\n");
     const UpdateServerAnswer newer = ask(false);
     EXPECT_EQ(newer.outcome, Outcome::newerVersion);
-    EXPECT_EQ(newer.installedVersion, 7);
+    EXPECT_EQ(newer.installedVersion, stored);
     EXPECT_EQ(newer.response.message, "new");
     // An answer without the switches turns the panels off again.
     EXPECT_EQ(options_.getOption("ad", "n"), "n");
-    EXPECT_EQ(server_.requests(), (std::vector<std::string>{"/version.php?ver=7&a=1", "/version.php?ver=7&a=0"}));
+    const std::string own = "/version.php?ver=" + std::to_string(kProgramVersionNumber);
+    const std::string raised = "/version.php?ver=" + std::to_string(stored);
+    EXPECT_EQ(server_.requests(), (std::vector<std::string>{own + "&a=1", raised + "&a=1", raised + "&a=0"}));
 }
 
 TEST_F(UpdateCheckTest, ThreeDayWishHoldsOnlyTheAutomaticCheck) {
@@ -173,11 +183,14 @@ TEST_F(UpdateCheckTest, InstallerAppearsOnlyWhenItsSizeAndDigestAgree) {
 TEST_F(UpdateCheckTest, PanelAddressesCarryTheStoredValuesAndTheSize) {
     const std::string server = server_.address();
     EXPECT_EQ(noticePanelAddress(options_, 1000, 98),
-              server + "/torvane/support.php?pid=home&ver=1&w=1000&h=98&ec=0&it=0");
+              server + "/torvane/support.php?pid=home&ver=" + std::to_string(kProgramVersionNumber) +
+                  "&w=1000&h=98&ec=0&it=0");
+    const std::string raised = std::to_string(kProgramVersionNumber + 7);
     options_.setOption("pid", "blog");
-    options_.setOption("ver", "7");
+    options_.setOption("ver", raised);
     options_.setOption("ec", "3");
-    EXPECT_EQ(sidePanelAddress(options_, 300, 420), server + "/torvane/support_r.php?pid=blog&ver=7&w=300&h=420");
+    EXPECT_EQ(sidePanelAddress(options_, 300, 420),
+              server + "/torvane/support_r.php?pid=blog&ver=" + raised + "&w=300&h=420");
     EXPECT_EQ(aboutPageAddress(options_, faceColourText(0xD4, 0xD0, 0xC8)),
               server + "/torvane/aboutweb.php?color=d4d0c8");
     EXPECT_EQ(goPageAddress(options_, "torvane_help"), server + "/go.php?menu=torvane_help");
