@@ -10,8 +10,9 @@ packages=(
   ffmpeg mencoder mplayer libmediainfo0v5 mediainfo
   # the Hangul font the window and burnt-in subtitles are drawn with
   fonts-nanum
-  # the window: Qt 6 Widgets (with D-Bus and QtTest), and a virtual display for screenshots
-  qt6-base-dev qt6-qpa-plugins xvfb xauth
+  # the window: Qt 6 Widgets (with D-Bus and QtTest), Qt's own Korean texts, and a virtual
+  # display for screenshots
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n xvfb xauth
   # a private session bus for the file-manager tests
   dbus-daemon
   # the update check (HTTPS downloads, SHA-256) and the web panels (Qt's browser control)

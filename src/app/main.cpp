@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/power_control.h"
 #include "app/qt_text.h"
+#include "app/qt_translations.h"
 #include "app/single_instance.h"
 #include "app/support_site.h"
 #include "app/web_panel.h"
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("torvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("토르베인"));
     QApplication::setDesktopFileName(QStringLiteral("torvane"));
+    torvane::app::installQtTranslations(application);
     // Closing the window may only hide it to the tray; the program ends when the window says so.
     QApplication::setQuitOnLastWindowClosed(false);
 
