@@ -1,6 +1,14 @@
 # One CMake library per core module; dependencies only point down, and no core target links Qt.
 
 set(TORVANE_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+# GCC 12's optimiser sees overlapping copies inside libstdc++'s own std::string code wherever a
+# short text is assigned or prepended ("[" + name) once it inlines enough, as it does at -O3: a
+# known false alarm of that release (GCC bug 105329), fixed in GCC 13, with nothing to mend in
+# the calling code.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12
+   AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+  list(APPEND TORVANE_WARNINGS -Wno-restrict)
+endif()
 if(TORVANE_WERROR)
   list(APPEND TORVANE_WARNINGS -Werror)
 endif()
