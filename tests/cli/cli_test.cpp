@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <future>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "support/loopback_http_server.h"
 #include "support/test_support.h"
@@ -394,6 +396,13 @@ TEST_F(CliTest, CtrlCStopsTheRunAndLeavesNothingRunning) {
         ASSERT_GT(n, 0) << seen;
         seen.append(buffer, static_cast<std::size_t>(n));
     }
+    // The encoder it started (the first progress line may come just before it).
+    std::vector<int> encoders = test::childProcessIds(pid);
+    for (int tries = 0; encoders.empty() && tries < 500; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        encoders = test::childProcessIds(pid);
+    }
+    EXPECT_FALSE(encoders.empty());
     ::kill(pid, SIGINT);
     for (ssize_t n; (n = ::read(output[0], buffer, sizeof buffer)) > 0;)
         seen.append(buffer, static_cast<std::size_t>(n));
@@ -404,7 +413,8 @@ TEST_F(CliTest, CtrlCStopsTheRunAndLeavesNothingRunning) {
     EXPECT_EQ(WEXITSTATUS(status), 130) << seen;
     EXPECT_NE(seen.find("\t중지됨 ("), std::string::npos) << seen;
     // No encoder outlives the run.
-    EXPECT_NE(std::system(("pgrep -f -- '" + config_.path() + "/[o]ut/av4' > /dev/null").c_str()), 0);
+    for (const int encoder : encoders)
+        EXPECT_TRUE(test::processEndsWithin(encoder, std::chrono::seconds(5))) << encoder;
 }
 
 // Two programs converting into one folder at once, sources of the same name: each output is
