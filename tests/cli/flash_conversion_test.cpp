@@ -44,6 +44,7 @@ protected:
 };
 
 TEST_F(FlashConversionTest, AMovieWithAnMp3StreamBecomesAnMp4WithPictureAndSound) {
+    TORVANE_NEEDS_CORPUS();
     const std::string movie = test::corpusDir() + "/swf_extra/sound/jpexs_test_sounds_stream_mp3.swf";
     const test::ProgramResult result = convert(movie, "+ 일반 파일변환/mp4_h264.ini");
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
@@ -55,6 +56,7 @@ TEST_F(FlashConversionTest, AMovieWithAnMp3StreamBecomesAnMp4WithPictureAndSound
 }
 
 TEST_F(FlashConversionTest, APathWithDashesAndBlanksStillConverts) {
+    TORVANE_NEEDS_CORPUS();
     test::TempFolder sources;
     const std::string movie = sources / "my movie - final.swf";
     std::filesystem::copy_file(test::corpusDir() + "/swf_extra/sound/jpexs_test_sounds_stream_mp3.swf", movie);
@@ -64,6 +66,7 @@ TEST_F(FlashConversionTest, APathWithDashesAndBlanksStillConverts) {
 }
 
 TEST_F(FlashConversionTest, ATestEncodeStopsReadingEarlyAndStillEnds) {
+    TORVANE_NEEDS_CORPUS();
     // ffmpeg stops after one second of the two-second movie; flashgrab's next write fails and it
     // ends, so the run ends too instead of waiting on a pipe nobody reads.
     const std::string movie = test::corpusDir() + "/swf_extra/sound/jpexs_test_sounds_stream_mp3.swf";

@@ -58,6 +58,7 @@ void printShare(const char* title, bool fills) {
 }  // namespace
 
 TEST(CorpusComparison, ListedCasesStillMatchAndShareIsReported) {
+    TORVANE_NEEDS_CORPUS();
     const auto& all = outcomes();
     ASSERT_GT(all.size(), 50u) << "the manifest lists the cases without ActionScript";
     std::set<std::string> listed = listedCases();
@@ -77,6 +78,7 @@ TEST(CorpusComparison, ListedCasesStillMatchAndShareIsReported) {
 
 // Prints the table for bench/README.md: every case, then the share per fill kind and per feature.
 TEST(CorpusComparison, PrintTable) {
+    TORVANE_NEEDS_CORPUS();
     const auto& all = outcomes();
     int matching = 0;
     std::printf("\n| case | pixels within 24 | mean error | match |\n|---|---|---|---|\n");

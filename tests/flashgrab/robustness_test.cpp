@@ -30,6 +30,7 @@ int playSome(std::span<const std::uint8_t> bytes, int maxFrames = 3) {
 }
 
 TEST(Robustness, BrokenFilesFromTheCorpusDoNotCrash) {
+    TORVANE_NEEDS_CORPUS();
     std::string bad = torvane::test::corpusDir() + "/swf_extra/bad";
     int seen = 0;
     for (const auto& entry : std::filesystem::directory_iterator(bad)) {
@@ -46,6 +47,7 @@ TEST(Robustness, BrokenFilesFromTheCorpusDoNotCrash) {
 }
 
 TEST(Robustness, TruncatedAndCorruptedMoviesDoNotCrash) {
+    TORVANE_NEEDS_CORPUS();
     std::string swf = torvane::test::corpusDir() + "/swf/";
     for (const char* name : {"from_shumway__acid__acid-color-0", "from_shumway__acid__acid-text",
                              "visual__simple_shapes__gradients__gradients", "from_shumway__invalidClipDepth",

@@ -228,6 +228,7 @@ TEST(BitmapRobustness, TruncatedGarbageAndDamagedData) {
 }
 
 TEST(CorpusBitmaps, EveryTagDecodes) {
+    TORVANE_NEEDS_CORPUS();
     int decoded = 0;
     for (const std::string movie : {"swf/avm2__pixelbender_dithering", "swf/from_shumway__acid__acid-bitmap-fill",
                                     "swf/from_shumway__acid__acid-blend", "swf/from_shumway__acid__acid-color-0",

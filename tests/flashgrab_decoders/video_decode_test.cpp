@@ -80,6 +80,7 @@ void expectOpaquePicture(const Image& image) {
 }
 
 TEST(VideoCorpus, SorensonH263FramesInOrderMatchFfmpeg) {
+    TORVANE_NEEDS_CORPUS();
     const VideoStream stream = loadVideo("jpexs_graphics_h263_702frames.swf");
     ASSERT_EQ(stream.codec, 2);
     const std::vector<Image> frames = decodeAll(stream, stream.codec);
@@ -94,6 +95,7 @@ TEST(VideoCorpus, SorensonH263FramesInOrderMatchFfmpeg) {
 }
 
 TEST(VideoCorpus, Vp6CroppedToTheStreamSizeMatchesFfmpeg) {
+    TORVANE_NEEDS_CORPUS();
     const VideoStream stream = loadVideo("jpexs_video_vp6_stream_mp3.swf");
     ASSERT_EQ(stream.codec, 4);
     ASSERT_EQ(stream.width, 600);  // coded as 38 macroblocks: 608 pixels
@@ -106,6 +108,7 @@ TEST(VideoCorpus, Vp6CroppedToTheStreamSizeMatchesFfmpeg) {
 }
 
 TEST(VideoCorpus, Vp6WithAlphaIsPremultiplied) {
+    TORVANE_NEEDS_CORPUS();
     // No corpus movie has VP6 with alpha. Each packet here is a 24-bit offset, the colour frame
     // and an alpha frame, the same frame again: the alpha is then the picture's own video-range luma.
     VideoStream stream = loadVideo("jpexs_video_vp6_stream_mp3.swf");
@@ -158,6 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, ScreenVideo,
                                            std::pair<int, std::string>{6, "flashsv2"}));
 
 TEST(VideoRobustness, SizesCodecsEmptyGarbageAndTruncatedFrames) {
+    TORVANE_NEEDS_CORPUS();
     const VideoStream small = loadVideo("ruffle_swfcrate_h263_4frames.swf");
     const Bytes frame = small.data(0);
     for (const auto& [codec, width, height] : {std::tuple{1, 8, 8}, {7, 8, 8}, {2, 0, 8}, {2, 8, -1}, {2, 8193, 8}})

@@ -118,6 +118,7 @@ TEST(MediaQuery, ItemIdsAreRandomAndShaped) {
 }
 
 TEST(MediaQuery, CorpusFilesProbeAsTheManifestSays) {
+    TORVANE_NEEDS_CORPUS();
     // Real files nobody here made: the manifest's MediaInfo column ("...; V:AVC@High 320x180 ...;
     // A:AAC ...") tells which streams each has and the picture size.
     const std::string media = test::corpusDir() + "/media/";

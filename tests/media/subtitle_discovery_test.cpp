@@ -61,6 +61,7 @@ TEST(SubtitleDiscovery, NothingFound) {
 }
 
 TEST(SubtitleDiscovery, FindsTheCorpusSubtitleBesideItsTwinName) {
+    TORVANE_NEEDS_CORPUS();
     // Korean SAMI subtitles from the shared corpus, looked up through a movie name beside them.
     const std::string folder = test::corpusDir() + "/media/subtitles";
     if (!std::filesystem::exists(folder)) GTEST_SKIP() << "no corpus at " << folder;

@@ -39,14 +39,15 @@ struct Source {
     bool hasAudio;
 };
 
+// The generated clip, then the corpus's files (without the corpus, the generated clip alone).
 std::vector<Source> sources() {
+    std::vector<Source> all = {{"generated 3 s 720p clip", test::testMedia("proof3.mp4"), true, true}};
+    if (!test::corpusAvailable()) return all;
     const std::string corpus = test::corpusDir() + "/media/";
-    return {
-        {"generated 3 s 720p clip", test::testMedia("proof3.mp4"), true, true},
-        {"rotated phone clip", corpus + "video/rot/androidx_rotate_and_reflect.mp4", true, true},
-        {"5.1 Opus file", corpus + "audio/androidx_opus51.ogg", false, true},
-        {"stereo FLAC", corpus + "audio/androidx_bear.flac", false, true},
-    };
+    all.push_back({"rotated phone clip", corpus + "video/rot/androidx_rotate_and_reflect.mp4", true, true});
+    all.push_back({"5.1 Opus file", corpus + "audio/androidx_opus51.ogg", false, true});
+    all.push_back({"stereo FLAC", corpus + "audio/androidx_bear.flac", false, true});
+    return all;
 }
 
 // What ffprobe tells of a file: "stream.N.key=value" and "format.key=value" entries.
@@ -188,10 +189,13 @@ protected:
 
 TEST_P(PresetProof, ConvertsRealFilesAsItPromises) {
     for (const Source& source : sources()) prove(source, false);
-    if (!mencoderCanWrite(settings_, catalogue_.findContainer(settings_.container))) return;
     // mencoder copies no AAC or Opus sound, and the generated clip carries AAC.
-    if (isTruthy(settings_.audio_use) && settings_.audio_codec == "copy") return;
-    prove(sources().front(), true);
+    if (mencoderCanWrite(settings_, catalogue_.findContainer(settings_.container)) &&
+        !(isTruthy(settings_.audio_use) && settings_.audio_codec == "copy")) {
+        prove(sources().front(), true);
+    }
+    // What the generated clip proved stands; the real files' part was not run.
+    TORVANE_NEEDS_CORPUS();
 }
 
 std::string testName(const ::testing::TestParamInfo<std::string>& info) {

@@ -173,8 +173,8 @@ TEST_F(AddSourceFileTest, TruncatedAndCorruptFilesGiveARowOrAMessageNeverACrash)
     const std::string truncated = copyAs("truncated.mp4", "truncated.mp4");
     const bool added = add(truncated);
     EXPECT_EQ(added, observer_.messages.empty());
+    TORVANE_NEEDS_CORPUS();
     const std::string bad = test::corpusDir() + "/media/bad";
-    if (!std::filesystem::exists(bad)) return;
     for (const auto& entry : std::filesystem::directory_iterator(bad)) {
         const std::size_t rows = list_.rowCount();
         const std::size_t messages = observer_.messages.size();

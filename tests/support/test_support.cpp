@@ -111,7 +111,17 @@ std::string buildDir() {
 }
 
 std::string corpusDir() {
-    return sourceDir() + "/../shared/corpus";
+    const char* chosen = std::getenv("TORVANE_CORPUS_DIR");
+    return chosen != nullptr && *chosen != '\0' ? chosen : sourceDir() + "/../shared/corpus";
+}
+
+bool corpusAvailable() {
+    return std::filesystem::is_directory(corpusDir());
+}
+
+bool corpusRequired() {
+    const char* required = std::getenv("TORVANE_REQUIRE_CORPUS");
+    return required != nullptr && std::string_view(required) == "1";
 }
 
 std::string testMedia(const std::string& name) {

@@ -52,13 +52,31 @@ bool processEndsWithin(int pid, std::chrono::milliseconds limit);
 // The ids of the processes whose parent is `parent`, read from /proc.
 std::vector<int> childProcessIds(int parent);
 
-// Paths of the source tree, the build folder (the program folder) and the shared corpus.
+// Paths of the source tree, the build folder (the program folder) and the shared corpus of
+// other people's media and SWF files: $TORVANE_CORPUS_DIR when set (pointing it at a missing
+// folder runs the suite as a bare clone would), else ../shared/corpus beside the source tree.
 std::string sourceDir();
 std::string buildDir();
 std::string corpusDir();
+
+// Whether the corpus is here, and whether its absence is a failure (TORVANE_REQUIRE_CORPUS=1,
+// which CI sets so that no corpus test goes quietly unrun).
+bool corpusAvailable();
+bool corpusRequired();
+inline constexpr const char* kCorpusMissing = "needs the shared corpus, which is not here";
 
 // A generated media file (tests/fixtures/generate_media.sh) in the build folder's test-media,
 // generated on first use when the CTest fixture has not made it yet.
 std::string testMedia(const std::string& name);
 
 }  // namespace torvane::test
+
+// The first line of a test (or of its fixture's SetUp) that reads the corpus: without it the
+// test skips with one line, or fails when the corpus is required.
+#define TORVANE_NEEDS_CORPUS()                                                                      \
+    do {                                                                                            \
+        if (!::torvane::test::corpusAvailable()) {                                                  \
+            if (::torvane::test::corpusRequired()) GTEST_FAIL() << ::torvane::test::kCorpusMissing; \
+            GTEST_SKIP() << ::torvane::test::kCorpusMissing;                                        \
+        }                                                                                           \
+    } while (false)
