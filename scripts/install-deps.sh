@@ -22,6 +22,9 @@ packages=(
   # one list spread over machines: GNU parallel, and the one-node Slurm cluster (with MUNGE) the
   # job-array test starts on its own configuration (the packages' system services stay unused)
   parallel slurmctld slurmd slurm-client munge
+  # the Debian package: its dependencies read from the binaries, and the checks of the package,
+  # its desktop entry and its software-centre data
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 bash scripts/build.sh --sanitize
+bash scripts/package.sh  # the Debian package that package_tests unpack and convert with
 
 status=0
 ctest --test-dir build --output-on-failure --timeout 600 || status=1
