@@ -74,7 +74,7 @@ AudioPlayerWindow::AudioPlayerWindow(QString playerPath, QWidget* parent)
 }
 
 AudioPlayerWindow::~AudioPlayerWindow() {
-    // The labels may already be gone: the player ends without telling them.
+    // A window being destroyed shows nothing more: the player ends without telling it.
     disconnect(&player_, nullptr, this, nullptr);
     endPlayer();
 }
