@@ -33,29 +33,18 @@ bool startDetached(const QString& program, const QStringList& arguments) {
 
 }  // namespace
 
-QStringList playerArguments(const std::string& path, PlayerConsole console) {
-    QStringList arguments{QStringLiteral("-subcp"), QStringLiteral("cp949")};
-    // Without a terminal there are no keys to read, and mplayer should not try.
-    if (console == PlayerConsole::None) arguments << QStringLiteral("-noconsolecontrols");
+QStringList playerArguments(const std::string& path) {
+    // The player's window takes the keys; there is no terminal to read them from.
+    QStringList arguments{QStringLiteral("-subcp"), QStringLiteral("cp949"), QStringLiteral("-noconsolecontrols")};
     // A file whose name begins with "-" is still a file, not an option.
     arguments << QStringLiteral("--") << toQt(path);
     return arguments;
 }
 
-ProgramLaunch playerLaunch(const QString& mplayerPath, const std::string& path, const QString& terminalPath) {
-    if (terminalPath.isEmpty()) return {mplayerPath, playerArguments(path, PlayerConsole::None)};
-    QStringList arguments{QStringLiteral("-e"), mplayerPath};
-    arguments << playerArguments(path, PlayerConsole::Terminal);
-    return {terminalPath, arguments};
-}
-
-bool playFile(const std::string& programFolder, const std::string& path, bool showConsole) {
+bool playFile(const std::string& programFolder, const std::string& path) {
     const std::string mplayer = findProgram(programFolder, "mplayer");
     if (mplayer.empty()) return false;
-    const QString terminal =
-        showConsole ? QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator")) : QString();
-    const ProgramLaunch launch = playerLaunch(toQt(mplayer), path, terminal);
-    return startDetached(launch.program, launch.arguments);
+    return startDetached(toQt(mplayer), playerArguments(path));
 }
 
 bool openFolder(const std::string& folder) {

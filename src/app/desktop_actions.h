@@ -8,28 +8,16 @@ class QDBusConnection;
 
 namespace torvane::app {
 
-// Whether the player gets a terminal: audio-only files open no player window, so the terminal
-// is the only place to see and stop the playback.
-enum class PlayerConsole { None, Terminal };
+// mplayer's arguments for a file it shows in a window of its own. mplayer chooses its own video
+// and audio outputs; subtitle files found beside the file are read as CP949, the encoding Korean
+// subtitles come in.
+QStringList playerArguments(const std::string& path);
 
-// A program and its arguments, started without a shell.
-struct ProgramLaunch {
-    QString program;
-    QStringList arguments;
-};
-
-// mplayer's arguments for one file. mplayer chooses its own video and audio outputs; subtitle
-// files found beside the file are read as CP949, the encoding Korean subtitles come in.
-QStringList playerArguments(const std::string& path, PlayerConsole console);
-
-// How the player at mplayerPath is started for the file: inside the terminal emulator when
-// terminalPath is not empty (x-terminal-emulator -e, Debian's convention), else on its own.
-ProgramLaunch playerLaunch(const QString& mplayerPath, const std::string& path, const QString& terminalPath);
-
-// Plays the file with mplayer (program folder first, then PATH) and returns at once: the player
-// runs on its own and is never waited for. showConsole runs it in a terminal when there is one.
-// False when mplayer is missing or could not be started.
-bool playFile(const std::string& programFolder, const std::string& path, bool showConsole);
+// Plays a file with a picture in mplayer (program folder first, then PATH) and returns at once:
+// the player's own window shows and ends it, and it is never waited for. Files without a
+// picture play in AudioPlayerWindow instead. False when mplayer is missing or could not be
+// started.
+bool playFile(const std::string& programFolder, const std::string& path);
 
 // Opens the folder in the desktop's file manager; the empty text opens the home folder.
 // False when the folder does not exist or nothing could be started.

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDBusConnection>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -24,6 +25,7 @@
 
 #include "app/about_dialog.h"
 #include "app/app_icon.h"
+#include "app/audio_player_window.h"
 #include "app/desktop_actions.h"
 #include "app/finish_dialog.h"
 #include "app/media_detail_dialog.h"
@@ -32,8 +34,10 @@
 #include "app/preset_tree.h"
 #include "app/qt_run_observer.h"
 #include "app/qt_text.h"
+#include "app/run_notification.h"
 #include "app/settings_dialog.h"
 #include "app/shutdown_countdown.h"
+#include "app/sleep_inhibitor.h"
 #include "app/source_list_view.h"
 #include "app/source_prober.h"
 #include "app/test_encode_dialog.h"
@@ -106,6 +110,9 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
     connect(prober_.get(), &SourceProber::idle, this, &MainWindow::filesAdded);
 
     w_.tree->populatePresetTree(presetFolderOf(services_.programFolder));
+    sleepInhibitor_ = new SleepInhibitor(QDBusConnection::systemBus(), this);
+    runNotifier_ = new RunNotifier(QDBusConnection::sessionBus(), this);
+    connect(runNotifier_, &RunNotifier::activated, this, &MainWindow::showAndRaise);
     createTray();
     loadLastPreset();
     chooseStartingOutputFolder();
@@ -272,8 +279,12 @@ void MainWindow::wireCommands() {
     connect(updateChecker_.get(), &UpdateChecker::installerOpened, this, &MainWindow::quitProgram);
 }
 
+bool MainWindow::trayAvailable() const {
+    return services_.systemTrayAvailable ? services_.systemTrayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void MainWindow::createTray() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (tray_ != nullptr || !trayAvailable()) return;
     tray_ = new QSystemTrayIcon(appIcon(), this);
     tray_->setToolTip(text("토르베인"));
     auto* menu = new QMenu(this);
@@ -517,7 +528,10 @@ void MainWindow::afterRunCall() {
     if (!awaitingOutcome_ || controller_->runActive() || !controller_->outcome()) return;
     awaitingOutcome_ = false;
     if (journal_ && !testRunUnderWay_) journal_->runOver();
-    const CompletionAction action = controller_->outcome()->action;
+    const RunOutcome& outcome = *controller_->outcome();
+    // Nobody sees the window's end of the run: the desktop says it instead.
+    if (!isVisible() || isMinimized()) runNotifier_->notifyRunEnded(outcome.succeeded, outcome.failed, outcome.stopped);
+    const CompletionAction action = outcome.action;
     // Carried out once the run's own call has returned, so a dialog's event loop never runs
     // inside the run's processing.
     QTimer::singleShot(0, this, [this, action] {
@@ -549,6 +563,12 @@ void MainWindow::completeRun(CompletionAction action) {
 }
 
 void MainWindow::setRunningUi(bool running) {
+    // No suspend in the middle of a run; the lock goes with its end, a stop included.
+    if (running) {
+        sleepInhibitor_->hold();
+    } else {
+        sleepInhibitor_->release();
+    }
     for (QPushButton* button : {w_.upButton, w_.downButton, w_.removeSelectedButton, w_.removeAllButton}) {
         button->setEnabled(!running);
     }
@@ -595,8 +615,7 @@ void MainWindow::sameFolderToggled(bool same) {
 void MainWindow::playSource() {
     const SourceItem* item = clickedItem();
     if (item == nullptr || item->sourcePath.empty() || !isFileNotFolder(item->sourcePath)) return;
-    const bool hasPicture = !item->media.videoWidth.empty() && !item->media.videoHeight.empty();
-    playFile(services_.programFolder, item->sourcePath, !hasPicture);
+    play(item->sourcePath, !item->media.videoWidth.empty() && !item->media.videoHeight.empty());
 }
 
 void MainWindow::playOutput() {
@@ -604,8 +623,25 @@ void MainWindow::playOutput() {
     if (item == nullptr || item->outputPath.empty() || !isFileNotFolder(item->outputPath)) return;
     MediaSummary output;
     queryMediaSummary(*services_.library, item->outputPath, output);
-    const bool hasPicture = !output.videoWidth.empty() && !output.videoHeight.empty();
-    playFile(services_.programFolder, item->outputPath, !hasPicture);
+    play(item->outputPath, !output.videoWidth.empty() && !output.videoHeight.empty());
+}
+
+void MainWindow::play(const std::string& path, bool hasPicture) {
+    if (hasPicture) {
+        playFile(services_.programFolder, path);
+        return;
+    }
+    // One sound at a time: the window of the last file plays the next one.
+    if (audioPlayer_ == nullptr) {
+        std::string player = findProgram(services_.programFolder, "mplayer");
+        // A missing player is named all the same: the window says it cannot be started.
+        if (player.empty()) player = "mplayer";
+        audioPlayer_ = new AudioPlayerWindow(toQt(player), this);
+    }
+    audioPlayer_->play(toQt(path));
+    audioPlayer_->show();
+    audioPlayer_->raise();
+    audioPlayer_->activateWindow();
 }
 
 void MainWindow::showSourceDetails() {
@@ -669,11 +705,17 @@ void MainWindow::quitProgram() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!quitting_) {
         if (services_.options->getOption("closetotray", "n") == "y") {
-            hide();
-            event->ignore();
-            return;
-        }
-        if (controller_->runActive() && !observer_->askYesNo("질문", kCloseWhileConverting)) {
+            // Without a tray nothing could bring a hidden window back: closing ends the
+            // program, as "종료" does.
+            quitting_ = !trayAvailable();
+            if (!quitting_) {
+                // A tray that came up after the start gets its icon now.
+                createTray();
+                hide();
+                event->ignore();
+                return;
+            }
+        } else if (controller_->runActive() && !observer_->askYesNo("질문", kCloseWhileConverting)) {
             event->ignore();
             return;
         }

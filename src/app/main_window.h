@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/audio_player_window.h"
 #include "app/main_window_layout.h"
 #include "media/media_summary.h"
 #include "run/add_source_file.h"
@@ -29,6 +32,8 @@ namespace torvane::app {
 
 class PowerControl;
 class QtRunObserver;
+class RunNotifier;
+class SleepInhibitor;
 class SourceProber;
 class UpdateChecker;
 class WebPanel;
@@ -45,6 +50,8 @@ struct AppServices {
     // The queue journal: what a crash leaves is offered back at the next start. The program
     // keeps one; a test keeps one only where it means to.
     bool keepQueueJournal = false;
+    // Whether the desktop shows tray icons; empty: ask Qt (QSystemTrayIcon). Tests decide.
+    std::function<bool()> systemTrayAvailable = nullptr;
 };
 
 // The main window: the source list, the preset tree, the two facts panels, the progress area
@@ -73,6 +80,9 @@ public:
     EncodeSettings& currentSettings() { return currentSettings_; }
     QueueController& controller() { return *controller_; }
     int clickedRow() const { return clickedRow_; }
+    SleepInhibitor& sleepInhibitor() { return *sleepInhibitor_; }
+    // The player window of the last file without a picture played; nullptr when closed.
+    AudioPlayerWindow* audioPlayer() const { return audioPlayer_; }
     // The list's context menu for a row (-1: below the last row), as a right click shows it.
     std::unique_ptr<QMenu> makeListMenu(int row);
     bool probing() const;
@@ -124,6 +134,9 @@ private:
     void sameFolderToggled(bool same);
     void playSource();
     void playOutput();
+    // Files with a picture play in mplayer's own window, the others in ours.
+    void play(const std::string& path, bool hasPicture);
+    bool trayAvailable() const;
     void showSourceDetails();
     void showOutputDetails();
     void openSourceFolder();
@@ -149,6 +162,9 @@ private:
     WebPanel* sidePanel_ = nullptr;
     MediaSummary keptDetails_;
     QSystemTrayIcon* tray_ = nullptr;
+    SleepInhibitor* sleepInhibitor_ = nullptr;
+    RunNotifier* runNotifier_ = nullptr;
+    QPointer<AudioPlayerWindow> audioPlayer_;
     int clickedRow_ = -1;
     int lastAddedRow_ = -1;  // the newest row of the batch being accepted
     bool awaitingOutcome_ = false;

@@ -39,9 +39,9 @@ protected:
 
     MainWindow& window() {
         if (!window_) {
-            window_ = std::make_unique<MainWindow>(AppServices{torvane::test::buildDir(), &catalogue_, &options_,
-                                                               &MediaInfoLibrary::instance(), &power_, false,
-                                                               keepQueueJournal_});
+            window_ = std::make_unique<MainWindow>(
+                AppServices{torvane::test::buildDir(), &catalogue_, &options_, &MediaInfoLibrary::instance(), &power_,
+                            false, keepQueueJournal_, [this] { return systemTrayAvailable_; }});
         }
         return *window_;
     }
@@ -63,6 +63,8 @@ protected:
     std::unique_ptr<MainWindow> window_;
     // The window keeps the queue journal (in the test's own home) only where a test asks.
     bool keepQueueJournal_ = false;
+    // Whether the desktop shows tray icons, whatever the platform the tests run on.
+    bool systemTrayAvailable_ = false;
 };
 
 }  // namespace torvane::app::test

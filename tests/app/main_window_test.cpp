@@ -235,8 +235,9 @@ TEST_F(MainWindowTest, SavingBesideTheSourcesHidesTheFolderControls) {
     EXPECT_FALSE(w.sameFolderNote->isVisibleTo(&window()));
 }
 
-TEST_F(MainWindowTest, ClosingToTheTrayOnlyHidesTheWindow) {
+TEST_F(MainWindowTest, ClosingToTheTrayHidesTheWindowOnlyWhereATrayCanBringItBack) {
     options_.setOption("closetotray", "y");
+    systemTrayAvailable_ = true;
     window().show();
     EXPECT_FALSE(window().close());
     EXPECT_FALSE(window().isVisible());
@@ -244,7 +245,17 @@ TEST_F(MainWindowTest, ClosingToTheTrayOnlyHidesTheWindow) {
     EXPECT_TRUE(window().isVisible());
 
     options_.setOption("closetotray", "Y");
+    QSignalSpy closed(&window(), &MainWindow::closed);
     EXPECT_TRUE(window().close());
+    EXPECT_EQ(closed.count(), 1);
+
+    // No tray: closing ends the program, as "종료" does, rather than hide the window for good.
+    window().show();
+    options_.setOption("closetotray", "y");
+    systemTrayAvailable_ = false;
+    EXPECT_TRUE(window().close());
+    EXPECT_EQ(closed.count(), 2);
+    EXPECT_FALSE(window().isVisible());
 }
 
 }  // namespace

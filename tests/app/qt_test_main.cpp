@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
          {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "TORVANE_CONFIG_DIR"}) {
         unsetenv(name);
     }
+    // Nor do they reach the desktop's buses (a real sleep lock, notifications on the tester's
+    // screen): a test that wants a bus starts its own.
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/torvane-test-no-bus", 1);
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/torvane-test-no-bus", 1);
 
     // Qt's browser control (the web panels) wants shared GL contexts, and no sandbox as root.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
