@@ -704,18 +704,16 @@ void MainWindow::quitProgram() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!quitting_) {
-        if (services_.options->getOption("closetotray", "n") == "y") {
-            // Without a tray nothing could bring a hidden window back: closing ends the
-            // program, as "종료" does.
-            quitting_ = !trayAvailable();
-            if (!quitting_) {
-                // A tray that came up after the start gets its icon now.
-                createTray();
-                hide();
-                event->ignore();
-                return;
-            }
-        } else if (controller_->runActive() && !observer_->askYesNo("질문", kCloseWhileConverting)) {
+        // Without a tray nothing could bring a hidden window back: closing then ends the
+        // program, asking first during a run as any close does.
+        if (services_.options->getOption("closetotray", "n") == "y" && trayAvailable()) {
+            // A tray that came up after the start gets its icon now.
+            createTray();
+            hide();
+            event->ignore();
+            return;
+        }
+        if (controller_->runActive() && !observer_->askYesNo("질문", kCloseWhileConverting)) {
             event->ignore();
             return;
         }

@@ -249,7 +249,8 @@ TEST_F(MainWindowTest, ClosingToTheTrayHidesTheWindowOnlyWhereATrayCanBringItBac
     EXPECT_TRUE(window().close());
     EXPECT_EQ(closed.count(), 1);
 
-    // No tray: closing ends the program, as "종료" does, rather than hide the window for good.
+    // No tray: closing ends the program (asking first during a run) rather than hide the window
+    // for good.
     window().show();
     options_.setOption("closetotray", "y");
     systemTrayAvailable_ = false;

@@ -83,6 +83,10 @@ TEST_F(PackageTest, ItsProgramsWorkFromTheirOwnProgramFolder) {
     EXPECT_EQ(window.exitCode, 0) << window.err;
     EXPECT_EQ(window.out.rfind("first-paint-ns ", 0), 0u) << window.out << window.err;
 
+    // Both programs name the package's version.
+    EXPECT_EQ(test::runProgram({installed("/usr/bin/torvane"), "--version"}).out, "torvane " TORVANE_VERSION "\n");
+    EXPECT_EQ(test::runProgram({cli, "--version"}).out, "torvane-cli " TORVANE_VERSION "\n");
+
     // Started through its link in /usr/bin, the program lists the presets beside its real self.
     const test::ProgramResult presets = test::runProgram({cli, "--config-dir", work_ / "config", "presets"});
     ASSERT_EQ(presets.exitCode, 0) << presets.err;
