@@ -32,7 +32,7 @@ std::string readText(const std::string& bytes, size_t& at, uint64_t length) {
 }
 
 // Object members up to the empty name and end marker.
-std::vector<std::pair<std::string, Value>> readMembers(const std::string& bytes, size_t& at, int depth);
+std::vector<Member> readMembers(const std::string& bytes, size_t& at, int depth);
 
 Value readAt(const std::string& bytes, size_t& at, int depth) {
     if (depth > kMaxDepth) throw Failure("the script data nests too deeply");
@@ -89,19 +89,19 @@ Value readAt(const std::string& bytes, size_t& at, int depth) {
     return value;
 }
 
-std::vector<std::pair<std::string, Value>> readMembers(const std::string& bytes, size_t& at, int depth) {
-    std::vector<std::pair<std::string, Value>> members;
+std::vector<Member> readMembers(const std::string& bytes, size_t& at, int depth) {
+    std::vector<Member> members;
     for (;;) {
         std::string name = readName(bytes, at);
         if (name.empty()) {
             if (readBig(bytes, at, 1) != 9) throw Failure("an AMF0 object lacks its end marker");
             return members;
         }
-        members.emplace_back(std::move(name), readAt(bytes, at, depth + 1));
+        members.push_back({std::move(name), readAt(bytes, at, depth + 1)});
     }
 }
 
-void writeMembers(std::string& out, const std::vector<std::pair<std::string, Value>>& members) {
+void writeMembers(std::string& out, const std::vector<Member>& members) {
     for (const auto& [name, member] : members) {
         writeName(out, name);
         write(out, member);
@@ -133,7 +133,7 @@ Value Value::makeString(std::string value) {
     return v;
 }
 
-Value Value::makeObject(std::vector<std::pair<std::string, Value>> members) {
+Value Value::makeObject(std::vector<Member> members) {
     Value v;
     v.kind = Kind::Object;
     v.members = std::move(members);

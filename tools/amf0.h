@@ -10,6 +10,8 @@
 
 namespace posttools::amf0 {
 
+struct Member;
+
 struct Value {
     enum class Kind { Number, Boolean, String, Object, Null, Undefined, EcmaArray, StrictArray, Date, LongString };
     Kind kind = Kind::Null;
@@ -17,14 +19,21 @@ struct Value {
     bool boolean = false;
     std::string text;  // String, LongString
     int16_t timeZone = 0;
-    std::vector<std::pair<std::string, Value>> members;  // Object, EcmaArray
-    std::vector<Value> items;                            // StrictArray
+    std::vector<Member> members;  // Object, EcmaArray
+    std::vector<Value> items;     // StrictArray
 
     static Value makeNumber(double value);
     static Value makeBoolean(bool value);
     static Value makeString(std::string value);
-    static Value makeObject(std::vector<std::pair<std::string, Value>> members);
+    static Value makeObject(std::vector<Member> members);
     static Value makeArray(std::vector<Value> items);
+};
+
+// One named entry of an object or an ECMA array. A struct of its own, not a std::pair: a pair
+// of the type being defined is not allowed (only GCC's library lets it pass).
+struct Member {
+    std::string name;
+    Value value;
 };
 
 // Reads one value at at, advancing it; throws Failure on data that is cut short or unknown.

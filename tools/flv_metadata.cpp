@@ -14,7 +14,7 @@ namespace posttools {
 namespace {
 
 using amf0::Value;
-using Members = std::vector<std::pair<std::string, Value>>;
+using Members = std::vector<amf0::Member>;
 
 uint8_t byteAt(const std::string& bytes, size_t at) {
     return at < bytes.size() ? static_cast<uint8_t>(bytes[at]) : 0;
@@ -66,8 +66,8 @@ Members oldEntries(const InputFile& file, const FlvTag& tag) {
 }
 
 const Value* findEntry(const Members& members, const std::string& name) {
-    auto found = std::find_if(members.begin(), members.end(), [&](const auto& m) { return m.first == name; });
-    return found == members.end() ? nullptr : &found->second;
+    auto found = std::find_if(members.begin(), members.end(), [&](const auto& m) { return m.name == name; });
+    return found == members.end() ? nullptr : &found->value;
 }
 
 struct Facts {
@@ -121,7 +121,7 @@ std::string metadataBody(const Facts& facts, const std::vector<FlvTag>& tags, co
     }
 
     Members entries;
-    auto add = [&](const char* name, Value value) { entries.emplace_back(name, std::move(value)); };
+    auto add = [&](const char* name, Value value) { entries.push_back({name, std::move(value)}); };
     auto rate = [&](uint64_t bytes) { return duration > 0 ? static_cast<double>(bytes) * 8 / 1000 / duration : 0; };
     add("duration", Value::makeNumber(duration));
     if (hasVideo) {
@@ -158,9 +158,9 @@ std::string metadataBody(const Facts& facts, const std::vector<FlvTag>& tags, co
     // the old layout, which would now be wrong.
     static const std::set<std::string> kStale = {"datasize", "videosize", "audiosize", "lastkeyframelocation"};
     std::set<std::string> ours;
-    for (const auto& entry : entries) ours.insert(entry.first);
+    for (const auto& entry : entries) ours.insert(entry.name);
     for (const auto& entry : old) {
-        if (!ours.count(entry.first) && !kStale.count(entry.first)) entries.push_back(entry);
+        if (!ours.count(entry.name) && !kStale.count(entry.name)) entries.push_back(entry);
     }
 
     std::string body;

@@ -292,7 +292,7 @@ void MainWindow::createTray() {
     menu->addSeparator();
     connect(menu->addAction(text("종료")), &QAction::triggered, this, &MainWindow::quitProgram);
     tray_->setContextMenu(menu);
-    connect(tray_, &QSystemTrayIcon::activated, this, [this, menu](QSystemTrayIcon::ActivationReason reason) {
+    connect(tray_, &QSystemTrayIcon::activated, this, [menu](QSystemTrayIcon::ActivationReason reason) {
         // A left click opens the same menu a right click does.
         if (reason == QSystemTrayIcon::Trigger) menu->popup(QCursor::pos() - QPoint(10, 10));
     });

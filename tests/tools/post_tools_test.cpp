@@ -277,8 +277,8 @@ TEST_P(FlvUpdate, WritesMetadataThatMatchesTheTags) {
     }
     EXPECT_DOUBLE_EQ(meta["lasttimestamp"].number, last / 1000.0);
 
-    const auto& positions = meta["keyframes"].members.at(0).second.items;
-    const auto& times = meta["keyframes"].members.at(1).second.items;
+    const auto& positions = meta["keyframes"].members.at(0).value.items;
+    const auto& times = meta["keyframes"].members.at(1).value.items;
     ASSERT_EQ(positions.size(), keyframes.size());
     ASSERT_EQ(times.size(), keyframes.size());
     ASSERT_GT(keyframes.size(), 1u) << "the clip should have several keyframes (-g 20)";
