@@ -254,7 +254,7 @@ void MainWindow::wireCommands() {
 
     connect(w_.changeFolderButton, &QPushButton::clicked, this, &MainWindow::changeOutputFolder);
     connect(w_.openFolderButton, &QPushButton::clicked, this,
-            [this] { openFolder(fromQt(w_.outputFolderEdit->text())); });
+            [this] { openFolderOrSay(this, fromQt(w_.outputFolderEdit->text())); });
     connect(w_.sameFolderCheck, &QCheckBox::toggled, this, &MainWindow::sameFolderToggled);
 
     connect(w_.sourceDetailsButton, &QPushButton::clicked, this, &MainWindow::showSourceDetails);
@@ -660,7 +660,7 @@ void MainWindow::showOutputDetails() {
 
 void MainWindow::openSourceFolder() {
     const SourceItem* item = clickedItem();
-    if (item != nullptr) openFolder(std::string(parentFolder(item->sourcePath)));
+    if (item != nullptr) openFolderOrSay(this, std::string(parentFolder(item->sourcePath)));
 }
 
 void MainWindow::updateTrimButton(bool running) {
