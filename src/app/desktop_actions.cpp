@@ -5,7 +5,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -31,6 +33,29 @@ bool startDetached(const QString& program, const QStringList& arguments) {
     return process.startDetached();
 }
 
+// xdg-open ends at once with its verdict where the desktop opens the folder (gio, kde-open);
+// elsewhere it runs the file manager itself and stays while that runs. The window waits this
+// long for a verdict; an opener still running then has opened the folder.
+constexpr int kOpenerVerdictMs = 1500;
+
+bool runOpener(const QString& program, const QString& path) {
+    // Not detached, so that its exit status can be read; it deletes itself when it ends.
+    auto* process = new QProcess;
+    process->setProgram(program);
+    process->setArguments({path});
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    QObject::connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) process->deleteLater();
+    });
+    process->start();
+    if (!process->waitForStarted()) return false;
+    if (!process->waitForFinished(kOpenerVerdictMs)) return true;
+    return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+}
+
 }  // namespace
 
 QStringList playerArguments(const std::string& path) {
@@ -53,8 +78,19 @@ bool openFolder(const std::string& folder) {
     // Absolute, so that a folder named like an option cannot be taken for one.
     const QString path = target.absoluteFilePath();
     const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (!xdgOpen.isEmpty()) return startDetached(xdgOpen, {path});
+    if (!xdgOpen.isEmpty()) return runOpener(xdgOpen, path);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void openFolderOrSay(QWidget* parent, const std::string& folder) {
+    if (openFolder(folder)) return;
+    const QString name = folder.empty() ? QDir::homePath() : toQt(folder);
+    QMessageBox box(
+        QMessageBox::Warning, QStringLiteral("안내"),
+        QStringLiteral("폴더를 열 수 없습니다.\n\n%1\n\n폴더가 없거나, 폴더를 열 파일 관리자가 없습니다.").arg(name),
+        QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("확인"));
+    box.exec();
 }
 
 bool openWithDesktop(const QString& fileOrAddress) {

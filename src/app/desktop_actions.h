@@ -5,6 +5,7 @@
 #include <string>
 
 class QDBusConnection;
+class QWidget;
 
 namespace torvane::app {
 
@@ -20,8 +21,12 @@ QStringList playerArguments(const std::string& path);
 bool playFile(const std::string& programFolder, const std::string& path);
 
 // Opens the folder in the desktop's file manager; the empty text opens the home folder.
-// False when the folder does not exist or nothing could be started.
+// False when the folder does not exist, nothing could be started, or the opener said at once
+// that it could not open it.
 bool openFolder(const std::string& folder);
+
+// openFolder, and a message naming the folder when it could not be opened.
+void openFolderOrSay(QWidget* parent, const std::string& folder);
 
 // Hands a file or a web address to the desktop's handler for it (xdg-open: the browser for an
 // address, the package installer for a package) without waiting. False when nothing started.

@@ -104,8 +104,20 @@ int main(int argc, char** argv) {
     QStringList files = QApplication::arguments();
     files.removeFirst();
     for (QString& file : files) file = QFileInfo(file).absoluteFilePath();
-    torvane::app::SingleInstance instance(torvane::app::SingleInstance::defaultName());
-    if (!instance.claim(files)) return 0;
+    using torvane::app::InstanceClaim;
+    torvane::app::SingleInstance instance(torvane::app::SingleInstance::defaultFolder(),
+                                          torvane::app::SingleInstance::defaultName());
+    const InstanceClaim claim = instance.claim(files);
+    if (claim == InstanceClaim::HandedOver) return 0;
+    // The files are never dropped: a start that cannot hand them over opens its own window.
+    if (claim == InstanceClaim::Unreachable) {
+        warn(QMessageBox::Warning, QStringLiteral("이미 실행 중인 토르베인이 응답하지 않아 새 창을 엽니다.\n\n"
+                                                  "추가한 파일은 새 창의 목록에 들어갑니다."));
+    } else if (claim == InstanceClaim::NoPrivateFolder) {
+        warn(QMessageBox::Warning,
+             QStringLiteral("실행 폴더(XDG_RUNTIME_DIR 또는 /tmp 아래의 개인 폴더)가 이 사용자만 쓸 수 있는 "
+                            "폴더가 아니어서, 이미 실행 중인 토르베인을 찾지 않고 새 창을 엽니다."));
+    }
 
     torvane::MediaInfoLibrary& library = torvane::MediaInfoLibrary::instance();
     if (!library.isLoaded()) {

@@ -254,7 +254,7 @@ void MainWindow::wireCommands() {
 
     connect(w_.changeFolderButton, &QPushButton::clicked, this, &MainWindow::changeOutputFolder);
     connect(w_.openFolderButton, &QPushButton::clicked, this,
-            [this] { openFolder(fromQt(w_.outputFolderEdit->text())); });
+            [this] { openFolderOrSay(this, fromQt(w_.outputFolderEdit->text())); });
     connect(w_.sameFolderCheck, &QCheckBox::toggled, this, &MainWindow::sameFolderToggled);
 
     connect(w_.sourceDetailsButton, &QPushButton::clicked, this, &MainWindow::showSourceDetails);
@@ -660,11 +660,16 @@ void MainWindow::showOutputDetails() {
 
 void MainWindow::openSourceFolder() {
     const SourceItem* item = clickedItem();
-    if (item != nullptr) openFolder(std::string(parentFolder(item->sourcePath)));
+    if (item != nullptr) openFolderOrSay(this, std::string(parentFolder(item->sourcePath)));
 }
 
 void MainWindow::updateTrimButton(bool running) {
-    w_.trimButton->setEnabled(!running && list_.rowCount() == 1 && clickedItem() != nullptr);
+    const bool oneFile = list_.rowCount() == 1 && clickedItem() != nullptr;
+    w_.trimButton->setEnabled(!running && oneFile);
+    // A greyed button says what it waits for.
+    w_.trimButton->setToolTip(oneFile ? QStringLiteral("목록에 파일이 하나일 때, 변환할 구간과 소리를 정합니다")
+                                      : QStringLiteral("파일 하나를 선택하세요. 구간설정은 목록에 파일이 하나일 "
+                                                       "때 쓸 수 있습니다"));
 }
 
 void MainWindow::openTrimDialog() {

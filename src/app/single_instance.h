@@ -10,22 +10,34 @@ class QLocalServer;
 
 namespace torvane::app {
 
+// How a start went with the copy that may already run.
+enum class InstanceClaim {
+    First,           // no other copy: this one holds the lock and listens
+    HandedOver,      // another copy runs and took the files: this start ends
+    Unreachable,     // another copy holds the lock but did not answer: this start runs on its own
+    NoPrivateFolder  // the folder is not a private folder of ours: this start runs on its own
+};
+
 // One copy of the program per user: the first start holds a lock file and listens on a local
-// socket; a later start finds the lock taken, tells the first over the socket to show its
-// window, and ends.
+// socket, both in a private folder of the user; a later start finds the lock taken, hands the
+// first its files over the socket, asks it to show its window, and ends once it has answered.
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    // name: the lock's and the socket's name, per user (tests pass their own).
-    explicit SingleInstance(const QString& name, QObject* parent = nullptr);
+    // folder: where the lock and the socket live; name: their name (tests pass their own).
+    SingleInstance(const QString& folder, const QString& name, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // True for the first copy (which then listens); false when another copy runs, after
-    // asking it to show itself and to add the files this start was given.
-    bool claim(const QStringList& files = {});
+    // Claims the lock, or hands the files to the copy that holds it.
+    InstanceClaim claim(const QStringList& files = {});
 
-    // The name the program uses: "torvane-" and the user id.
+    const QString& folder() const { return folder_; }
+
+    // The user's private runtime folder ($XDG_RUNTIME_DIR/torvane, else a folder of ours under
+    // /tmp); empty when that is not a private folder of ours. Nobody else can see into it, so
+    // nobody else can take the socket's name or answer in its place.
+    static QString defaultFolder();
     static QString defaultName();
 
 signals:
@@ -35,6 +47,9 @@ signals:
     void filesRequested(const QStringList& files);
 
 private:
+    void answerRequests();
+
+    QString folder_;
     QString name_;
     std::unique_ptr<QLockFile> lock_;
     QLocalServer* server_ = nullptr;

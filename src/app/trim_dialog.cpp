@@ -6,9 +6,14 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <optional>
 
 #include "app/app_icon.h"
 #include "app/qt_text.h"
@@ -18,6 +23,9 @@ namespace {
 
 // mplayer answers within a frame or two; a player that does not answer must not hold the window.
 constexpr std::chrono::milliseconds kPositionAnswerLimit(1000);
+// The slider follows a playing clip about four times a second.
+constexpr std::chrono::milliseconds kFollowInterval(250);
+constexpr int kSliderSteps = 100;
 
 QPushButton* button(const char* text, const char* name) {
     auto* b = new QPushButton(QString::fromUtf8(text));
@@ -39,7 +47,9 @@ QLineEdit* timeField(const char* name, double seconds) {
 TrimDialog::TrimDialog(const SourceItem& item, const std::string& playerPath, QWidget* parent)
     : QDialog(parent),
       item_(item),
-      player_(playerPath),
+      // Answers come on the player's reader thread; the dialog reads them on its own.
+      player_(playerPath,
+              [this] { QMetaObject::invokeMethod(this, &TrimDialog::showPlayerAnswer, Qt::QueuedConnection); }),
       range_{item.rangeStartSeconds, item.rangeEndSeconds},
       keepSound_(item.keepSound) {
     setWindowTitle(QStringLiteral("구간설정"));
@@ -57,7 +67,7 @@ TrimDialog::TrimDialog(const SourceItem& item, const std::string& playerPath, QW
 
     slider_ = new QSlider(Qt::Horizontal);
     slider_->setObjectName(QStringLiteral("positionSlider"));
-    slider_->setRange(0, 100);
+    slider_->setRange(0, kSliderSteps);
     slider_->setValue(0);
 
     startEdit_ = timeField("startEdit", item.rangeStartSeconds);
@@ -87,8 +97,7 @@ TrimDialog::TrimDialog(const SourceItem& item, const std::string& playerPath, QW
     QPushButton* stop = button("중지", "stopButton");
     QPushButton* ok = button("확인", "okButton");
     ok->setDefault(true);
-    QPushButton* cancel = button("취소", "cancelButton");
-    cancel->hide();
+    QPushButton* cancel = button("취 소", "cancelButton");
     auto* buttonRow = new QHBoxLayout;
     for (QPushButton* b : {play, pause, stop}) buttonRow->addWidget(b);
     buttonRow->addStretch(1);
@@ -101,12 +110,25 @@ TrimDialog::TrimDialog(const SourceItem& item, const std::string& playerPath, QW
     layout->addLayout(rangeRow);
     layout->addLayout(buttonRow);
 
-    // The program never moves the slider, so every change is the user's.
-    connect(slider_, &QSlider::valueChanged, this, [this](int percent) { player_.seekPercent(percent); });
-    connect(play, &QPushButton::clicked, this, [this] { player_.resume(); });
+    // The program moves the slider only with its signals blocked, so every change is the user's;
+    // while it is dragged, the player seeks once, where it is let go.
+    connect(slider_, &QSlider::valueChanged, this, [this] {
+        if (!slider_->isSliderDown()) seekToSlider();
+    });
+    connect(slider_, &QSlider::sliderReleased, this, &TrimDialog::seekToSlider);
+    follow_ = new QTimer(this);
+    follow_->setInterval(kFollowInterval);
+    connect(follow_, &QTimer::timeout, this, &TrimDialog::followPlayer);
+    connect(play, &QPushButton::clicked, this, [this] {
+        player_.resume();
+        follow_->start();
+    });
     connect(pause, &QPushButton::clicked, this, [this] { player_.pause(); });
-    // "중지" goes back to the start and plays on from there.
-    connect(stop, &QPushButton::clicked, this, [this] { player_.seekPercent(0); });
+    // "중지" stops: back to the first frame, paused there, as the dialog opened.
+    connect(stop, &QPushButton::clicked, this, [this] {
+        player_.stopAtStart();
+        showPosition(0);
+    });
     connect(startHere, &QPushButton::clicked, this, [this] { takePlayerPosition(startEdit_); });
     connect(endHere, &QPushButton::clicked, this, [this] { takePlayerPosition(endEdit_); });
     connect(ok, &QPushButton::clicked, this, &TrimDialog::accept);
@@ -143,8 +165,46 @@ void TrimDialog::reject() {
 }
 
 void TrimDialog::done(int result) {
+    follow_->stop();
     player_.close();
     QDialog::done(result);
+}
+
+double TrimDialog::durationSeconds() const {
+    if (item_.media.durationExact > 0) return static_cast<double>(item_.media.durationExact);
+    return player_.length().value_or(0.0);
+}
+
+void TrimDialog::seekToSlider() {
+    const double duration = durationSeconds();
+    if (duration <= 0) return;
+    const std::optional<double> landed =
+        player_.seekTo(duration * slider_->value() / kSliderSteps, kPositionAnswerLimit);
+    // The slider shows the frame the player could land on (a key frame), not the one asked for.
+    if (landed) showPosition(*landed);
+}
+
+void TrimDialog::followPlayer() {
+    // Asked without waiting, so that the window never waits for the player; showPlayerAnswer
+    // moves the slider when the answer is in.
+    if (!player_.playingFlag()) return;
+    player_.askPosition();
+    followAsked_ = true;
+}
+
+void TrimDialog::showPlayerAnswer() {
+    // A paused player stands where the last seek showed it; the user's hand on the slider wins.
+    // Only the answers to its own questions move it: a seek's answers are shown by the seek.
+    if (!followAsked_ || !player_.playingFlag() || slider_->isSliderDown()) return;
+    followAsked_ = false;
+    if (const std::optional<double> seconds = player_.lastPosition()) showPosition(*seconds);
+}
+
+void TrimDialog::showPosition(double seconds) {
+    const double duration = durationSeconds();
+    if (duration <= 0) return;
+    const QSignalBlocker quiet(slider_);
+    slider_->setValue(static_cast<int>(std::lround(std::clamp(seconds / duration, 0.0, 1.0) * kSliderSteps)));
 }
 
 void TrimDialog::takePlayerPosition(QLineEdit* field) {

@@ -10,13 +10,15 @@
 class QCheckBox;
 class QLineEdit;
 class QSlider;
+class QTimer;
 
 namespace torvane::app {
 
 // "구간설정": plays one source in a panel of the dialog, with a position slider and play, pause
 // and stop buttons, and sets the part of the source to convert ("시작", "끝") and whether its
-// sound is kept ("소리"). "확인" closes with 1 once the fields make a range; "취소" (hidden) and
-// Escape close with 2. The player ends when the dialog closes.
+// sound is kept ("소리"). It opens paused on the first frame, silent until "재생"; the slider
+// follows the playing clip. "확인" closes with 1 once the fields make a range; "취 소" and Escape
+// close with 2, keeping nothing. The player ends when the dialog closes.
 class TrimDialog : public QDialog {
     Q_OBJECT
 
@@ -45,6 +47,11 @@ protected:
 
 private:
     void takePlayerPosition(QLineEdit* field);
+    void seekToSlider();
+    void followPlayer();
+    void showPlayerAnswer();
+    void showPosition(double seconds);
+    double durationSeconds() const;
     void showProblem(const QString& text);
 
     SourceItem item_;
@@ -52,11 +59,13 @@ private:
     SourceRange range_;
     bool keepSound_ = true;
     bool opened_ = false;
+    bool followAsked_ = false;  // the slider's position question is out
     QWidget* videoPanel_ = nullptr;
     QSlider* slider_ = nullptr;
     QLineEdit* startEdit_ = nullptr;
     QLineEdit* endEdit_ = nullptr;
     QCheckBox* soundCheck_ = nullptr;
+    QTimer* follow_ = nullptr;
 };
 
 }  // namespace torvane::app

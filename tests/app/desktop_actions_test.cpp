@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +98,29 @@ TEST(OpenFolder, AFolderThatIsNotThereStartsNothing) {
     EXPECT_FALSE(openFolder(folder / "never made"));
     test::writeFile(folder / "file.mp4", "video");
     EXPECT_FALSE(openFolder(folder / "file.mp4"));
+}
+
+// xdg-open stand-ins on PATH: one that cannot open the folder (xdg-open's status 4, "the action
+// failed"), one that opens it and ends, and one that runs the file manager itself and stays.
+TEST(OpenFolder, TheOpenersVerdictIsPassedOn) {
+    test::TempFolder bin;
+    test::TempFolder folder;
+    const std::string opener = bin / "xdg-open";
+    const std::string savedPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin.path() + ":" + savedPath).c_str(), 1);
+    const auto openWith = [&](const std::string& script) {
+        test::writeFile(opener, "#!/bin/sh\n" + script);
+        EXPECT_EQ(::chmod(opener.c_str(), 0755), 0);
+        return openFolder(folder.path());
+    };
+    EXPECT_FALSE(openWith("exit 4\n"));
+    EXPECT_TRUE(openWith("test \"$1\" = '" + folder.path() + "'\n"));
+    const std::string pidFile = bin / "pid";
+    EXPECT_TRUE(openWith("echo $$ > '" + pidFile + "'\nexec sleep 60\n"));
+    ::setenv("PATH", savedPath.c_str(), 1);
+    const int pid = std::stoi(test::readFile(pidFile));
+    ::kill(pid, SIGTERM);
+    EXPECT_TRUE(test::processEndsWithin(pid, std::chrono::seconds(10)));
 }
 
 // Stands in for the desktop's file manager on a private bus and keeps what it was asked.

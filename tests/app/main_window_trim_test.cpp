@@ -4,6 +4,7 @@
 #include <QTableWidget>
 
 #include "app/main_window_fixture.h"
+#include "app/qt_text.h"
 #include "app/source_list_view.h"
 #include "app/window_test_support.h"
 
@@ -46,6 +47,8 @@ TEST_F(MainWindowTest, TrimSetsTheRangeOfTheOnlyRowAndTheListShowsIt) {
     // Two rows: the command is not offered. The range leaves with its row.
     addAndWait({testMedia("av4.mp4")});
     EXPECT_FALSE(trim->isEnabled());
+    // The greyed button says why.
+    EXPECT_TRUE(trim->toolTip().startsWith(QStringLiteral("파일 하나를 선택하세요"))) << fromQt(trim->toolTip());
     torvane::test::clickInNextModal(QStringLiteral("예"));
     w.widgets().removeAllButton->click();
     EXPECT_FALSE(trim->isEnabled());

@@ -1,5 +1,5 @@
-// "구간설정" with a recording stand-in for the player, and once with the real mplayer drawing
-// into the panel on an X server.
+// "구간설정" with a recording stand-in for the player, and with the real mplayer drawing into
+// the panel on an X server.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -12,6 +12,10 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <optional>
 
 #include "app/qt_text.h"
 #include "app/trim_dialog.h"
@@ -57,7 +61,7 @@ protected:
     std::vector<std::string> arguments_;
 };
 
-TEST_F(TrimDialogTest, ControlsWriteExactlyThePlayersCommandsAndClosingEndsIt) {
+TEST_F(TrimDialogTest, ThePlayerDrawsIntoThePanelOpensPausedAndEndsWithTheDialog) {
     TrimDialog dialog(item_, recorder_.path());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("구간설정"));
     const pid_t pid = open(dialog);
@@ -66,29 +70,17 @@ TEST_F(TrimDialogTest, ControlsWriteExactlyThePlayersCommandsAndClosingEndsIt) {
     ASSERT_NE(wid, arguments_.end());
     EXPECT_EQ(*(wid + 1), std::to_string(dialog.videoPanel()->winId()));
     EXPECT_TRUE(dialog.videoPanel()->testAttribute(Qt::WA_NativeWindow));
-
-    auto* slider = child<QSlider>(&dialog, "positionSlider");
-    EXPECT_EQ(slider->minimum(), 0);
-    EXPECT_EQ(slider->maximum(), 100);
-    EXPECT_EQ(slider->value(), 0);
-    test::findButton(&dialog, QStringLiteral("재생"))->click();  // playing already: nothing
-    slider->setValue(37);
-    test::findButton(&dialog, QStringLiteral("멈춤"))->click();
-    test::findButton(&dialog, QStringLiteral("멈춤"))->click();
-    test::findButton(&dialog, QStringLiteral("재생"))->click();
-    test::findButton(&dialog, QStringLiteral("중지"))->click();
+    EXPECT_EQ(recorder_.nextLine(), "pausing seek 0 2");
+    EXPECT_FALSE(dialog.player().playingFlag());
+    EXPECT_EQ(child<QSlider>(&dialog, "positionSlider")->value(), 0);
     child<QPushButton>(&dialog, "endFromPlayer")->click();
     EXPECT_EQ(child<QLineEdit>(&dialog, "endEdit")->text(), QStringLiteral("00:00:12.500"));
-    for (const char* line : {"seek 37 1\r", "p\r", "p\r", "seek 0 1\r", "pausing_keep_force get_time_pos"}) {
-        EXPECT_EQ(recorder_.nextLine(), line);
-    }
 
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_EQ(dialog.result(), TrimDialog::kCancelled);
     EXPECT_FALSE(dialog.player().isRunning());
     EXPECT_EQ(::kill(pid, 0), -1);              // ended and reaped
     EXPECT_EQ(dialog.range().endSeconds, 0.0);  // nothing taken over
-    EXPECT_FALSE(test::findButton(&dialog, QStringLiteral("취소"))->isVisible());
 }
 
 TEST_F(TrimDialogTest, OnlyARangeThatMakesSenseIsTaken) {
@@ -120,8 +112,73 @@ TEST_F(TrimDialogTest, OnlyARangeThatMakesSenseIsTaken) {
     EXPECT_EQ(::kill(pid, 0), -1);
 }
 
-// Registered a second time to run on an X server (scripts/with-display.sh), where mplayer can
-// draw into the panel; on the offscreen platform it has nothing to check.
+// TrimDialogOnX: the real mplayer, registered a second time to run on an X server
+// (scripts/with-display.sh), where it can draw into the panel; on the offscreen platform they
+// have nothing to check.
+TEST(TrimDialogOnX, TheSliderFollowsPlaybackSeeksLandNearTheTargetAndCancelKeepsNothing) {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb")) GTEST_SKIP() << "needs an X server";
+    const std::string mplayer = findProgram("", "mplayer");
+    ASSERT_FALSE(mplayer.empty());
+    test::TempFolder folder;
+    SourceItem item;
+    item.sourcePath = folder / "8초 클립.mp4";
+    // A key frame every second: the player can land within half a second of any target.
+    const test::ProgramResult made = test::makeClip(item.sourcePath, 8, "64x48", 25, true);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    item.media.durationExact = 8.0f;
+    item.rangeStartSeconds = 1;
+
+    TrimDialog dialog(item, mplayer);
+    dialog.show();
+    PreviewPlayer& player = dialog.player();
+    // Opened paused on the first frame.
+    const std::optional<double> opened = player.currentPosition(10s);
+    ASSERT_TRUE(opened);
+    EXPECT_LE(*opened, 0.2);
+    EXPECT_FALSE(player.playingFlag());
+    auto* slider = child<QSlider>(&dialog, "positionSlider");
+    const auto sliderSeconds = [slider] { return 8.0 * slider->value() / slider->maximum(); };
+
+    // Seeks while paused: 80 % (forward to 7 s is too far: back to 6 s), 46 % (3 s is too far
+    // back: forward again to 4 s), 15 %.
+    for (const int percent : {80, 46, 15}) {
+        slider->setValue(percent);
+        const double target = 8.0 * percent / 100;
+        const std::optional<double> landed = player.currentPosition(10s);
+        ASSERT_TRUE(landed) << percent;
+        EXPECT_NEAR(*landed, target, 0.5) << percent;
+        EXPECT_NEAR(sliderSeconds(), *landed, 0.1) << percent;
+    }
+
+    // Playing: the slider follows the clip. The player is asked where it is more often than the
+    // dialog asks, so that the slider is seen between its moves too.
+    std::vector<double> gaps;
+    QTimer sampler;
+    sampler.setInterval(70);
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const std::optional<double> now = player.currentPosition(1s);
+        // Near its end the clip may be over before the slider's last move.
+        if (now && *now < 7.5) gaps.push_back(std::abs(sliderSeconds() - *now));
+    });
+    test::findButton(&dialog, QStringLiteral("재생"))->click();
+    sampler.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sliderSeconds() >= 5.0; }, 15000));
+    sampler.stop();
+    ASSERT_GE(gaps.size(), 10u);
+    EXPECT_LE(*std::max_element(gaps.begin(), gaps.end()), 0.5);
+
+    // "취 소" keeps nothing of what was typed and ends the player.
+    child<QLineEdit>(&dialog, "endEdit")->setText(QStringLiteral("0:00:05"));
+    QAbstractButton* cancel = test::findButton(&dialog, QStringLiteral("취 소"));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_TRUE(cancel->isVisible());
+    cancel->click();
+    EXPECT_EQ(dialog.result(), TrimDialog::kCancelled);
+    EXPECT_FALSE(player.isRunning());
+    EXPECT_EQ(dialog.range().startSeconds, 1.0);
+    EXPECT_EQ(dialog.range().endSeconds, 0.0);
+}
+
 TEST(TrimDialogOnX, TheRealPlayerDrawsIntoThePanelAndEndsWithTheDialog) {
     if (QGuiApplication::platformName() != QStringLiteral("xcb")) GTEST_SKIP() << "needs an X server";
     const std::string mplayer = findProgram("", "mplayer");

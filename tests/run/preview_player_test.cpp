@@ -21,6 +21,7 @@ TEST(PreviewPlayer, CommandLineDrawsIntoTheWindowAndQuotesBothPaths) {
     EXPECT_NE(line.find(" -slave "), std::string::npos);
     EXPECT_NE(line.find(" -wid 73400323 "), std::string::npos);
     EXPECT_NE(line.find(" -ao pulse,alsa,null "), std::string::npos);
+    EXPECT_NE(line.find(" -volume 0 "), std::string::npos);  // silent until played
 }
 
 TEST(PreviewPlayer, WritesExactlyTheSlaveCommandsAndReadsThePosition) {
@@ -33,19 +34,25 @@ TEST(PreviewPlayer, WritesExactlyTheSlaveCommandsAndReadsThePosition) {
     std::vector<std::string> arguments;
     const pid_t pid = recorder.started(&arguments, expected.size() - 1);
     for (std::size_t i = 1; i < expected.size(); ++i) EXPECT_EQ(arguments[i - 1], expected[i]);
-    EXPECT_TRUE(player.playingFlag());
+    EXPECT_FALSE(player.playingFlag());  // paused on the first frame
 
-    player.resume();  // already playing: nothing
-    player.pause();
-    player.pause();  // already paused: nothing
-    EXPECT_FALSE(player.playingFlag());
+    player.pause();  // paused already: nothing
     player.resume();
-    player.seekPercent(37);
+    player.resume();  // playing already: nothing
     player.pause();
-    player.seekPercent(0);  // mplayer leaves its pause to seek
-    EXPECT_TRUE(player.playingFlag());
+    player.resume();  // the sound is on already
+    player.stopAtStart();
+    EXPECT_FALSE(player.playingFlag());
     EXPECT_EQ(player.currentPosition(10s), 12.5);
-    for (const char* line : {"p\r", "p\r", "seek 37 1\r", "p\r", "seek 0 1\r", "pausing_keep_force get_time_pos"}) {
+    // The stand-in always answers 12.5: close enough to 12.45, after the target of 11, and
+    // nearer to it than the key frame before, which is again 12.5.
+    EXPECT_EQ(player.seekTo(12.45, 10s), 12.5);
+    EXPECT_EQ(player.seekTo(11, 10s), 12.5);
+    for (const char* line :
+         {"pausing seek 0 2", "pausing_keep_force volume 50 1", "pause", "pause", "pause", "pausing seek 0 2",
+          "pausing_keep_force get_time_pos", "pausing_keep seek 12.450 2", "pausing_keep_force get_time_pos",
+          "pausing_keep seek 11.000 2", "pausing_keep_force get_time_pos", "pausing_keep seek -1.500 0",
+          "pausing_keep_force get_time_pos"}) {
         EXPECT_EQ(recorder.nextLine(), line);
     }
 
@@ -53,22 +60,25 @@ TEST(PreviewPlayer, WritesExactlyTheSlaveCommandsAndReadsThePosition) {
     EXPECT_FALSE(player.isRunning());
     EXPECT_EQ(::kill(pid, 0), -1);  // ended and reaped
     EXPECT_EQ(player.currentPosition(100ms), std::nullopt);
-    // A player that has gone (at the end of its file) starts again on "재생".
+    // A player that has gone (at the end of its file) starts again on "재생", and plays.
     player.resume();
     EXPECT_TRUE(player.isRunning());
     arguments.clear();
     recorder.started(&arguments, expected.size() - 1);
     EXPECT_EQ(arguments.back(), "/media/a clip.mp4");
+    for (const char* line : {"pausing seek 0 2", "pausing_keep_force volume 50 1", "pause"}) {
+        EXPECT_EQ(recorder.nextLine(), line);
+    }
 }
 
-TEST(PreviewPlayer, AMissingPlayerIsSilentAndCountsAsPlaying) {
+TEST(PreviewPlayer, AMissingPlayerIsSilent) {
     test::TempFolder folder;
     PreviewPlayer player(folder / "no-such-player");
     player.openMedia("/media/a.mp4", 1);
     EXPECT_FALSE(player.isRunning());
-    EXPECT_TRUE(player.playingFlag());
-    player.pause();
-    player.seekPercent(50);
+    player.resume();
+    EXPECT_FALSE(player.playingFlag());
+    EXPECT_EQ(player.seekTo(3, 100ms), std::nullopt);
     EXPECT_EQ(player.currentPosition(100ms), std::nullopt);
 }
 

@@ -138,35 +138,41 @@ std::string testMedia(const std::string& name) {
 
 namespace torvane::test {
 
-ProgramResult makeClip(const std::string& path, double seconds, const std::string& size, int rate) {
+ProgramResult makeClip(const std::string& path, double seconds, const std::string& size, int rate,
+                       bool keyFrameEverySecond) {
     char length[32];
     std::snprintf(length, sizeof length, "%g", seconds);
-    return runProgram({"ffmpeg",
-                       "-nostdin",
-                       "-hide_banner",
-                       "-loglevel",
-                       "error",
-                       "-f",
-                       "lavfi",
-                       "-i",
-                       "testsrc=size=" + size + ":rate=" + std::to_string(rate),
-                       "-f",
-                       "lavfi",
-                       "-i",
-                       "sine=frequency=440:sample_rate=8000",
-                       "-t",
-                       length,
-                       "-pix_fmt",
-                       "yuv420p",
-                       "-c:v",
-                       "libx264",
-                       "-preset",
-                       "ultrafast",
-                       "-c:a",
-                       "aac",
-                       "-f",
-                       "mp4",
-                       path});
+    std::vector<std::string> argv{"ffmpeg",
+                                  "-nostdin",
+                                  "-hide_banner",
+                                  "-loglevel",
+                                  "error",
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  "testsrc=size=" + size + ":rate=" + std::to_string(rate),
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  "sine=frequency=440:sample_rate=8000",
+                                  "-t",
+                                  length,
+                                  "-pix_fmt",
+                                  "yuv420p",
+                                  "-c:v",
+                                  "libx264",
+                                  "-preset",
+                                  "ultrafast",
+                                  "-c:a",
+                                  "aac",
+                                  "-f",
+                                  "mp4",
+                                  path};
+    if (keyFrameEverySecond) {
+        const std::vector<std::string> gap{"-g", std::to_string(rate), "-sc_threshold", "0"};
+        argv.insert(argv.end() - 5, gap.begin(), gap.end());
+    }
+    return runProgram(argv);
 }
 
 bool processEnded(int pid) {

@@ -38,8 +38,10 @@ struct ProgramResult {
 ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment = {});
 
 // Makes a small H.264 + AAC MP4 clip with ffmpeg's test picture and a sine tone: `seconds` long,
-// of `size` pixels at `rate` frames a second.
-ProgramResult makeClip(const std::string& path, double seconds, const std::string& size = "64x48", int rate = 5);
+// of `size` pixels at `rate` frames a second, with a key frame every second when asked (a player
+// can only seek to key frames).
+ProgramResult makeClip(const std::string& path, double seconds, const std::string& size = "64x48", int rate = 5,
+                       bool keyFrameEverySecond = false);
 
 // True when the process has ended: gone from /proc, or a zombie waiting for its parent.
 bool processEnded(int pid);
