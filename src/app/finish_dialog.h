@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace torvane::app {
 
@@ -17,12 +18,21 @@ struct FinishFolderTarget {
 FinishFolderTarget finishFolderTarget(const std::string& lastOutputPath, std::size_t runItemCount,
                                       const std::string& outputFolderField);
 
+// A file the run could not convert, and why.
+struct FailedFile {
+    std::string name;
+    std::string reason;
+};
+
 // "안내": the congratulation at the end of a run, with a button that shows the converted files.
+// When files failed it says how many instead, and lists each with its reason in a text that
+// can be read and copied.
 class FinishDialog : public QDialog {
     Q_OBJECT
 
 public:
-    FinishDialog(FinishFolderTarget target, QWidget* parent = nullptr);
+    FinishDialog(FinishFolderTarget target, std::vector<FailedFile> failures = {}, int succeeded = 0,
+                 QWidget* parent = nullptr);
 
 private:
     void openTarget();

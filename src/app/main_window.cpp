@@ -22,6 +22,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWindow>
+#include <utility>
 
 #include "app/about_dialog.h"
 #include "app/app_icon.h"
@@ -29,6 +30,7 @@
 #include "app/desktop_actions.h"
 #include "app/finish_dialog.h"
 #include "app/media_detail_dialog.h"
+#include "app/not_media_message.h"
 #include "app/options_dialog.h"
 #include "app/power_control.h"
 #include "app/preset_tree.h"
@@ -106,6 +108,11 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
         // Restored sources that could not be added again are not waited for any longer.
         restoring_.clear();
         recordJournal();
+        // One message for the whole addition, naming every file that is not media.
+        if (!refusedNotMedia_.isEmpty()) {
+            const QStringList names = std::exchange(refusedNotMedia_, {});
+            showNotMediaMessage(this, names);
+        }
     });
     connect(prober_.get(), &SourceProber::idle, this, &MainWindow::filesAdded);
 
@@ -334,6 +341,10 @@ void MainWindow::chooseFilesToAdd() {
 }
 
 void MainWindow::acceptProbed(const std::string& path, ProbedSource probed) {
+    if (probed.verdict == ProbedSource::Verdict::NotMedia) {
+        refusedNotMedia_ << toQt(fileNamePart(path));
+        return;
+    }
     if (!acceptProbedSource(list_, path, std::move(probed), *observer_, nullptr)) return;
     if (const auto restored = restoring_.find(path); restored != restoring_.end()) {
         applyJournalEntry(restored->second, list_, list_.rowCount() - 1);
@@ -477,6 +488,11 @@ void MainWindow::refreshSummary() {
     // Called whenever the list, a row or the settings change: the journal follows them.
     recordJournal();
     const SourceItem* item = clickedItem();
+    // Why the row's last conversion failed or stopped, where it can be read and copied.
+    const QString result = item != nullptr ? toQt(list_.resultText(static_cast<std::size_t>(clickedRow_))) : QString();
+    w_.outputResult->setText(result);
+    w_.outputResult->setVisible(!result.isEmpty());
+    w_.outputResultLabel->setVisible(!result.isEmpty());
     if (item == nullptr) {
         for (QLabel* row : {w_.outputFile, w_.outputVideo, w_.outputAudio, w_.outputOther}) row->clear();
         w_.outputOther->hide();
@@ -517,8 +533,12 @@ void MainWindow::startConversion(bool testRun) {
     controller_->setOutputFolder(output);
     controller_->powerOffAfterRun = w_.powerOffCheck->isChecked();
     controller_->exitAfterRun = w_.exitCheck->isChecked();
+    // Converting a finished file again gives a second copy ("name(1).mp4"): skipping is the
+    // default, and converting everything again is the user's explicit choice.
+    const bool skipFinished =
+        !testRun && controller_->finishedRowCount() > 0 && observer_->askYesNo("질문", "완료된 파일은 건너뛸까요?");
     testRunUnderWay_ = testRun;
-    awaitingOutcome_ = controller_->startRun(testRun);
+    awaitingOutcome_ = controller_->startRun(testRun, skipFinished);
     recordJournal();
     afterRunCall();
 }
@@ -551,15 +571,26 @@ void MainWindow::completeRun(CompletionAction action) {
             quitProgram();
             break;
         case CompletionAction::FinishDialog: {
+            const int succeeded = controller_->outcome() ? controller_->outcome()->succeeded : 0;
             FinishDialog dialog(finishFolderTarget(controller_->lastOutputPath(), list_.rowCount(),
                                                    fromQt(w_.outputFolderEdit->text())),
-                                this);
+                                failedFiles(), succeeded, this);
             dialog.exec();
             break;
         }
         case CompletionAction::None:
             break;
     }
+}
+
+std::vector<FailedFile> MainWindow::failedFiles() const {
+    std::vector<FailedFile> failed;
+    for (const RunItemResult& result : controller_->results()) {
+        if (result.state != RunItemResult::State::Failed) continue;
+        const SourceItem* item = list_.findItem(result.key);
+        failed.push_back({item != nullptr ? std::string(fileNamePart(item->sourcePath)) : result.key, result.reason});
+    }
+    return failed;
 }
 
 void MainWindow::setRunningUi(bool running) {

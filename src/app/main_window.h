@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "app/audio_player_window.h"
+#include "app/finish_dialog.h"
 #include "app/main_window_layout.h"
 #include "media/media_summary.h"
 #include "run/add_source_file.h"
@@ -123,6 +125,8 @@ private:
     void startConversion(bool testRun);
     void afterRunCall();
     void completeRun(CompletionAction action);
+    // The failed files of the last run with their reasons, for the finish dialog.
+    std::vector<FailedFile> failedFiles() const;
     void setRunningUi(bool running);
     void openTrimDialog();
     // "구간설정" works on the one row of a list of one, outside a run.
@@ -171,6 +175,8 @@ private:
     bool quitting_ = false;
     bool testRunUnderWay_ = false;  // the run started last was a test encode
     std::string lastRememberedFolder_;
+    // Names of the files of this addition refused as not media: one message once all are probed.
+    QStringList refusedNotMedia_;
     std::unique_ptr<QueueJournalKeeper> journal_;
     // Sources of a restored list still being probed, with what the journal held for each.
     std::map<std::string, JournalEntry> restoring_;

@@ -196,6 +196,11 @@ QGroupBox* buildOutputFacts(MainWindowWidgets& w) {
     w.outputOtherLabel = grid->itemAtPosition(4, 0)->widget();
     w.outputOtherLabel->hide();
     w.outputOther->hide();
+    w.outputResult = factValue("outputResult");
+    addFactRow(grid, 5, "결과", w.outputResult);
+    w.outputResultLabel = grid->itemAtPosition(5, 0)->widget();
+    w.outputResultLabel->hide();
+    w.outputResult->hide();
     w.outputDetailsButton = button("상세정보", "outputDetailsButton");
     w.outputPlayButton = button("재생▶", "outputPlayButton");
     w.outputDetailsButton->hide();
@@ -204,7 +209,7 @@ QGroupBox* buildOutputFacts(MainWindowWidgets& w) {
     buttons->addStretch(1);
     buttons->addWidget(w.outputDetailsButton);
     buttons->addWidget(w.outputPlayButton);
-    grid->addLayout(buttons, 5, 0, 1, 2);
+    grid->addLayout(buttons, 6, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     return box;
 }

@@ -65,6 +65,9 @@ struct MainWindowWidgets {
     QLabel* outputAudio = nullptr;
     QLabel* outputOther = nullptr;
     QWidget* outputOtherLabel = nullptr;
+    // "결과": why the clicked row's last conversion failed or stopped; hidden otherwise.
+    QLabel* outputResult = nullptr;
+    QWidget* outputResultLabel = nullptr;
     QPushButton* outputDetailsButton = nullptr;
     QPushButton* outputPlayButton = nullptr;
 

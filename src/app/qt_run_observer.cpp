@@ -42,6 +42,8 @@ bool QtRunObserver::askYesNo(std::string_view caption, std::string_view text) {
     QMessageBox box(QMessageBox::Question, toQt(caption), toQt(text), QMessageBox::Yes | QMessageBox::No, &window_);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("예"));
     box.button(QMessageBox::No)->setText(QStringLiteral("아니요"));
+    // Enter answers yes, as Qt would choose on its own; said here because callers rely on it.
+    box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -94,6 +96,14 @@ void QtRunObserver::showStopping() {
     widgets_.stopButton->setEnabled(false);
     widgets_.stopButton->setText(QStringLiteral("변환 중지 중..."));
     widgets_.pauseButton->setEnabled(false);
+}
+
+void QtRunObserver::showRunStopped() {
+    showCurrentProgress("0%", 0);
+    showOverallProgress("0%", 0);
+    showSpeed("배속정보");
+    showRemainingTime("00:00:00");
+    statusBar_.clearMessage();
 }
 
 }  // namespace torvane::app

@@ -39,6 +39,7 @@ public:
     void showStatus(std::string_view text) override;
     void setRunningUi(bool running) override;
     void showStopping() override;
+    void showRunStopped() override;
 
 private:
     QWidget& window_;

@@ -69,14 +69,25 @@ void SourceListView::fillRow(int row) {
             cell->setTextAlignment(kColumns[column].alignment | Qt::AlignVCenter);
             setItem(row, column, cell);
         }
-        const QString text = toQt(cells[static_cast<std::size_t>(column)]);
-        cell->setText(text);
-        cell->setToolTip(text);
+        cell->setText(toQt(cells[static_cast<std::size_t>(column)]));
     }
     if (const SourceItem* source = list_.item(static_cast<std::size_t>(row))) {
-        QTableWidgetItem* iconCell = item(row, 0);
-        iconCell->setIcon(icons.icon(QFileInfo(toQt(source->sourcePath))));
-        iconCell->setToolTip(toQt(source->sourcePath));
+        item(row, 0)->setIcon(icons.icon(QFileInfo(toQt(source->sourcePath))));
+    }
+    showRowTips(row);
+}
+
+void SourceListView::showRowTips(int row) {
+    const auto listRow = static_cast<std::size_t>(row);
+    const QString result = toQt(list_.resultText(listRow));
+    const SourceItem* source = list_.item(listRow);
+    for (int column = 0; column < columnCount(); ++column) {
+        QTableWidgetItem* cell = item(row, column);
+        if (cell == nullptr) continue;
+        // The icon cell has no text: its tip names the whole source path.
+        QString tip = column == 0 && source != nullptr ? toQt(source->sourcePath) : cell->text();
+        if (!result.isEmpty()) tip = tip.isEmpty() ? result : tip + QStringLiteral("\n") + result;
+        cell->setToolTip(tip);
     }
 }
 
@@ -113,7 +124,7 @@ void SourceListView::setCell(std::size_t row, std::size_t column, const QString&
     QTableWidgetItem* cell = item(static_cast<int>(row), static_cast<int>(column));
     if (cell == nullptr) return;
     cell->setText(text);
-    cell->setToolTip(text);
+    showRowTips(static_cast<int>(row));
 }
 
 void SourceListView::selectOnlyRow(std::size_t row) {

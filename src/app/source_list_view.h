@@ -25,7 +25,7 @@ public:
     void showAppendedRow();
     // A new last row, selection left as it is (a batch selects its last row once, at its end).
     void appendRow();
-    // One cell the run writes.
+    // One cell the run writes; the row's tips follow its result (a failure's reason).
     void setCell(std::size_t row, std::size_t column, const QString& text);
     // Makes row the one selected and focused row and scrolls to it.
     void selectOnlyRow(std::size_t row);
@@ -46,6 +46,8 @@ protected:
 
 private:
     void fillRow(int row);
+    // Each cell's tip is its text (cut texts can be read whole), followed by the row's result.
+    void showRowTips(int row);
 
     SourceList& list_;
 };

@@ -83,6 +83,7 @@ std::string probeInto(MediaInfoLibrary::Session& session, const std::string& pat
     if (const std::string count = session.get(Kind::Audio, "StreamCount"); !count.empty()) {
         media.audioStreamCount = leadingInt32(count);
     }
+    media.audioChannels = session.get(Kind::Audio, "Channel(s)");
 
     media.videoSeconds = static_cast<float>(leadingInteger(session.get(Kind::Video, "Duration"))) * 0.001f;
     media.audioSeconds = static_cast<float>(leadingInteger(session.get(Kind::Audio, "Duration"))) * 0.001f;

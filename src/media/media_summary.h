@@ -53,6 +53,8 @@ struct MediaSummary {
     std::string audioFormat;
     std::string audioFormatProfile;
     std::int32_t audioStreamCount = 0;
+    // The first sound stream's "Channel(s)"; empty or "0" when the library could not read it.
+    std::string audioChannels;
     // Subtitle tracks; only an output's check reads them.
     std::int32_t textStreamCount = 0;
 };

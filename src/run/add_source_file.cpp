@@ -10,6 +10,7 @@
 #include "run/run_observer.h"
 #include "run/source_list.h"
 #include "settings/option_store.h"
+#include "settings/text_rules.h"
 
 namespace torvane {
 namespace {
@@ -34,6 +35,17 @@ std::string lowerCaseExtension(const std::string& path) {
     return extension;
 }
 
+// A file of no length whose streams the library knows nothing of (no picture size, no sound
+// channels) is a damaged header, not media: no encoder could read it either.
+bool hasUsableStream(const MediaSummary& media) {
+    if (media.videoStreamCount == 0 && media.audioStreamCount == 0) return false;
+    if (media.durationExact > 0) return true;
+    const bool picture =
+        media.videoStreamCount > 0 && leadingInteger(media.videoWidth) > 0 && leadingInteger(media.videoHeight) > 0;
+    const bool sound = media.audioStreamCount > 0 && leadingInteger(media.audioChannels) > 0;
+    return picture || sound;
+}
+
 }  // namespace
 
 ProbedSource probeSourceFile(const std::string& path, MediaInfoLibrary& library) {
@@ -41,7 +53,7 @@ ProbedSource probeSourceFile(const std::string& path, MediaInfoLibrary& library)
     if (readableFileSize(path) == 0) return probed;
     if (!querySourceItem(library, path, probed.item)) return probed;
     const std::string extension = lowerCaseExtension(path);
-    const bool hasStreams = probed.item.media.videoStreamCount != 0 || probed.item.media.audioStreamCount != 0;
+    const bool hasStreams = hasUsableStream(probed.item.media);
     probed.verdict = hasStreams || extension == "swf" || extension == "mmf" ? ProbedSource::Verdict::Media
                                                                             : ProbedSource::Verdict::NotMedia;
     return probed;

@@ -15,8 +15,8 @@ inline constexpr std::string_view kNotMediaMessage = "멀티미디어 파일이 
 
 // Adds one file to the end of the list and makes its row the only selected one. Missing,
 // unreadable and empty files and folders are skipped without a message; a file with neither a
-// video nor an audio stream (other than SWF and MMF, which the library cannot see into) is
-// refused with a message. When rememberIn is given, the file's folder is stored there as
+// video nor an audio stream the library can read (other than SWF and MMF, which the library
+// cannot see into) is refused with a message. When rememberIn is given, the file's folder is stored there as
 // "lastopenfolder" (the application remembers it; a terminal probe leaves the store alone).
 // Returns true when a row was added.
 bool addSourceFile(SourceList& list, const std::string& path, MediaInfoLibrary& library, RunObserver& observer,

@@ -220,8 +220,29 @@ void QueueController::removeAbandonedFiles() const {
     if (ownsFlashPreparation_) removeAbandonedSwfWorkFiles();
 }
 
-bool QueueController::startRun(bool testRun) {
+std::size_t QueueController::finishedRowCount() const {
+    if (runActive_ || !lastRunWasFull_) return 0;
+    std::size_t count = 0;
+    for (const RunItemResult& result : results_) {
+        if (result.state == RunItemResult::State::Succeeded && list_.rowOfKey(result.key) >= 0 &&
+            isFileNotFolder(result.outputPath)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+bool QueueController::startRun(bool testRun, bool skipFinished) {
     if (runActive_) return false;
+    // What the last full run converted, taken before this run's results replace it.
+    std::map<std::string, std::string> finished;
+    if (skipFinished && !testRun && lastRunWasFull_) {
+        for (const RunItemResult& result : results_) {
+            if (result.state == RunItemResult::State::Succeeded && isFileNotFolder(result.outputPath)) {
+                finished[result.key] = result.outputPath;
+            }
+        }
+    }
     lastOutputPath_.clear();
     outcome_.reset();
     if (list_.rowCount() == 0) {
@@ -235,6 +256,7 @@ bool QueueController::startRun(bool testRun) {
         return false;
     }
     context_.fullRun = !testRun;
+    lastRunWasFull_ = !testRun;
     context_.testEncodeSeconds = testEncodeSeconds;
     stallSeconds_ = options_.getOptionInt("stalltimeout", "120");
     const long long processors = std::max(std::thread::hardware_concurrency(), 1u);
@@ -268,14 +290,22 @@ bool QueueController::startRun(bool testRun) {
         item.elapsedMs = 0;
         list_.setProgressText(row, "");
         list_.setOutputText(row, "");
+        list_.setResultText(row, "");
         observer_.setCellText(row, column(SourceColumn::Progress), "");
         observer_.setCellText(row, column(SourceColumn::OutputFile), "");
     }
     adoptedRows_ = list_.rowCount();
-    // Items a crashed run had finished keep their files and are passed over.
+    // Items a crashed run had finished keep their files and are passed over, and so are the
+    // ones the last run converted when the user chose to skip them.
     for (std::size_t index = 0; index < results_.size(); ++index) {
         SourceItem& item = *list_.item(index);
-        if (!item.doneBeforeRestore || item.outputPath.empty() || !isFileNotFolder(item.outputPath)) {
+        const bool restoredDone =
+            item.doneBeforeRestore && !item.outputPath.empty() && isFileNotFolder(item.outputPath);
+        // Once passed over, a restored item counts as this run's result: a later start asks.
+        if (!testRun) item.doneBeforeRestore = false;
+        if (const auto earlier = finished.find(runKeys_[index]); earlier != finished.end()) {
+            item.outputPath = earlier->second;
+        } else if (!restoredDone) {
             item.doneBeforeRestore = false;
             continue;
         }
@@ -857,11 +887,12 @@ void QueueController::itemFinished(const Event& event) {
             list_.setOutputText(shownRow, name);
             observer_.setCellText(shownRow, column(SourceColumn::OutputFile), name);
         }
-        if (active_.empty()) {
+        // Checked after a stop, the item shows in its row only: the progress area stays idle.
+        if (active_.empty() && runActive_) {
             observer_.showCurrentProgress("100%", 100);
             observer_.showRemainingTime("00:00:00");
         }
-        observer_.showStatus("아이템 변환완료");
+        if (runActive_) observer_.showStatus("아이템 변환완료");
         observer_.resultsChanged();
     } else {
         markFailed(result, event.chunk);
@@ -900,9 +931,10 @@ void QueueController::markFailed(RunItemResult& result, const std::string& reaso
     if (SourceItem* item = list_.findItem(runKeys_[index])) item->outputPath.clear();
     if (row >= 0) {
         list_.setProgressText(static_cast<std::size_t>(row), "실패");
+        list_.setResultText(static_cast<std::size_t>(row), "실패: " + reason);
         observer_.setCellText(static_cast<std::size_t>(row), column(SourceColumn::Progress), "실패");
     }
-    observer_.showStatus("아이템 변환실패");
+    if (runActive_) observer_.showStatus("아이템 변환실패");
     observer_.resultsChanged();
 }
 
@@ -934,12 +966,18 @@ void QueueController::discardJob(unsigned id, const std::string& reason) {
 void QueueController::requestStop() {
     if (!runActive_ || stopRequested_) return;
     const unsigned run = runNumber_;
-    if (options_.getOption("confirmbeforestop", "n") == "y" &&
-        !observer_.askYesNo("질문", "동영상 변환을 중지 하시겠습니까?")) {
-        return;
+    if (options_.getOption("confirmbeforestop", "n") == "y") {
+        // The encoders wait while the question is open: "아니요" must not find the run moved on.
+        const bool pausedBefore = paused_;
+        pause();
+        const bool stop = observer_.askYesNo("질문", "동영상 변환을 중지 하시겠습니까?");
+        // The run may have ended (or another begun) while the question was open.
+        if (!runActive_ || stopRequested_ || run != runNumber_) return;
+        if (!stop) {
+            if (!pausedBefore) resume();
+            return;
+        }
     }
-    // The run may have ended (or another begun) while the question was open.
-    if (!runActive_ || stopRequested_ || run != runNumber_) return;
     observer_.showStopping();
     stopRequested_ = true;
     // The encoder may print nothing for a long time: the stop takes effect now.
@@ -957,12 +995,21 @@ void QueueController::runEnded() {
 
     RunOutcome outcome;
     outcome.stopped = stopRequested_;
-    for (const std::size_t index : outcome.stopped ? underWay : std::vector<std::size_t>{}) {
+    // Only a stop leaves items under way; a run that ran out has none.
+    if (!outcome.stopped) underWay.clear();
+    for (const std::size_t index : underWay) {
         RunItemResult& current = results_[index];
         current.state = RunItemResult::State::Stopped;
         current.reason = "변환이 중지되어 출력 파일을 남기지 않았습니다.";
         current.outputPath.clear();
+        if (const int row = list_.rowOfKey(runKeys_[index]); row >= 0) {
+            const auto shownRow = static_cast<std::size_t>(row);
+            list_.setProgressText(shownRow, "중지됨");
+            list_.setResultText(shownRow, "중지됨: " + current.reason);
+            observer_.setCellText(shownRow, column(SourceColumn::Progress), "중지됨");
+        }
     }
+    if (outcome.stopped) observer_.showRunStopped();
     tallyOutcome(outcome);
     paused_ = false;
     observer_.resultsChanged();
@@ -972,14 +1019,6 @@ void QueueController::runEnded() {
         stopRequested_ = false;
         runActive_ = false;
         observer_.showMessage("안내", "동영상 변환이 중지 되었습니다.", MessageIcon::Information);
-    } else if (outcome.failed > 0 && outcome.action == CompletionAction::FinishDialog) {
-        // No congratulations over failures: say how many failed instead.
-        outcome.action = CompletionAction::None;
-        observer_.showStatus("작업완료");
-        observer_.showMessage("안내",
-                              "변환에 실패한 파일이 " + std::to_string(outcome.failed) + "개 있습니다. (성공 " +
-                                  std::to_string(outcome.succeeded) + "개)",
-                              MessageIcon::Warning);
     } else if (outcome.action == CompletionAction::FinishDialog) {
         observer_.showStatus("작업완료");
     }

@@ -84,10 +84,14 @@ public:
     void setOutputFolder(OutputFolderChoice output) { context_.output = std::move(output); }
 
     // Starts a run over every row ("변환 시작", or "테스트" with testRun); false, after a
-    // message, when the list is empty or the preset holds a value that cannot be used.
-    bool startRun(bool testRun);
-    // "변환 중지": asks first when "confirmbeforestop" is "y", then ends the encoders; every item
-    // being converted is marked stopped and leaves no file.
+    // message, when the list is empty or the preset holds a value that cannot be used. With
+    // skipFinished, rows the last full run converted (their files still there) are passed over.
+    bool startRun(bool testRun, bool skipFinished = false);
+    // Rows the last full run converted whose files still exist: what skipFinished passes over.
+    std::size_t finishedRowCount() const;
+    // "변환 중지": asks first when "confirmbeforestop" is "y", with the encoders held still
+    // while the question is open, then ends them; every item being converted is marked stopped
+    // and leaves no file.
     void requestStop();
     // Handles what the workers queued; call it on the owner thread when woken.
     void processEvents();
@@ -188,6 +192,7 @@ private:
     bool runActive_ = false;
     bool paused_ = false;
     bool stopRequested_ = false;
+    bool lastRunWasFull_ = false;
     unsigned runNumber_ = 0;
     std::vector<std::string> runKeys_;
     std::size_t adoptedRows_ = 0;

@@ -34,6 +34,8 @@ public:
     virtual void setRunningUi(bool /*running*/) {}
     // The stop button while a stop is under way ("변환 중지 중...").
     virtual void showStopping() {}
+    // The run was stopped: the bars, speed, remaining time and status go back to idle.
+    virtual void showRunStopped() {}
     // An item of the run changed state (started, finished, failed, stopped), an item joined the
     // run, or the run began or ended: what a journal of the queue records.
     virtual void resultsChanged() {}

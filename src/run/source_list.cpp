@@ -61,7 +61,7 @@ std::size_t SourceList::appendItem(SourceItem item) {
     }
     const std::string key = item.itemId;
     items_.emplace(key, std::move(item));
-    rows_.push_back(Row{key, false, {}, {}});
+    rows_.push_back(Row{key, false, {}, {}, {}});
     recomputeTotals();
     return rows_.size() - 1;
 }
@@ -154,6 +154,15 @@ void SourceList::setProgressText(std::size_t row, std::string text) {
 
 void SourceList::setOutputText(std::size_t row, std::string text) {
     if (row < rows_.size()) rows_[row].outputText = std::move(text);
+}
+
+void SourceList::setResultText(std::size_t row, std::string text) {
+    if (row < rows_.size()) rows_[row].resultText = std::move(text);
+}
+
+const std::string& SourceList::resultText(std::size_t row) const {
+    static const std::string none;
+    return row < rows_.size() ? rows_[row].resultText : none;
 }
 
 void SourceList::recomputeTotals() {

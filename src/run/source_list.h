@@ -72,6 +72,10 @@ public:
     // The run writes the progress and output columns.
     void setProgressText(std::size_t row, std::string text);
     void setOutputText(std::size_t row, std::string text);
+    // How the row's last conversion went, when it did not succeed ("실패: why", "중지됨: ..."):
+    // the row's tips and its "결과" line show it; empty otherwise.
+    void setResultText(std::size_t row, std::string text);
+    const std::string& resultText(std::size_t row) const;
 
 private:
     struct Row {
@@ -79,6 +83,7 @@ private:
         bool selected = false;
         std::string progressText;
         std::string outputText;
+        std::string resultText;
     };
     void recomputeTotals();
 

@@ -199,6 +199,7 @@ TEST_F(DesktopServicesTest, SleepIsLockedWhileARunGoesAndFreedAtItsEndAndAtAStop
                     QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"), &logind);
 
     QSignalSpy taken(&window().sleepInhibitor(), &SleepInhibitor::heldChanged);
+    torvane::test::clickInNextModal(QStringLiteral("아니요"));
     startHeld();
     ASSERT_TRUE(taken.wait(10000));
     ASSERT_EQ(logind.locks.size(), 1u);
@@ -216,8 +217,9 @@ TEST_F(DesktopServicesTest, SleepIsLockedWhileARunGoesAndFreedAtItsEndAndAtAStop
     ASSERT_TRUE(finished.wait(120000));
     EXPECT_TRUE(lockFreedWithin(first.readEnd, 10000));
 
-    // So does a stop.
+    // So does a stop. The converted clip is converted again.
     QSignalSpy takenAgain(&window().sleepInhibitor(), &SleepInhibitor::heldChanged);
+    torvane::test::clickInNextModal(QStringLiteral("아니요"));
     startHeld();
     ASSERT_TRUE(takenAgain.wait(10000));
     ASSERT_EQ(logind.locks.size(), 2u);
@@ -245,12 +247,15 @@ TEST_F(DesktopServicesTest, TheEndOfARunNobodySeesIsNotifiedAndItsClickShowsTheW
 
     // A window in sight says it itself.
     window().show();
-    torvane::test::clickInNextModal(QStringLiteral("확인"));
+    torvane::test::clickInNextModal(QStringLiteral("닫기"));
     runToTheEnd();
 
-    // Hidden in the tray, the desktop says it.
+    // Hidden in the tray, the desktop says it. Both files are converted again.
     window().hide();
-    torvane::test::clickInNextModal(QStringLiteral("확인"));
+    torvane::test::whenModalShows([](QWidget* question) {
+        torvane::test::clickInNextModal(QStringLiteral("닫기"));
+        torvane::test::findButton(question, QStringLiteral("아니요"))->click();
+    });
     runToTheEnd();
     ASSERT_TRUE(notified.count() > 0 || notified.wait(10000));
     ASSERT_EQ(server.shown.size(), 1u) << "the run in sight was notified too";

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
@@ -69,11 +70,17 @@ TEST_F(MainWindowTest, AMissingRememberedFolderAndPresetFallBackToTheDefaults) {
 }
 
 TEST_F(MainWindowTest, AddedFilesKeepTheirOrderAndRefusedOnesAreNamed) {
+    // An MP4 of nothing but its type box: the library finds no stream in it.
+    torvane::test::TempFolder broken;
+    torvane::test::writeFile(broken / "broken.mp4", std::string("\0\0\0\x18"
+                                                                "ftypisom\0\0\0\0isommp41",
+                                                                24));
     QString refusal;
     torvane::test::clickInNextModal(QStringLiteral("확인"), &refusal);
     addAndWait({testMedia("av.mp4"), testMedia("not_media.txt"), testMedia("empty.mp4"), testMedia("audio_only.mp3"),
-                testMedia("video_only.avi"), testMedia("av.mp4")});
-    EXPECT_EQ(refusal, QStringLiteral("멀티미디어 파일이 아닙니다."));
+                broken / "broken.mp4", testMedia("video_only.avi"), testMedia("av.mp4")});
+    // One message for the whole addition, naming every refused file.
+    EXPECT_EQ(refusal, QStringLiteral("멀티미디어 파일이 아닙니다.\n\nnot_media.txt\nbroken.mp4"));
 
     MainWindow& w = window();
     ASSERT_EQ(w.widgets().list->rowCount(), 4);

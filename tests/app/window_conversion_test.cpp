@@ -1,14 +1,20 @@
 // Whole conversions driven through the window's own buttons, with the real encoders.
+#include <unistd.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTreeWidget>
+#include <chrono>
+#include <thread>
 
 #include "app/main_window_fixture.h"
 #include "app/preset_tree.h"
@@ -112,6 +118,106 @@ TEST_F(WindowConversionTest, DuringARunTheControlsLockAndAStopEndsItAtOnce) {
     ASSERT_TRUE(finished.wait(5000));
 }
 
+// With "confirmbeforestop" the encoder is held still while the question is open and goes on
+// after "아니요"; after "예" the window looks idle again, the stopped row saying so.
+TEST_F(WindowConversionTest, TheStopQuestionHoldsTheEncoderAndAStopLeavesTheWindowIdle) {
+    options_.setOption("confirmbeforestop", "y");
+    addAndWait({testMedia("av4.mp4"), testMedia("av.mp4")});
+    window().currentSettings().plusparam2 = "-af arealtime";  // at the clip's own pace: 4 seconds
+    MainWindowWidgets& w = window().widgets();
+    w.startButton->click();
+    ASSERT_TRUE(window().controller().runActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!torvane::test::childProcessIds(::getpid()).empty() && w.currentBar->value() > 0, 10000);
+    const std::vector<int> encoders = torvane::test::childProcessIds(::getpid());
+    ASSERT_EQ(encoders.size(), 1u);
+    const int encoder = encoders[0];
+
+    char stateWhileAsked = '?';
+    QString question;
+    torvane::test::whenModalShows([&](QWidget* box) {
+        question = qobject_cast<QMessageBox*>(box)->text();
+        // SIGSTOP reaches the encoder's group at once; give /proc a moment to show it.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while ((stateWhileAsked = torvane::test::processStateAndTicks(encoder).first) != 'T' &&
+               std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        torvane::test::findButton(box, QStringLiteral("아니요"))->click();
+    });
+    w.stopButton->click();
+    EXPECT_EQ(question, QStringLiteral("동영상 변환을 중지 하시겠습니까?"));
+    EXPECT_EQ(stateWhileAsked, 'T');
+    EXPECT_TRUE(window().controller().runActive());
+    EXPECT_FALSE(window().controller().paused());
+    QTRY_VERIFY_WITH_TIMEOUT(torvane::test::processStateAndTicks(encoder).first != 'T', 5000);
+
+    QString stopped;
+    torvane::test::whenModalShows([&](QWidget* box) {
+        // The question first, then the message that the run stopped.
+        torvane::test::clickInNextModal(QStringLiteral("확인"), &stopped);
+        torvane::test::findButton(box, QStringLiteral("예"))->click();
+    });
+    w.stopButton->click();
+    EXPECT_FALSE(window().controller().runActive());
+    EXPECT_EQ(stopped, QStringLiteral("동영상 변환이 중지 되었습니다."));
+    EXPECT_TRUE(torvane::test::processEndsWithin(encoder, std::chrono::seconds(10)));
+
+    EXPECT_EQ(cell(window(), 0, SourceColumn::Progress), QStringLiteral("중지됨"));
+    EXPECT_TRUE(cell(window(), 1, SourceColumn::Progress).isEmpty());
+    EXPECT_EQ(w.currentBar->value(), 0);
+    EXPECT_EQ(w.overallBar->value(), 0);
+    EXPECT_EQ(w.currentPercent->text(), QStringLiteral("0%"));
+    EXPECT_EQ(w.overallPercent->text(), QStringLiteral("0%"));
+    EXPECT_EQ(w.speed->text(), QStringLiteral("배속정보"));
+    EXPECT_EQ(w.remainingTime->text(), QStringLiteral("00:00:00"));
+    EXPECT_TRUE(window().statusBar()->currentMessage().isEmpty())
+        << window().statusBar()->currentMessage().toStdString();
+    for (QPushButton* idle :
+         {w.startButton, w.testButton, w.upButton, w.downButton, w.removeAllButton, w.changeSettingsButton}) {
+        EXPECT_TRUE(idle->isEnabled()) << idle->text().toStdString();
+        EXPECT_TRUE(idle->isVisibleTo(&window())) << idle->text().toStdString();
+    }
+    EXPECT_FALSE(w.stopButton->isVisibleTo(&window()));
+    EXPECT_FALSE(w.pauseButton->isVisibleTo(&window()));
+    EXPECT_TRUE(
+        w.list->item(0, static_cast<int>(SourceColumn::Progress))->toolTip().contains(QStringLiteral("중지됨: ")));
+}
+
+// "변환 시작" over rows a run has converted asks first; skipping them is the default, and "아니요"
+// converts every row again.
+TEST_F(WindowConversionTest, StartingAgainAsksWhetherToSkipTheFinishedRows) {
+    options_.setOption("finishalert", "n");
+    addAndWait({testMedia("av.mp4")});
+    runToTheEnd();
+    addAndWait({testMedia("video_only.avi")});
+    const auto outputs = [this] { return std::distance(std::filesystem::directory_iterator(output_.path()), {}); };
+    ASSERT_EQ(outputs(), 1);
+
+    // Enter takes the default answer.
+    QString question;
+    QString defaultAnswer;
+    torvane::test::whenModalShows([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        question = box->text();
+        defaultAnswer = box->defaultButton() != nullptr ? box->defaultButton()->text() : QString();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    runToTheEnd();
+    EXPECT_EQ(question, QStringLiteral("완료된 파일은 건너뛸까요?"));
+    EXPECT_EQ(defaultAnswer, QStringLiteral("예"));
+    EXPECT_EQ(outputs(), 2);
+    ASSERT_EQ(window().controller().results().size(), 2u);
+    for (const RunItemResult& result : window().controller().results()) {
+        EXPECT_EQ(result.state, RunItemResult::State::Succeeded) << result.reason;
+    }
+    EXPECT_EQ(cell(window(), 0, SourceColumn::Progress), QStringLiteral("100%"));
+    EXPECT_FALSE(cell(window(), 0, SourceColumn::OutputFile).isEmpty());
+
+    torvane::test::clickInNextModal(QStringLiteral("아니요"));
+    runToTheEnd();
+    EXPECT_EQ(outputs(), 4);
+}
+
 TEST_F(WindowConversionTest, ClosingWhileConvertingAsksFirst) {
     addAndWait({testMedia("proof3.mp4")});
     window().show();
@@ -153,7 +259,11 @@ TEST_F(WindowConversionTest, PowerOffAfterTheRunWaitsForTheCountdown) {
     EXPECT_TRUE(power_.requests.empty());
 
     // Run out (accepted here rather than waiting thirty seconds): the machine is asked to power off.
-    torvane::test::whenModalShows([](QWidget* countdown) { qobject_cast<QDialog*>(countdown)->accept(); });
+    // The clip converted before is converted again.
+    torvane::test::whenModalShows([](QWidget* question) {
+        torvane::test::whenModalShows([](QWidget* countdown) { qobject_cast<QDialog*>(countdown)->accept(); });
+        torvane::test::findButton(question, QStringLiteral("아니요"))->click();
+    });
     runToTheEnd();
     EXPECT_EQ(power_.requests, std::vector<std::string>{"shutdown"});
 }
@@ -182,28 +292,59 @@ TEST_F(WindowConversionTest, ATestRunEncodesOnlyTheChosenSeconds) {
     EXPECT_GT(produced.media.durationExact, 0.5f);
 }
 
-TEST_F(WindowConversionTest, AFailedRowOpensItsEncoderLogFromTheListMenu) {
+// A failed row says why in its tips and in "결과", the finish dialog lists it with its reason,
+// and its encoder log opens from the list menu.
+TEST_F(WindowConversionTest, AFailedRowShowsItsReasonEverywhereAndOpensItsEncoderLog) {
     torvane::test::TempFolder sources;
     const std::string damaged = sources / "damaged.mp4";
     std::filesystem::copy_file(testMedia("av.mp4"), damaged);
-    addAndWait({damaged});
+    addAndWait({damaged, testMedia("av.mp4")});
     // Damaged after it was added: the encoder cannot read it.
     torvane::test::writeFile(damaged, std::string(4096, 'x'));
 
-    QString message;
-    torvane::test::clickInNextModal(QStringLiteral("확인"), &message);
+    QString headline;
+    QString listed;
+    torvane::test::whenModalShows([&](QWidget* dialog) {
+        for (QLabel* label : dialog->findChildren<QLabel*>()) headline += label->text() + "\n";
+        if (auto* failures = dialog->findChild<QPlainTextEdit*>(QStringLiteral("failures"))) {
+            listed = failures->toPlainText();
+        }
+        torvane::test::findButton(dialog, QStringLiteral("닫기"))->click();
+    });
     runToTheEnd();
-    EXPECT_TRUE(message.contains(QStringLiteral("실패한 파일이 1개"))) << message.toStdString();
+    EXPECT_TRUE(headline.contains(QStringLiteral("변환에 실패한 파일이 1개 있습니다. (성공 1개)")))
+        << headline.toStdString();
+    EXPECT_FALSE(headline.contains(QStringLiteral("축하드립니다!")));
+    const RunItemResult& result = window().controller().results()[0];
+    ASSERT_EQ(result.state, RunItemResult::State::Failed);
+    ASSERT_NE(result.reason.find("Invalid data"), std::string::npos) << result.reason;
+    const QString reason = QString::fromStdString(result.reason);
+    EXPECT_TRUE(listed.startsWith(QStringLiteral("damaged.mp4\n"))) << listed.toStdString();
+    EXPECT_TRUE(listed.contains(reason.trimmed())) << listed.toStdString();
+    EXPECT_FALSE(listed.contains(QStringLiteral("av.mp4")));
+
+    MainWindowWidgets& w = window().widgets();
     EXPECT_EQ(cell(window(), 0, SourceColumn::Progress), QStringLiteral("실패"));
-    // Nothing under the output's name, nothing hidden beside it.
-    EXPECT_TRUE(std::filesystem::is_empty(output_.path()));
+    for (const SourceColumn column : {SourceColumn::InputFile, SourceColumn::Progress}) {
+        const QString tip = w.list->item(0, static_cast<int>(column))->toolTip();
+        EXPECT_TRUE(tip.contains(QStringLiteral("실패: ") + reason)) << tip.toStdString();
+    }
+    EXPECT_FALSE(w.list->item(1, static_cast<int>(SourceColumn::Progress))->toolTip().contains(QStringLiteral("실패")));
+    // "결과" follows the clicked row: the failed one shows its reason, the converted one nothing.
+    w.list->selectOnlyRow(0);
+    EXPECT_TRUE(w.outputResult->isVisibleTo(&window()));
+    EXPECT_EQ(w.outputResult->text(), QStringLiteral("실패: ") + reason);
+    EXPECT_TRUE(w.outputResult->textInteractionFlags() & Qt::TextSelectableByMouse);
+    w.list->selectOnlyRow(1);
+    EXPECT_FALSE(w.outputResult->isVisibleTo(&window()));
+    // Nothing under the failed output's name, nothing hidden beside the converted one.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(output_.path()), {}), 1);
 
     std::unique_ptr<QMenu> menu = window().makeListMenu(0);
     const QList<QAction*> actions = menu->actions();
     ASSERT_FALSE(actions.isEmpty());
     EXPECT_TRUE(actions.back()->text().startsWith(QStringLiteral("로그 보기")));
     EXPECT_TRUE(actions.back()->isEnabled());
-    const RunItemResult& result = window().controller().results()[0];
     EXPECT_NE(torvane::test::readFile(result.logPath).find("Invalid data"), std::string::npos);
 }
 

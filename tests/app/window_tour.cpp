@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
     save(test, out, "test_encode_dialog");
     test.hide();
 
-    FinishDialog finish(FinishFolderTarget{out, false}, &window);
+    FinishDialog finish(FinishFolderTarget{out, false}, {}, 0, &window);
     save(finish, out, "finish_dialog");
     finish.hide();
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "command/command_context.h"
 #include "command/command_line_split.h"
@@ -79,7 +81,7 @@ TEST_F(AddSourceFileTest, SkipsWhatCannotBeReadWithoutAMessage) {
     EXPECT_EQ(options_.lastOpenFolder(), "");
 }
 
-TEST_F(AddSourceFileTest, RefusesFilesWithoutStreamsExceptFlashAndSmaf) {
+TEST_F(AddSourceFileTest, RefusesFilesWithoutReadableStreamsExceptFlashAndSmaf) {
     EXPECT_FALSE(add(test::testMedia("not_media.txt")));
     ASSERT_EQ(observer_.messages.size(), 1u);
     EXPECT_EQ(observer_.messages[0].caption, "안내");
@@ -87,10 +89,46 @@ TEST_F(AddSourceFileTest, RefusesFilesWithoutStreamsExceptFlashAndSmaf) {
     EXPECT_EQ(observer_.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(list_.rowCount(), 0u);
 
+    // Headers whose one sound stream the library cannot read: no channels, no rate, no length.
+    const std::string wave = folder_ / "damaged.wav";
+    test::writeFile(wave, std::string("RIFF\x90\x39\0\0WAVEfmt \x02\0\0\0\xff\xff"
+                                      "data\0\0\0\0",
+                                      30));
+    const std::string aiff = folder_ / "damaged.aif";
+    test::writeFile(aiff, std::string("FORM\x01\x63\xc8\x2e"
+                                      "AIFFCOMM\0\0\0\0\0SSND\x01\x63\xc8\x08\0\0",
+                                      31));
+    EXPECT_FALSE(add(wave));
+    EXPECT_FALSE(add(aiff));
+    EXPECT_EQ(observer_.messages.size(), 3u);
+    // A sound the library can read stays media.
+    EXPECT_TRUE(add(test::testMedia("mono.wav")));
+
     // The library sees no streams in these; their own pipelines handle them.
     EXPECT_TRUE(add(copyAs("not_media.txt", "movie.SWF")));
     EXPECT_TRUE(add(copyAs("not_media.txt", "ring.mmf")));
-    EXPECT_EQ(observer_.messages.size(), 1u);
+    EXPECT_EQ(observer_.messages.size(), 3u);
+}
+
+// Refusing what the library cannot read must never refuse real media: every file of the corpus
+// in which the library finds a picture or sound stream (all of which ffprobe reads) is accepted.
+TEST_F(AddSourceFileTest, EveryCorpusVideoAndSoundFileIsMedia) {
+    TORVANE_NEEDS_CORPUS();
+    const std::string media = test::corpusDir() + "/media/";
+    std::ifstream manifest(media + "MANIFEST.tsv");
+    ASSERT_TRUE(manifest) << media;
+    int checked = 0;
+    for (std::string line; std::getline(manifest, line);) {
+        if (!line.starts_with("video/") && !line.starts_with("audio/")) continue;
+        // The manifest's MediaInfo column: "...; V:AVC@High 320x180 ...; A:AAC ..." (a still
+        // picture has neither and is refused as ever).
+        if (line.find("; V:") == std::string::npos && line.find("; A:") == std::string::npos) continue;
+        const std::string file = line.substr(0, line.find('\t'));
+        EXPECT_EQ(probeSourceFile(media + file, MediaInfoLibrary::instance()).verdict, ProbedSource::Verdict::Media)
+            << file;
+        ++checked;
+    }
+    EXPECT_GT(checked, 200);
 }
 
 TEST_F(AddSourceFileTest, OddNamesAreAddedAndSourcesAreNeverTouched) {
