@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <array>
 #include <cstdio>
+#include <initializer_list>
+#include <string_view>
 
 #include "media/mediainfo_library.h"
 #include "media/probe_path.h"
@@ -98,30 +100,58 @@ std::uint64_t sizeOfFile(const std::string& path) {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+// The panel's facts are joined only where they exist: a sound-only or partly known file must not
+// read as "x (),  fps," or "AC-3CBR".
+std::string joinPresent(std::initializer_list<std::string> parts, std::string_view separator) {
+    std::string text;
+    for (const std::string& part : parts) {
+        if (part.empty()) continue;
+        if (!text.empty()) text += separator;
+        text += part;
+    }
+    return text;
+}
+
+// "name(detail)", or the name alone when the detail is unknown; nothing without a name.
+std::string withDetail(const std::string& name, const std::string& detail) {
+    if (name.empty()) return {};
+    return detail.empty() ? name : name + "(" + detail + ")";
+}
+
+std::string withUnit(const std::string& value, std::string_view unit) {
+    return value.empty() ? std::string() : value + std::string(unit);
+}
+
+// A row's two lines; the break only when both have something to say.
+std::string twoLines(const std::string& first, const std::string& second) {
+    return joinPresent({first, second}, "\r\n");
+}
+
 std::string makeFileLine(const MediaSummary& media) {
-    return std::string(fileNamePart(media.completeName)) + "\r\n" + media.generalFormat + "(" +
-           media.generalFormatProfile + ")" + ", " + formatDuration(media.durationSeconds, DurationStyle::Clock) +
-           ", " + media.overallBitRate;
+    return twoLines(std::string(fileNamePart(media.completeName)),
+                    joinPresent({withDetail(media.generalFormat, media.generalFormatProfile),
+                                 formatDuration(media.durationSeconds, DurationStyle::Clock), media.overallBitRate},
+                                ", "));
 }
 
 std::string makeVideoLine(const MediaSummary& media) {
-    return media.videoCodec + "(" + media.videoFormatProfile + ")" + "\r\n" + media.videoWidth + "x" +
-           media.videoHeight + " (" + media.videoAspectRatio + ")" + ", " + media.videoFrameRate + " fps" + ", " +
-           media.videoBitRate;
+    const std::string size = media.videoWidth.empty() || media.videoHeight.empty()
+                                 ? std::string()
+                                 : media.videoWidth + "x" + media.videoHeight;
+    const std::string shape =
+        joinPresent({size, media.videoAspectRatio.empty() ? std::string() : "(" + media.videoAspectRatio + ")"}, " ");
+    // Current library releases leave the old Codec field empty; the format name says the same.
+    const std::string& codec = media.videoCodec.empty() ? media.videoFormat : media.videoCodec;
+    return twoLines(withDetail(codec, media.videoFormatProfile),
+                    joinPresent({shape, withUnit(media.videoFrameRate, " fps"), media.videoBitRate}, ", "));
 }
 
 std::string makeAudioLine(MediaInfoLibrary::Session& session, const MediaSummary& media) {
-    std::string line = media.audioFormat;
-    if (!media.audioFormatProfile.empty()) line += "(" + media.audioFormatProfile + ")" + "\r\n";
-    if (const std::string mode = session.get(Kind::Audio, "BitRate_Mode"); !mode.empty()) line += mode + ", ";
-    if (const std::string rate = session.get(Kind::Audio, "BitRate/String"); !rate.empty()) line += rate + ", ";
-    if (const std::string channels = session.get(Kind::Audio, "Channel(s)"); !channels.empty()) {
-        line += channels + " Ch" + ", ";
-    }
-    if (const std::string sampling = session.get(Kind::Audio, "SamplingRate/String"); !sampling.empty()) {
-        line += sampling;
-    }
-    return line;
+    return twoLines(withDetail(media.audioFormat, media.audioFormatProfile),
+                    joinPresent({session.get(Kind::Audio, "BitRate_Mode"), session.get(Kind::Audio, "BitRate/String"),
+                                 withUnit(session.get(Kind::Audio, "Channel(s)"), " Ch"),
+                                 session.get(Kind::Audio, "SamplingRate/String")},
+                                ", "));
 }
 
 }  // namespace

@@ -134,7 +134,10 @@ std::array<std::string, kSourceColumnCount> SourceList::cells(std::size_t row) c
             formatTimeText(source->rangeStartSeconds) + "~" +
             (source->rangeEndSeconds > 0 ? formatTimeText(source->rangeEndSeconds) : cell(SourceColumn::Duration));
     }
-    cell(SourceColumn::Size) = media.videoWidth + " x " + media.videoHeight;
+    // A sound-only file has no picture size: an empty cell, not a lone " x ".
+    if (!media.videoWidth.empty() && !media.videoHeight.empty()) {
+        cell(SourceColumn::Size) = media.videoWidth + " x " + media.videoHeight;
+    }
     // Current MediaInfo releases leave the old codec fields empty; the format name says the same.
     cell(SourceColumn::Video) =
         firstNonEmpty({&media.videoCodecIdHint, &media.videoCodec, &media.videoCodecInfo, &media.videoFormat});

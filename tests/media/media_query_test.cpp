@@ -33,13 +33,16 @@ TEST(MediaQuery, VideoWithSoundFillsTheSummaryAndThePanelTexts) {
     EXPECT_EQ(item.subtitlePath, "");
     EXPECT_EQ(item.subtitleLine, "");
 
-    // "file name\r\nformat(profile), clock, bit rate"
-    EXPECT_EQ(item.fileLine, "av.mp4\r\nMPEG-4(" + m.generalFormatProfile + "), 00:00:02, " + m.overallBitRate);
-    EXPECT_EQ(item.videoLine, m.videoCodec + "(" + m.videoFormatProfile + ")\r\n320x240 (" + m.videoAspectRatio +
+    // "file name\r\nformat(profile), clock, bit rate"; a part in brackets only where the library knows it.
+    const std::string profile = m.generalFormatProfile.empty() ? "" : "(" + m.generalFormatProfile + ")";
+    EXPECT_EQ(item.fileLine, "av.mp4\r\nMPEG-4" + profile + ", 00:00:02, " + m.overallBitRate);
+    // Current library releases leave the old Codec field empty; the format names the codec then.
+    const std::string codec = m.videoCodec.empty() ? m.videoFormat : m.videoCodec;
+    EXPECT_EQ(item.videoLine, codec + "(" + m.videoFormatProfile + ")\r\n320x240 (" + m.videoAspectRatio +
                                   "), 25.000 fps, " + m.videoBitRate);
-    // This library gives AAC no format profile, so the audio line is one row.
+    // This library gives AAC no format profile: the name alone, then the facts on the second row.
     EXPECT_EQ(m.audioFormatProfile, "");
-    EXPECT_TRUE(std::regex_match(item.audioLine, std::regex("AAC[CV]BR, [0-9.]+ kb/s, 2 Ch, 44\\.1 kHz")))
+    EXPECT_TRUE(std::regex_match(item.audioLine, std::regex("AAC\r\n[CV]BR, [0-9.]+ kb/s, 2 Ch, 44\\.1 kHz")))
         << item.audioLine;
 
     // The three reports differ, and each is trimmed.
@@ -50,24 +53,31 @@ TEST(MediaQuery, VideoWithSoundFillsTheSummaryAndThePanelTexts) {
     EXPECT_EQ(m.informNormal.rfind("General", 0), 0u);
 }
 
-TEST(MediaQuery, AudioOnlyKeepsTheEmptyVideoPieces) {
-    SourceItem item;
-    ASSERT_TRUE(querySourceItem(test::testMedia("audio_only.mp3"), item));
-    EXPECT_EQ(item.media.videoStreamCount, 0);
-    EXPECT_EQ(item.media.audioStreamCount, 1);
-    EXPECT_EQ(item.videoLine, "()\r\nx (),  fps, ");
-    // MPEG Audio's profile is "Layer 3": two rows, then mode, rate, channels, sampling.
-    EXPECT_EQ(item.audioLine, "MPEG Audio(Layer 3)\r\nCBR, 128 kb/s, 2 Ch, 44.1 kHz");
-}
+// Sound-only and partly known files: no separators, brackets or units around facts that are not there.
+TEST(MediaQuery, SoundOnlyFilesHaveNoDanglingSeparators) {
+    SourceItem mp3;
+    ASSERT_TRUE(querySourceItem(test::testMedia("audio_only.mp3"), mp3));
+    EXPECT_EQ(mp3.media.videoStreamCount, 0);
+    EXPECT_EQ(mp3.media.audioStreamCount, 1);
+    EXPECT_EQ(mp3.videoLine, "");
+    // MPEG Audio's profile is "Layer 3": name(profile), then mode, rate, channels, sampling.
+    EXPECT_EQ(mp3.audioLine, "MPEG Audio(Layer 3)\r\nCBR, 128 kb/s, 2 Ch, 44.1 kHz");
 
-TEST(MediaQuery, AnAudioStreamWithoutProfileIsOneRow) {
-    SourceItem item;
-    ASSERT_TRUE(querySourceItem(test::testMedia("mono.wav"), item));
-    EXPECT_EQ(item.media.audioFormatProfile, "");
-    EXPECT_EQ(item.audioLine.find("\r\n"), std::string::npos) << item.audioLine;
-    EXPECT_EQ(item.audioLine.rfind("PCMCBR, ", 0), 0u) << item.audioLine;
-    EXPECT_NE(item.audioLine.find("1 Ch, 22.05 kHz"), std::string::npos) << item.audioLine;
-    EXPECT_NE(item.fileLine.find("Wave()"), std::string::npos) << item.fileLine;
+    SourceItem wav;
+    ASSERT_TRUE(querySourceItem(test::testMedia("mono.wav"), wav));
+    EXPECT_EQ(wav.media.audioFormatProfile, "");
+    EXPECT_EQ(wav.audioLine.rfind("PCM\r\nCBR, ", 0), 0u) << wav.audioLine;
+    EXPECT_NE(wav.audioLine.find("1 Ch, 22.05 kHz"), std::string::npos) << wav.audioLine;
+    EXPECT_EQ(wav.videoLine, "");
+    for (const SourceItem* item : {&mp3, &wav}) {
+        for (const std::string* line : {&item->fileLine, &item->videoLine, &item->audioLine}) {
+            EXPECT_EQ(line->find("()"), std::string::npos) << *line;
+            EXPECT_EQ(line->find(", ,"), std::string::npos) << *line;
+            EXPECT_FALSE(line->ends_with(", ") || line->ends_with(",")) << *line;
+            EXPECT_EQ(line->find(" fps"), std::string::npos) << *line;
+        }
+    }
+    EXPECT_NE(wav.fileLine.find("\r\nWave, 00:00:01"), std::string::npos) << wav.fileLine;
 }
 
 TEST(MediaQuery, DurationHasSecondsAndTheFraction) {

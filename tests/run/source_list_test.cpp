@@ -126,7 +126,7 @@ TEST(SourceList, CellsShowTheItemAsTheListDoes) {
     EXPECT_EQ(cells[9], "");
     const auto bare = list.cells(1);
     EXPECT_EQ(bare[2], "0 초");
-    EXPECT_EQ(bare[3], " x ");
+    EXPECT_EQ(bare[3], "");
     EXPECT_EQ(bare[6], "X");
     EXPECT_EQ(bare[4], "");
 
