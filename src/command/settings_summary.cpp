@@ -31,18 +31,26 @@ std::string fileRow(const EncodeSettings& settings, const FormatCatalogue& catal
     return expandPlaceholders(row, settings, item, item.sourcePath, item.outputPath, values);
 }
 
-std::string videoRow(const EncodeSettings& settings) {
+// The catalogue's name for a codec ("H.264 High 3.1 (720p 기기용)"), not its internal id
+// ("h264_high31"); the id itself for a codec the format does not list.
+std::string codecName(const std::string& title, const std::string& id) {
+    return title.empty() ? id : title;
+}
+
+std::string videoRow(const EncodeSettings& settings, const ContainerEntry& container) {
     if (!isTruthy(settings.video_use)) return {};
-    std::string row = settings.video_codec + std::string(kLineBreak);
+    std::string row =
+        codecName(container.findVideoCodec(settings.video_codec).title, settings.video_codec) + std::string(kLineBreak);
     if (settings.video_codec == "copy") return row;
     row += settings.video_width.empty() ? std::string("원본크기") : settings.video_width + "x" + settings.video_height;
     row += "  " + settings.video_fps + " fps  " + settings.video_bitrate + " Kbps";
     return row;
 }
 
-std::string audioRow(const EncodeSettings& settings) {
+std::string audioRow(const EncodeSettings& settings, const ContainerEntry& container) {
     if (!isTruthy(settings.audio_use)) return {};
-    std::string row = settings.audio_codec + std::string(kLineBreak);
+    std::string row =
+        codecName(container.findAudioCodec(settings.audio_codec).title, settings.audio_codec) + std::string(kLineBreak);
     if (settings.audio_codec == "copy") return row;
     row += settings.audio_vbr + "    " + settings.audio_bitrate + " Kbps  " + settings.audio_channels + " Ch  " +
            settings.audio_srate + " Hz";
@@ -55,9 +63,10 @@ SettingsSummary summarizeSettings(const EncodeSettings& settings, const FormatCa
                                   const SourceItem& item, const PlaceholderValues& values) {
     SettingsSummary summary;
     summary.file = fileRow(settings, catalogue, item, values);
-    summary.video = videoRow(settings);
-    if (item.keepSound) summary.audio = audioRow(settings);
-    const Encoder encoder = chooseEncoder(settings, item, catalogue.findContainer(settings.container));
+    const ContainerEntry& container = catalogue.findContainer(settings.container);
+    summary.video = videoRow(settings, container);
+    if (item.keepSound) summary.audio = audioRow(settings, container);
+    const Encoder encoder = chooseEncoder(settings, item, container);
     summary.other = subtitleUseText(subtitleUse(settings, item, encoder), item);
     return summary;
 }

@@ -109,5 +109,20 @@ TEST_F(SettingsSummaryTest, FileRowNamesTheFileOnlyAndExpandsPlaceholders) {
     EXPECT_EQ(summary().file, "holiday_1200k.avi\navi  00:01:30  1328Kbps");
 }
 
+// The shipped catalogue and a shipped phone preset: the rows name the codecs as the user chose
+// them in the settings dialog, not by the catalogue's internal ids.
+TEST(SettingsSummaryShipped, RowsUseTheCataloguesCodecNames) {
+    FormatCatalogue catalogue;
+    ASSERT_TRUE(catalogue.loadCatalogue(test::sourceDir() + "/data/torvane.ini"));
+    EncodeSettings settings;
+    ASSERT_TRUE(settings.loadProfile(test::sourceDir() + "/data/preset/기기설정/스마트폰 태블릿/iphone.ini"));
+    ASSERT_EQ(settings.video_codec, "h264_high31");
+    SourceItem item;
+    item.sourcePath = "/videos/holiday.mkv";
+    const SettingsSummary rows = summarizeSettings(settings, catalogue, item, PlaceholderValues{});
+    EXPECT_EQ(rows.video.substr(0, rows.video.find('\n')), "H.264 High 3.1 (720p 기기용)");
+    EXPECT_EQ(rows.audio.substr(0, rows.audio.find('\n')), "AAC");
+}
+
 }  // namespace
 }  // namespace torvane
