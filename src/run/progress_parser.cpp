@@ -209,7 +209,7 @@ void ProgressParser::commonUpdate(int newPercent, float exactSeconds, double len
             update.speedText = text;
             const auto remaining =
                 static_cast<std::int32_t>((static_cast<float>(lengthSeconds) - exactSeconds) / speed);
-            update.remainingText = formatDuration(remaining, DurationStyle::Clock);
+            update.remainingText = formatDuration(remaining, DurationStyle::Timer);
         }
     }
     overallProgress(item, run);

@@ -737,7 +737,7 @@ void QueueController::showQueueRemaining() {
     // Until an item has made progress there is no pace to go by: the text stays as it was.
     if (!estimate.remainingSeconds) return;
     const double seconds = std::min(*estimate.remainingSeconds, 359999.0);
-    observer_.showRemainingTime(formatDuration(static_cast<std::int32_t>(std::lround(seconds)), DurationStyle::Clock));
+    observer_.showRemainingTime(formatDuration(static_cast<std::int32_t>(std::lround(seconds)), DurationStyle::Timer));
 }
 
 void QueueController::watchdogTick() {

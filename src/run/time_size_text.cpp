@@ -8,12 +8,12 @@
 namespace torvane {
 
 std::string formatDuration(std::int32_t seconds, DurationStyle style) {
-    if (seconds <= 0) return "0 초";
+    if (seconds <= 0) return style == DurationStyle::Timer ? "00:00:00" : "0 초";
     const std::int32_t hours = seconds / 3600;
     const std::int32_t minutes = seconds / 60 % 60;
     const std::int32_t rest = seconds % 60;
     char buffer[64];
-    if (style == DurationStyle::Clock) {
+    if (style != DurationStyle::Words) {
         std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", hours, minutes, rest);
         return buffer;
     }

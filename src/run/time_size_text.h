@@ -8,9 +8,10 @@ namespace torvane {
 enum class DurationStyle {
     Words,  // " 1시 2분 5초"
     Clock,  // "01:02:05", hours not capped at 24
+    Timer,  // as Clock, but 0 and below read "00:00:00": a count that reaches zero keeps its form
 };
 
-// Seconds of 0 or below give "0 초" in either style.
+// Seconds of 0 or below give "0 초" in the Words and Clock styles.
 std::string formatDuration(std::int32_t seconds, DurationStyle style);
 
 // How many decimals a size text asks for; the shown number is the integer quotient whatever

@@ -50,6 +50,12 @@ protected:
     LineContext context_;
 };
 
+TEST_F(ProgressParserTest, RemainingTimeKeepsTheClockFormAtTheEnd) {
+    // 99.9 s of 100 s done: the count-down reads as a clock at zero, never as "0 초".
+    const auto update = parse("frame= 2497 fps= 25 q=2.0 size=    5120kB time=00:01:39.90 bitrate= 419.4kbits/s");
+    EXPECT_EQ(update.remainingText, "00:00:00");
+}
+
 TEST_F(ProgressParserTest, FfmpegStatusLine) {
     const auto update = parse("frame=  250 fps= 25 q=2.0 size=     512kB time=00:00:10.00 bitrate= 419.4kbits/s");
     EXPECT_EQ(item_.percent, 10);

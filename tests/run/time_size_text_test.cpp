@@ -8,6 +8,8 @@ namespace {
 TEST(TimeSizeText, Durations) {
     EXPECT_EQ(formatDuration(0, DurationStyle::Words), "0 초");
     EXPECT_EQ(formatDuration(-5, DurationStyle::Clock), "0 초");
+    EXPECT_EQ(formatDuration(-5, DurationStyle::Timer), "00:00:00");
+    EXPECT_EQ(formatDuration(3725, DurationStyle::Timer), "01:02:05");
     EXPECT_EQ(formatDuration(59, DurationStyle::Words), " 59초");
     EXPECT_EQ(formatDuration(59, DurationStyle::Clock), "00:00:59");
     EXPECT_EQ(formatDuration(3725, DurationStyle::Words), " 1시 2분 5초");
