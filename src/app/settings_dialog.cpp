@@ -315,6 +315,7 @@ struct SettingsControls {
     QSlider* volumeSlider = named(new QSlider(Qt::Vertical), "volumeSlider");
     QLineEdit* volumeBox = newBox("volumeBox");
 
+    QGroupBox* subtitleGroup = nullptr;
     QCheckBox* subUse = newCheck("자막 사용", "subUseCheck");
     QCheckBox* subEmbed = newCheck("화면에 입히지 않고 켜고 끄는 자막 트랙으로 (MKV, MP4, WebM)", "subEmbedCheck");
     QComboBox* subPos = newList("subPosList", true);
@@ -459,6 +460,8 @@ QGroupBox* buildAudioGroup(SettingsControls& c) {
 QGroupBox* buildSubtitleGroup(SettingsControls& c) {
     c.subFont->setMinimumWidth(c.subFont->fontMetrics().averageCharWidth() * 28);
     auto* group = new QGroupBox("자막");
+    group->setObjectName("subtitleGroup");
+    c.subtitleGroup = group;
     auto* grid = newGrid(group);
     grid->addWidget(c.subUse, 0, 0, 1, 2);
     grid->addWidget(c.subEmbed, 1, 0, 1, 2);
@@ -583,6 +586,23 @@ void SettingsDialog::switchFormat(const ContainerEntry& format) {
     }
     switchVideo(format, isEditedFormat);
     switchAudio(format, isEditedFormat);
+    offerSubtitles(isTruthy(format.use_video));
+}
+
+// A format without pictures has nothing to draw a subtitle on: the panel is disabled and its
+// "자막 사용" shown unticked. The stored tick is kept aside, not lost: it comes back when a
+// format with pictures is chosen again, and it is what is saved meanwhile.
+void SettingsDialog::offerSubtitles(bool hasPictures) {
+    SettingsControls& c = *controls_;
+    if (hasPictures == subtitlesOffered_) return;
+    subtitlesOffered_ = hasPictures;
+    if (hasPictures) {
+        c.subUse->setChecked(subtitleTickAside_);
+    } else {
+        subtitleTickAside_ = c.subUse->isChecked();
+        c.subUse->setChecked(false);
+    }
+    c.subtitleGroup->setEnabled(hasPictures);
 }
 
 void SettingsDialog::switchVideo(const ContainerEntry& format, bool isEditedFormat) {
@@ -683,7 +703,11 @@ std::string SettingsDialog::expandFontPath(const std::string& path) const {
 
 void SettingsDialog::fillSubtitle(const EncodeSettings& settings) {
     SettingsControls& c = *controls_;
-    c.subUse->setChecked(isTruthy(settings.sub_use));
+    if (subtitlesOffered_) {
+        c.subUse->setChecked(isTruthy(settings.sub_use));
+    } else {
+        subtitleTickAside_ = isTruthy(settings.sub_use);
+    }
     c.subEmbed->setChecked(isTruthy(settings.sub_embed));
     setListText(c.subPos, settings.sub_pos);
     setListText(c.subSize, settings.sub_textscale);
@@ -746,6 +770,7 @@ void SettingsDialog::readChecks(EncodeSettings& settings) const {
         {&EncodeSettings::use_speed, c.speedCheck},
     };
     for (const auto& [field, check] : checks) settings.*field = yesNo(check->isChecked());
+    if (!subtitlesOffered_) settings.sub_use = yesNo(subtitleTickAside_);
 }
 
 void SettingsDialog::readTexts(EncodeSettings& settings) const {

@@ -58,6 +58,7 @@ private:
     void switchFormat(const ContainerEntry& format);
     void switchVideo(const ContainerEntry& format, bool isEditedFormat);
     void switchAudio(const ContainerEntry& format, bool isEditedFormat);
+    void offerSubtitles(bool hasPictures);
 
     void fillControls(const EncodeSettings& settings);
     void fillVideo(const EncodeSettings& settings);
@@ -84,6 +85,8 @@ private:
     EncodeSettings& dialogSettings_;
     int dialogMode_;
     std::unique_ptr<SettingsControls> controls_;
+    bool subtitlesOffered_ = true;
+    bool subtitleTickAside_ = false;
 };
 
 // Opens the dialog modally; returns dialogMode on "적 용" (1 when dialogMode < 1), 2 on "취 소"

@@ -335,6 +335,26 @@ TEST(SettingsDialog, FormatWithoutVideoShowsTheNoteAndFormatWithoutAudioHidesIts
     EXPECT_EQ(open.current.audio_codec, "");
 }
 
+// A sound-extraction preset stores "자막 사용" ticked; with no pictures to draw on, the panel is
+// disabled and unticked, the stored tick is kept and comes back with a format that has pictures.
+TEST(SettingsDialog, SubtitlePanelIsOffForFormatsWithoutPictures) {
+    const EncodeSettings ac3 = loadSettings(buildDir() + "/preset/특별기능/sound_ac3.ini");
+    ASSERT_EQ(ac3.sub_use, "y");
+    OpenDialog open(ac3);
+    EXPECT_FALSE(open.control("subtitleGroup")->isEnabled());
+    EXPECT_FALSE(open.control<QCheckBox>("subUseCheck")->isChecked());
+
+    open.chooseFormat("mkv");
+    EXPECT_TRUE(open.control("subtitleGroup")->isEnabled());
+    EXPECT_TRUE(open.control<QCheckBox>("subUseCheck")->isChecked());
+    // Unticked by the user while it applies, then a sound format again: the user's choice is kept.
+    open.control<QCheckBox>("subUseCheck")->setChecked(false);
+    open.chooseFormat("mp3");
+    EXPECT_FALSE(open.control("subtitleGroup")->isEnabled());
+    open.apply();
+    EXPECT_EQ(open.current.sub_use, "n");
+}
+
 // Types as a user does, into a focused box of the shown dialog.
 void typeInto(QWidget* box, const QString& keys) {
     if (auto* line = qobject_cast<QLineEdit*>(box)) line->clear();
