@@ -55,6 +55,7 @@
 #include "run/queue_journal_keeper.h"
 #include "run/source_list_commands.h"
 #include "settings/option_store.h"
+#include "settings/preset_folder.h"
 #include "settings/program_files.h"
 #include "update/web_addresses.h"
 
@@ -122,6 +123,8 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
     connect(runNotifier_, &RunNotifier::activated, this, &MainWindow::showAndRaise);
     createTray();
     loadLastPreset();
+    // The tree opened on its first group; it shows the preset in use instead.
+    w_.tree->showPreset(currentSettings_.profilePath);
     chooseStartingOutputFolder();
     updateChecker_ = std::make_unique<UpdateChecker>(
         *services_.options, this, [](const std::string& path) { return openWithDesktop(toQt(path)); });
@@ -484,9 +487,23 @@ void MainWindow::openSettingsDialog(int dialogMode) {
     refreshSummary();
 }
 
+void MainWindow::showPresetName() {
+    // "기기설정 / 스마트폰 태블릿 / 아이폰 작은 용량 (MP4 540p)": the groups, then the preset's name.
+    QStringList parts;
+    for (const std::string& group :
+         presetGroupsOf(presetFolderOf(services_.programFolder), currentSettings_.profilePath)) {
+        parts << toQt(group);
+    }
+    parts << toQt(currentSettings_.info_subject.empty() ? std::string("기본") : currentSettings_.info_subject);
+    // The name is the link that opens the settings; what a click does is said on hovering.
+    w_.currentPresetName->setText(QStringLiteral("<a href=\"settings\">%1</a>").arg(parts.join(" / ").toHtmlEscaped()));
+    w_.currentPresetName->setToolTip(text("클릭하면 설정값을 불러옵니다"));
+}
+
 void MainWindow::refreshSummary() {
     // Called whenever the list, a row or the settings change: the journal follows them.
     recordJournal();
+    showPresetName();
     const SourceItem* item = clickedItem();
     // Why the row's last conversion failed or stopped, where it can be read and copied.
     const QString result = item != nullptr ? toQt(list_.resultText(static_cast<std::size_t>(clickedRow_))) : QString();

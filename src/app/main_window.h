@@ -121,6 +121,7 @@ private:
     void presetSelected(const QString& profilePath);
     void openSettingsDialog(int dialogMode);
     void refreshSummary();
+    void showPresetName();
 
     void startConversion(bool testRun);
     void afterRunCall();

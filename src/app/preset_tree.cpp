@@ -1,7 +1,9 @@
 #include "app/preset_tree.h"
 
 #include <QApplication>
+#include <QSignalBlocker>
 #include <QStyle>
+#include <filesystem>
 
 #include "app/qt_text.h"
 #include "settings/preset_folder.h"
@@ -11,6 +13,16 @@ namespace {
 
 constexpr int kNumberRole = Qt::UserRole;
 constexpr int kKindRole = Qt::UserRole + 1;
+
+std::string normalPath(const std::string& path) {
+    return std::filesystem::path(path).lexically_normal().string();
+}
+
+// Whether path lies inside folder (a group that may hold the preset).
+bool isInside(const std::string& path, const std::string& folder) {
+    const std::string prefix = normalPath(folder) + "/";
+    return path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0;
+}
 
 QIcon iconFor(PresetTree::ItemKind kind) {
     QStyle* style = QApplication::style();
@@ -74,6 +86,31 @@ void PresetTree::expandGroup(QTreeWidgetItem* group) {
     }
     // An empty folder loses its expand button once it has been looked into.
     if (group->childCount() == 0) group->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+bool PresetTree::showPreset(const std::string& path) {
+    QTreeWidgetItem* found = findPreset(invisibleRootItem(), normalPath(path));
+    if (found == nullptr) return false;
+    for (QTreeWidgetItem* group = found->parent(); group != nullptr; group = group->parent()) group->setExpanded(true);
+    const QSignalBlocker quiet(this);
+    setCurrentItem(found);
+    scrollToItem(found);
+    return true;
+}
+
+QTreeWidgetItem* PresetTree::findPreset(QTreeWidgetItem* group, const std::string& path) {
+    // A group is read only when the preset lies inside its folder, as opening it by hand would.
+    if (group != invisibleRootItem()) expandGroup(group);
+    for (int i = 0; i < group->childCount(); ++i) {
+        QTreeWidgetItem* child = group->child(i);
+        const std::string childPath = normalPath(pathOf(child));
+        if (kindOf(child) == ItemKind::Preset) {
+            if (childPath == path) return child;
+        } else if (isInside(path, childPath)) {
+            if (QTreeWidgetItem* found = findPreset(child, path)) return found;
+        }
+    }
+    return nullptr;
 }
 
 std::string PresetTree::pathOf(const QTreeWidgetItem* item) const {

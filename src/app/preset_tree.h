@@ -21,6 +21,10 @@ public:
     // usual groups open at once, and the first top-level item becomes the selected one.
     void populatePresetTree(const std::string& presetFolder);
 
+    // Selects the preset item standing for path, opening the groups above it, without
+    // announcing it as a choice: the settings are already loaded. False when no item stands for it.
+    bool showPreset(const std::string& path);
+
     // The path an item stands for (a folder for a group, a file for a preset).
     std::string pathOf(const QTreeWidgetItem* item) const;
     static ItemKind kindOf(const QTreeWidgetItem* item);
@@ -33,6 +37,7 @@ signals:
 
 private:
     void expandGroup(QTreeWidgetItem* group);
+    QTreeWidgetItem* findPreset(QTreeWidgetItem* group, const std::string& path);
     QTreeWidgetItem* newItem(ItemKind kind, const std::string& text, const std::string& path);
 
     std::map<int, std::string> presetPaths_;

@@ -1,5 +1,7 @@
 #include "settings/preset_folder.h"
 
+#include <filesystem>
+
 #include "platform/file_system.h"
 #include "settings/encode_settings.h"
 
@@ -22,6 +24,21 @@ PresetFolderLevel readPresetFolder(const std::string& folder) {
 
 bool isGroupExpandedAtStart(std::string_view groupName) {
     return groupName == "+ 일반 파일변환" || groupName == "기기설정";
+}
+
+std::vector<std::string> presetGroupsOf(const std::string& presetFolder, const std::string& presetPath) {
+    namespace fs = std::filesystem;
+    if (presetFolder.empty() || presetPath.empty()) return {};
+    const fs::path relative =
+        fs::path(presetPath).lexically_normal().lexically_relative(fs::path(presetFolder).lexically_normal());
+    std::vector<std::string> groups;
+    for (const fs::path& part : relative) {
+        // A path that climbs out of the folder is not one of its presets.
+        if (part == "..") return {};
+        groups.push_back(part.string());
+    }
+    if (!groups.empty()) groups.pop_back();  // the preset's own file name
+    return groups;
 }
 
 }  // namespace torvane

@@ -27,6 +27,10 @@ struct PresetFolderLevel {
 // Reads one folder; a missing or unreadable folder gives an empty level.
 PresetFolderLevel readPresetFolder(const std::string& folder);
 
+// The group folders from the preset folder down to a preset, outermost first ("기기설정",
+// "스마트폰 태블릿"); empty for a preset lying directly in the folder or outside it.
+std::vector<std::string> presetGroupsOf(const std::string& presetFolder, const std::string& presetPath);
+
 // The groups that open by themselves when the tree is first shown.
 bool isGroupExpandedAtStart(std::string_view groupName);
 

@@ -213,6 +213,43 @@ TEST_F(MainWindowTest, ChoosingAPresetLoadsItAndOpensTheSettingsOnlyWhenAskedWit
     EXPECT_EQ(options_.getOption("lastpreset", ""), tree.pathOf(mp4));
 }
 
+// The preset in use is named above the summary, and after a restart the tree shows that preset
+// selected, not the first group.
+TEST_F(MainWindowTest, APresetInUseIsNamedAndSelectedAgainAfterARestart) {
+    options_.setOption("viewsettingonpreset", "");
+    std::string chosenPath;
+    {
+        PresetTree& tree = *window().widgets().tree;
+        QTreeWidgetItem* mp4 =
+            presetItem(tree, QStringLiteral("+ 일반 파일변환"), QStringLiteral("MP4 보통 화질 (H.264 + AAC)"));
+        ASSERT_NE(mp4, nullptr);
+        chosenPath = tree.pathOf(mp4);
+        torvane::test::whenModalShows(
+            [](QWidget* dialog) { torvane::test::findButton(dialog, QStringLiteral("적 용"))->click(); });
+        tree.setCurrentItem(mp4);
+        EXPECT_TRUE(window().widgets().currentPresetName->text().contains(
+            QStringLiteral("+ 일반 파일변환 / MP4 보통 화질 (H.264 + AAC)")));
+    }
+    window_.reset();
+    PresetTree& tree = *window().widgets().tree;
+    ASSERT_NE(tree.currentItem(), nullptr);
+    EXPECT_EQ(tree.pathOf(tree.currentItem()), chosenPath);
+    EXPECT_EQ(window().currentSettings().profilePath, chosenPath);
+    EXPECT_TRUE(window().widgets().currentPresetName->text().contains(
+        QStringLiteral("+ 일반 파일변환 / MP4 보통 화질 (H.264 + AAC)")));
+
+    // A preset two groups deep: its groups are opened to show it, and both are named.
+    const std::string iphone = torvane::test::buildDir() + "/preset/기기설정/스마트폰 태블릿/iphone.ini";
+    options_.setOption("lastpreset", iphone);
+    window_.reset();
+    QTreeWidgetItem* shown = window().widgets().tree->currentItem();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(window().widgets().tree->pathOf(shown), iphone);
+    EXPECT_TRUE(shown->parent()->isExpanded());
+    EXPECT_TRUE(window().widgets().currentPresetName->text().contains(
+        QStringLiteral("기기설정 / 스마트폰 태블릿 / 아이폰 작은 용량 (MP4 540p)")));
+}
+
 TEST_F(MainWindowTest, StartingWithAnEmptyListOnlyWarns) {
     QString warning;
     torvane::test::clickInNextModal(QStringLiteral("확인"), &warning);
