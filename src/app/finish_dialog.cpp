@@ -88,11 +88,9 @@ FinishDialog::FinishDialog(FinishFolderTarget target, std::vector<FailedFile> fa
 }
 
 void FinishDialog::openTarget() {
-    if (target_.selectFile) {
-        showFileInFileManager(target_.path);
-    } else {
-        openFolder(target_.path);
-    }
+    if (target_.selectFile && showFileInFileManager(target_.path)) return;
+    // Nothing opened: the folder once more, and a message naming it when that fails too.
+    openFolderOrSay(this, target_.selectFile ? std::string(parentFolder(target_.path)) : target_.path);
 }
 
 }  // namespace torvane::app

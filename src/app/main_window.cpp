@@ -46,6 +46,7 @@
 #include "app/trim_dialog.h"
 #include "app/update_checker.h"
 #include "app/web_panel.h"
+#include "app/window_place.h"
 #include "command/command_context.h"
 #include "command/settings_summary.h"
 #include "media/media_query.h"
@@ -131,7 +132,8 @@ MainWindow::MainWindow(AppServices services, QWidget* parent) : QMainWindow(pare
     wireCommands();
     refreshSummary();
     createWebPanels();
-    resize(1120, noticePanel_ != nullptr ? 760 + kNoticeAreaHeight : 760);
+    placeWindow(*this, QSize(1120, noticePanel_ != nullptr ? 760 + kNoticeAreaHeight : 760),
+                parseWindowPlace(services_.options->getOption("windowplace", "")));
     if (services_.automaticUpdateCheck) {
         QTimer::singleShot(1000, this, [this] { updateChecker_->checkForUpdate(true); });
     }
@@ -154,6 +156,7 @@ void MainWindow::offerEarlierList() {
     }
     // The run goes on with the settings and the folder it was started with.
     currentSettings_ = load.journal.settings;
+    w_.tree->showPreset(currentSettings_.profilePath);
     w_.outputFolderEdit->setText(toQt(load.journal.output.folder));
     w_.sameFolderCheck->setChecked(load.journal.output.sameFolderAsSource);
     QStringList paths;
@@ -234,8 +237,6 @@ void MainWindow::wireCommands() {
         playSource();
     });
     connect(w_.list, &SourceListView::menuRequested, this, &MainWindow::showListMenu);
-    connect(w_.list, &SourceListView::insertPressed, this, &MainWindow::chooseFilesToAdd);
-    connect(w_.list, &SourceListView::deletePressed, this, &MainWindow::removeSelected);
 
     connect(w_.tree, &PresetTree::presetSelected, this, &MainWindow::presetSelected);
     connect(w_.changeSettingsButton, &QPushButton::clicked, this, [this] { openSettingsDialog(kSettingsFromButton); });
@@ -250,10 +251,10 @@ void MainWindow::wireCommands() {
         controller_->testEncodeSeconds = dialog.seconds();
         startConversion(true);
     });
-    connect(w_.stopButton, &QPushButton::clicked, this, [this] {
-        controller_->requestStop();
-        afterRunCall();
-    });
+    connect(w_.stopButton, &QPushButton::clicked, this, [this] { stopConversion(false); });
+    connect(w_.startAction, &QAction::triggered, this, [this] { startConversion(false); });
+    // Escape is easily pressed by mistake: from the keyboard or the menu a stop is always asked.
+    connect(w_.stopAction, &QAction::triggered, this, [this] { stopConversion(true); });
     connect(w_.pauseButton, &QPushButton::clicked, this, [this] {
         controller_->paused() ? controller_->resume() : controller_->pause();
         w_.pauseButton->setText(text(controller_->paused() ? "계속" : "일시정지"));
@@ -560,6 +561,15 @@ void MainWindow::startConversion(bool testRun) {
     afterRunCall();
 }
 
+void MainWindow::stopConversion(bool alwaysAsk) {
+    // "변환 중지 중..." greys the button and Qt moves its focus on: a stop from the focused
+    // button hands the focus to "변환 시작" once the run is over.
+    const bool stopFocused = focusWidget() == w_.stopButton;
+    controller_->requestStop(alwaysAsk);
+    afterRunCall();
+    if (stopFocused && !controller_->runActive()) w_.startButton->setFocus(Qt::OtherFocusReason);
+}
+
 void MainWindow::afterRunCall() {
     refreshSummary();
     if (!awaitingOutcome_ || controller_->runActive() || !controller_->outcome()) return;
@@ -620,6 +630,13 @@ void MainWindow::setRunningUi(bool running) {
     for (QPushButton* button : {w_.upButton, w_.downButton, w_.removeSelectedButton, w_.removeAllButton}) {
         button->setEnabled(!running);
     }
+    // Space on "변환 시작" and Space again stops: the focus goes over to the button that took
+    // the pressed one's place, rather than on to the next control.
+    QWidget* focused = QApplication::focusWidget();
+    const bool runButtonFocused =
+        focused == w_.startButton || focused == w_.testButton || focused == w_.stopButton || focused == w_.pauseButton;
+    w_.startAction->setEnabled(!running);
+    w_.stopAction->setEnabled(running);
     w_.testButton->setEnabled(!running);
     w_.testButton->setVisible(!running);
     w_.startButton->setEnabled(!running);
@@ -632,6 +649,7 @@ void MainWindow::setRunningUi(bool running) {
     w_.pauseButton->setVisible(running);
     w_.changeSettingsButton->setEnabled(!running);
     updateTrimButton(running);
+    if (runButtonFocused) (running ? w_.stopButton : w_.startButton)->setFocus(Qt::TabFocusReason);
 
     // The side panel takes the preset tree's place while a run goes on.
     const bool sidePanel = running && sidePanel_ != nullptr;
@@ -750,6 +768,12 @@ void MainWindow::showAndRaise() {
     activateWindow();
 }
 
+void MainWindow::rememberPlace() {
+    // A window never shown (a test, an update that quit at once) has no place worth keeping.
+    if (!isVisible()) return;
+    services_.options->setOption("windowplace", windowPlaceText(currentPlace(*this)));
+}
+
 void MainWindow::quitProgram() {
     quitting_ = true;
     close();
@@ -762,6 +786,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         if (services_.options->getOption("closetotray", "n") == "y" && trayAvailable()) {
             // A tray that came up after the start gets its icon now.
             createTray();
+            rememberPlace();
             hide();
             event->ignore();
             return;
@@ -774,6 +799,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // The controller quits a running encoder when the window is destroyed. The list was closed
     // on purpose: nothing is offered back at the next start.
     if (journal_) journal_->forget();
+    rememberPlace();
     if (tray_ != nullptr) tray_->hide();
     event->accept();
     emit closed();

@@ -106,6 +106,8 @@ protected:
 private:
     void wireCommands();
     void createTray();
+    // The window's place and size, for the next start.
+    void rememberPlace();
     void loadLastPreset();
     void chooseStartingOutputFolder();
 
@@ -124,6 +126,8 @@ private:
     void showPresetName();
 
     void startConversion(bool testRun);
+    // "변환 중지", asked first with alwaysAsk or where the options say so.
+    void stopConversion(bool alwaysAsk);
     void afterRunCall();
     void completeRun(CompletionAction action);
     // The failed files of the last run with their reasons, for the finish dialog.

@@ -4,6 +4,8 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,6 +15,8 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QVBoxLayout>
 
 #include "app/preset_tree.h"
@@ -45,6 +49,34 @@ QLabel* factValue(const char* name) {
     return label;
 }
 
+// A label holding one link that Tab reaches as a whole and Enter or Space opens, as a button;
+// Qt's own keyboard links would take two Tabs, one for the label and one for its link.
+class KeyboardLink : public QLabel {
+public:
+    KeyboardLink() {
+        setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            emit linkActivated(QStringLiteral("settings"));
+            return;
+        }
+        QLabel::keyPressEvent(event);
+    }
+    void paintEvent(QPaintEvent* event) override {
+        QLabel::paintEvent(event);
+        if (!hasFocus()) return;
+        QStylePainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+    }
+};
+
 void addFactRow(QGridLayout* grid, int row, const char* caption, QLabel* value) {
     auto* label = new QLabel(text(caption));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -59,7 +91,18 @@ void buildMenus(QMainWindow& window, MainWindowWidgets& w) {
     w.removeSelectedAction = file->addAction(text("선택 제거\t(&D)"));
     w.removeAllAction = file->addAction(text("전체 목록제거\t(&C)"));
     file->addSeparator();
+    w.startAction = file->addAction(text("변환 시작\tF5"));
+    w.stopAction = file->addAction(text("변환 중지\tEsc"));
+    w.stopAction->setEnabled(false);
+    file->addSeparator();
     w.quitAction = file->addAction(text("종료\t(&X)"));
+
+    // The menu's keys work wherever the focus is in the window.
+    w.addFilesAction->setShortcuts({QKeySequence(Qt::Key_Insert), QKeySequence(Qt::CTRL | Qt::Key_O)});
+    w.removeSelectedAction->setShortcut(QKeySequence(Qt::Key_Delete));
+    w.startAction->setShortcuts(
+        {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    w.stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
 
     QMenu* help = window.menuBar()->addMenu(text("도움(&H)"));
     w.optionsAction = help->addAction(text("환경설정\t(&C)"));
@@ -177,7 +220,7 @@ QGroupBox* buildOutputFacts(MainWindowWidgets& w) {
     auto* grid = new QGridLayout(box);
     auto* header = new QHBoxLayout;
     header->addWidget(new QLabel(text("현재 설정:")));
-    w.currentPresetName = new QLabel;
+    w.currentPresetName = new KeyboardLink;
     w.currentPresetName->setObjectName(QStringLiteral("currentPresetName"));
     w.currentPresetName->setText(
         QStringLiteral("<a href=\"settings\">%1</a>").arg(text("클릭하면 설정값을 불러옵니다")));
@@ -303,6 +346,43 @@ QLayout* buildFolderAndRunRow(MainWindowWidgets& w) {
     return row;
 }
 
+// Tab goes the way the work goes: the list and its buttons, the preset, the folder, start; then
+// the rest of the window. Hidden and disabled controls are passed over.
+void setTabOrder(MainWindowWidgets& w) {
+    const QList<QWidget*> order = {w.list,
+                                   w.addButton,
+                                   w.upButton,
+                                   w.downButton,
+                                   w.removeSelectedButton,
+                                   w.removeAllButton,
+                                   w.trimButton,
+                                   w.changeSettingsButton,
+                                   w.quickButton,
+                                   w.favouritesButton,
+                                   w.tree,
+                                   w.favourites,
+                                   w.currentPresetName,
+                                   w.outputFolderEdit,
+                                   w.changeFolderButton,
+                                   w.openFolderButton,
+                                   w.sameFolderCheck,
+                                   w.testButton,
+                                   w.startButton,
+                                   w.pauseButton,
+                                   w.stopButton,
+                                   w.sourceDetailsButton,
+                                   w.sourcePlayButton,
+                                   w.outputDetailsButton,
+                                   w.outputPlayButton,
+                                   w.powerOffCheck,
+                                   w.exitCheck,
+                                   w.optionsButton,
+                                   w.helpButton,
+                                   w.requestButton,
+                                   w.updateButton};
+    for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 }  // namespace
 
 MainWindowWidgets buildMainWindowLayout(QMainWindow& window, SourceList& list) {
@@ -337,6 +417,7 @@ MainWindowWidgets buildMainWindowLayout(QMainWindow& window, SourceList& list) {
 
     window.setCentralWidget(central);
     window.statusBar()->setObjectName(QStringLiteral("statusBar"));
+    setTabOrder(w);
     return w;
 }
 

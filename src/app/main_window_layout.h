@@ -99,6 +99,8 @@ struct MainWindowWidgets {
     QAction* addFilesAction = nullptr;
     QAction* removeSelectedAction = nullptr;
     QAction* removeAllAction = nullptr;
+    QAction* startAction = nullptr;
+    QAction* stopAction = nullptr;
     QAction* quitAction = nullptr;
     QAction* optionsAction = nullptr;
     QAction* helpAction = nullptr;

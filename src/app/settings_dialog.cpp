@@ -17,6 +17,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QStyleOptionSpinBox>
@@ -26,6 +28,8 @@
 #include <utility>
 
 #include "app/qt_text.h"
+#include "app/stacking_columns.h"
+#include "app/window_place.h"
 #include "platform/text_encoding.h"
 #include "settings/format_catalogue.h"
 #include "settings/option_store.h"
@@ -357,6 +361,7 @@ SettingsDialog::SettingsDialog(const SettingsDialogContext& context, EncodeSetti
     controls_->widthBox->setPosition(leadingInteger(dialogSettings_.video_width));
     controls_->heightBox->setPosition(leadingInteger(dialogSettings_.video_height));
     connectInteractions();
+    fitToScreen();
 }
 
 SettingsDialog::~SettingsDialog() = default;
@@ -509,10 +514,21 @@ void SettingsDialog::buildLayout() {
     c.rotation->setParent(this);
     c.channels->setParent(this);
 
-    auto* groups = new QHBoxLayout;
-    groups->addWidget(buildVideoGroup(c), 1);
-    groups->addWidget(buildAudioGroup(c), 1);
-    groups->addWidget(buildSubtitleGroup(c), 1);
+    // Everything but the two buttons scrolls, and the three columns stack where the screen is
+    // too narrow for them: "적 용" and "취 소" stay on a small screen.
+    auto* content = new QWidget;
+    auto* contentLayout = new QVBoxLayout(content);
+    contentLayout->addWidget(row({newLabel("파일 포맷 (형태)"), c.containerList}, true));
+    columns_ = new StackingColumns({buildVideoGroup(c), buildAudioGroup(c), buildSubtitleGroup(c)});
+    contentLayout->addWidget(columns_, 1);
+    contentLayout->addWidget(buildOtherGroup(c));
+    contentLayout->addWidget(buildExtraOptions(c));
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName("settingsScroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(content);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -520,11 +536,20 @@ void SettingsDialog::buildLayout() {
     buttons->addWidget(c.cancelButton);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(row({newLabel("파일 포맷 (형태)"), c.containerList}, true));
-    layout->addLayout(groups, 1);
-    layout->addWidget(buildOtherGroup(c));
-    layout->addWidget(buildExtraOptions(c));
+    layout->addWidget(scroll, 1);
     layout->addLayout(buttons);
+}
+
+void SettingsDialog::fitToScreen() {
+    // As large as its contents want with the columns side by side, but never larger than the
+    // screen it opens on.
+    QWidget* content = findChild<QScrollArea*>("settingsScroll")->widget();
+    const QMargins margins = layout()->contentsMargins();
+    const QSize wanted(content->sizeHint().width() + margins.left() + margins.right(),
+                       content->sizeHint().height() + margins.top() + margins.bottom() + layout()->spacing() +
+                           controls_->applyButton->sizeHint().height());
+    const QScreen* shown = parentWidget() != nullptr ? parentWidget()->screen() : screen();
+    resize(wanted.boundedTo(usableScreenSize(*shown)));
 }
 
 void SettingsDialog::connectInteractions() {

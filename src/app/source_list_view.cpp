@@ -3,7 +3,6 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QKeyEvent>
 
 #include "app/qt_text.h"
 #include "media/source_item.h"
@@ -48,6 +47,9 @@ SourceListView::SourceListView(SourceList& list, QWidget* parent) : QTableWidget
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // One stop in the window's tab order: Tab leaves the list rather than walking its cells.
+    // Insert and Delete are the window's own keys, working wherever the focus is.
+    setTabKeyNavigation(false);
 
     connect(this, &QTableWidget::customContextMenuRequested, this, [this](const QPoint& position) {
         const int row = rowAt(position.y());
@@ -145,18 +147,6 @@ void SourceListView::storeSelection() {
     for (std::size_t row = 0; row < list_.rowCount(); ++row) {
         list_.setSelected(row, selectionModel()->isRowSelected(static_cast<int>(row), QModelIndex()));
     }
-}
-
-void SourceListView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Insert) {
-        emit insertPressed();
-        return;
-    }
-    if (event->key() == Qt::Key_Delete) {
-        emit deletePressed();
-        return;
-    }
-    QTableWidget::keyPressEvent(event);
 }
 
 }  // namespace torvane::app

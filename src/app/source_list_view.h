@@ -38,11 +38,6 @@ signals:
     void rowDoubleClicked(int row);
     // Right click: the row under the cursor, or -1 below the last row.
     void menuRequested(int row, QPoint globalPosition);
-    void insertPressed();
-    void deletePressed();
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void fillRow(int row);

@@ -963,10 +963,10 @@ void QueueController::discardJob(unsigned id, const std::string& reason) {
     });
 }
 
-void QueueController::requestStop() {
+void QueueController::requestStop(bool alwaysAsk) {
     if (!runActive_ || stopRequested_) return;
     const unsigned run = runNumber_;
-    if (options_.getOption("confirmbeforestop", "n") == "y") {
+    if (alwaysAsk || options_.getOption("confirmbeforestop", "n") == "y") {
         // The encoders wait while the question is open: "아니요" must not find the run moved on.
         const bool pausedBefore = paused_;
         pause();

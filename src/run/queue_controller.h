@@ -89,10 +89,10 @@ public:
     bool startRun(bool testRun, bool skipFinished = false);
     // Rows the last full run converted whose files still exist: what skipFinished passes over.
     std::size_t finishedRowCount() const;
-    // "변환 중지": asks first when "confirmbeforestop" is "y", with the encoders held still
-    // while the question is open, then ends them; every item being converted is marked stopped
-    // and leaves no file.
-    void requestStop();
+    // "변환 중지": asks first when "confirmbeforestop" is "y" or alwaysAsk (a key pressed by
+    // mistake must not end a run), with the encoders held still while the question is open,
+    // then ends them; every item being converted is marked stopped and leaves no file.
+    void requestStop(bool alwaysAsk = false);
     // Handles what the workers queued; call it on the owner thread when woken.
     void processEvents();
 

@@ -1,5 +1,7 @@
 #include "run/source_list.h"
 
+#include <algorithm>
+
 #include <initializer_list>
 #include <utility>
 
@@ -93,8 +95,11 @@ bool SourceList::anySelected() const {
 
 int SourceList::removeSelected() {
     std::vector<Row> kept;
-    for (Row& row : rows_) {
+    std::size_t firstRemoved = rows_.size();
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        Row& row = rows_[i];
         if (row.selected) {
+            firstRemoved = std::min(firstRemoved, i);
             items_.erase(row.key);
         } else {
             kept.push_back(std::move(row));
@@ -103,8 +108,11 @@ int SourceList::removeSelected() {
     rows_ = std::move(kept);
     recomputeTotals();
     if (rows_.empty()) return -1;
-    selectOnly(0);
-    return 0;
+    // The row that took the first removed one's place, or the last row when the removed ones
+    // were at the end: a second Delete goes on down the list.
+    const std::size_t next = std::min(firstRemoved, rows_.size() - 1);
+    selectOnly(next);
+    return static_cast<int>(next);
 }
 
 void SourceList::moveSelectedUp() {

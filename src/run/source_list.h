@@ -58,8 +58,9 @@ public:
     void selectOnly(std::size_t row);
     bool anySelected() const;
 
-    // Removes the selected rows and their items. Afterwards row 0 is the only selected row;
-    // returns the row to remember as clicked (0, or -1 when the list is empty).
+    // Removes the selected rows and their items. Afterwards the only selected row is the one
+    // that took the first removed row's place (the last row when none did); returns it as the
+    // row to remember as clicked, or -1 when the list is empty.
     int removeSelected();
 
     // Each selected row moves one place up (down); a selected block moves as a whole, and a

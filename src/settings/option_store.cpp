@@ -11,7 +11,7 @@ namespace {
 constexpr std::string_view kLastPreset = "lastpreset";
 constexpr std::string_view kLastOpenFolder = "lastopenfolder";
 
-constexpr std::array<OptionDefinition, 28> kOptions = {{
+constexpr std::array<OptionDefinition, 29> kOptions = {{
     {"closetotray", "n", "closing the main window hides it to the tray"},
     {"finishalert", "y", "show the completion message when a run finishes"},
     {"viewsettingonpreset", "y", "choosing a preset opens the settings dialog"},
@@ -31,6 +31,7 @@ constexpr std::array<OptionDefinition, 28> kOptions = {{
     {"lastoutdir", "", "last output folder chosen"},
     {kLastOpenFolder, "", "folder last used in the add-files dialog"},
     {"lastdetail", "2", "view mode last used in the media detail dialog"},
+    {"windowplace", "", "main window's last place and size: x,y,width,height,maximized"},
     {"updatecheckdontview", "0", "time at which the update reminder was put off for three days"},
     {"ver", "0", "installed version number"},
     {"preset_ver", "0", "preset version number"},

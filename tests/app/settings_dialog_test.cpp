@@ -419,6 +419,8 @@ TEST(SettingsDialog, FontButtonStartsInTheFontsFolderAndTakesTheChosenFile) {
 TEST(SettingsDialog, NoLabelIsCutAtTheDefaultSize) {
     OpenDialog open(loadSettings(buildDir() + "/preset/+ 일반 파일변환/mp4_h264.ini"));
     open.dialog.show();
+    // The columns are arranged for the width the dialog opens at.
+    QApplication::processEvents();
     open.dialog.layout()->activate();
     for (QWidget* widget : open.dialog.findChildren<QWidget*>()) {
         if (!widget->isVisible()) continue;

@@ -372,6 +372,10 @@ TEST_F(WindowConversionTest, AListACrashLeftIsOfferedBackAndOnlyItsRestConverts)
     EXPECT_TRUE(question.contains(QStringLiteral("이전 작업 목록을 복원할까요?"))) << question.toStdString();
     ASSERT_EQ(window().widgets().list->rowCount(), 2);
     EXPECT_EQ(cell(window(), 0, SourceColumn::Progress), QStringLiteral("100%"));
+    // The tree shows the preset the run goes on with, not the one remembered before the crash.
+    QTreeWidgetItem* shown = window().widgets().tree->currentItem();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(window().widgets().tree->pathOf(shown), journal.settings.profilePath);
 
     torvane::test::clickInNextModal(QStringLiteral("닫기"));
     runToTheEnd();

@@ -169,7 +169,7 @@ TEST_F(CliTest, OptionsReadDefaultsAndStoreValues) {
     const test::ProgramResult all = runIn({"options"});
     ASSERT_EQ(all.exitCode, 0) << all.err;
     const std::vector<std::string> output = lines(all.out);
-    EXPECT_EQ(output.size(), 28u);
+    EXPECT_EQ(output.size(), 29u);
     EXPECT_EQ(output.front(), "closetotray=n");
     EXPECT_NE(all.out.find("\nparallel=1\n"), std::string::npos);
     EXPECT_NE(all.out.find("\nlastpreset=" + test::buildDir() + "/common_avi.ini\n"), std::string::npos);

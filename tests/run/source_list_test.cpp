@@ -61,15 +61,22 @@ TEST(SourceList, RowsStoreAndTotalsAgree) {
     EXPECT_EQ(list.totalDurationSeconds(), 0);
 }
 
-TEST(SourceList, RemovingSelectedRowsKeepsTheRestAndSelectsTheFirst) {
-    SourceList list = listOf(5);
-    select(list, {2, 3, 4});
-    EXPECT_EQ(list.removeSelected(), 0);
-    EXPECT_EQ(names(list), (Names{"0", "1"}));
+TEST(SourceList, RemovingSelectedRowsKeepsTheRestAndSelectsTheRowInTheirPlace) {
+    SourceList list = listOf(6);
+    select(list, {1, 3});
+    EXPECT_EQ(list.removeSelected(), 1);
+    EXPECT_EQ(names(list), (Names{"0", "2", "4", "5"}));
+    EXPECT_TRUE(list.isSelected(1));
+    EXPECT_FALSE(list.isSelected(0));
+
+    // Rows removed from the end leave the new last row selected.
+    select(list, {2, 3});
+    EXPECT_EQ(list.removeSelected(), 1);
+    EXPECT_EQ(names(list), (Names{"0", "2"}));
     EXPECT_EQ(list.itemCount(), 2u);
     EXPECT_EQ(list.totalBytes(), 200u);
-    EXPECT_TRUE(list.isSelected(0));
-    EXPECT_FALSE(list.isSelected(1));
+    EXPECT_TRUE(list.isSelected(1));
+    EXPECT_FALSE(list.isSelected(0));
 
     select(list, {0, 1});
     EXPECT_EQ(list.removeSelected(), -1);
@@ -179,7 +186,7 @@ TEST(SourceListCommands, RemovalAsksFirstAndRemindsWhenNothingIsSelected) {
     EXPECT_EQ(list.rowCount(), 3u);
 
     ScriptedObserver yes(true);
-    EXPECT_EQ(removeSelectedSources(list, yes, 1), 0);
+    EXPECT_EQ(removeSelectedSources(list, yes, 1), 1);
     EXPECT_EQ(names(list), (Names{"0", "2"}));
     EXPECT_TRUE(removeAllSources(list, yes));
     EXPECT_EQ(list.rowCount(), 0u);

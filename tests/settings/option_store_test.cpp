@@ -23,7 +23,7 @@ TEST(OptionStore, AFreshStoreGivesEveryDefault) {
     EXPECT_EQ(defaultOptionValue(*findOption("lastpreset"), "/opt/torvane"), "/opt/torvane/common_avi.ini");
     EXPECT_EQ(findOption("nosuchoption"), nullptr);
     EXPECT_EQ(store.getOptionInt("stalltimeout", "120"), 120);
-    EXPECT_EQ(knownOptions().size(), 28u);
+    EXPECT_EQ(knownOptions().size(), 29u);
 }
 
 TEST(OptionStore, StoredValuesWinUnlessEmptyOrTooLong) {
