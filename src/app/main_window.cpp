@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -203,11 +204,17 @@ void MainWindow::createWebPanels() {
         area->layout()->addWidget(panel);
         return panel;
     };
-    if (options.getOption("ad", "n") == "y") {
+    if (options.getOption("ad", "n") == "y" && noticeFits()) {
         noticePanel_ = addPanel(w_.notice, noticePanelAddress);
         w_.notice->show();
     }
     if (options.getOption("ad2", "n") == "y") sidePanel_ = addPanel(w_.runPanel, sidePanelAddress);
+}
+
+bool MainWindow::noticeFits() const {
+    // On a small screen the notice is the first thing to give up its room: the controls keep it.
+    const QScreen* shown = QGuiApplication::primaryScreen();
+    return shown == nullptr || minimumSizeHint().height() + kNoticeAreaHeight <= usableScreenSize(*shown).height();
 }
 
 void MainWindow::openSupportPage(const char* menu) {

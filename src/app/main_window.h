@@ -137,6 +137,8 @@ private:
     // "구간설정" works on the one row of a list of one, outside a run.
     void updateTrimButton(bool running);
     void createWebPanels();
+    // Whether the screen has room for the notice area below every control.
+    bool noticeFits() const;
     void openSupportPage(const char* menu);
 
     void changeOutputFolder();
