@@ -35,7 +35,50 @@ std::optional<int> decimal(const std::string& text) {
     return value;
 }
 
+// "-from"/"-to": a frame number from 1; anything else leaves the default.
+void setFrame(int& frame, const std::string& value) {
+    if (const auto number = decimal(value); number && *number >= 1) frame = *number;
+}
+
+// One option with its value; false for a name flashgrab does not know.
+bool setOption(Options& options, const std::string& name, const std::string& value) {
+    if (name == "file") {
+        options.moviePath = value;
+    } else if (name == "p") {
+        options.pipeId = value;
+    } else if (name == "w") {
+        options.width = value;
+    } else if (name == "h") {
+        options.height = value;
+    } else if (name == "q") {
+        if (value == "low") options.quality = Quality::Low;
+        if (value == "high") options.quality = Quality::High;
+    } else if (name == "from") {
+        setFrame(options.firstFrame, value);
+    } else if (name == "to") {
+        setFrame(options.lastFrame, value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+Options parseArguments(const std::vector<std::string>& arguments) {
+    // The whole line in one argument, as older callers pass it.
+    if (arguments.size() == 1 && arguments[0].starts_with('-') && arguments[0].find(' ') != std::string::npos) {
+        return parseCommandLine(arguments[0]);
+    }
+    Options options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.size() < 2 || argument[0] != '-') continue;
+        // Every option takes a value; the last one without it is ignored.
+        if (i + 1 < arguments.size() && setOption(options, argument.substr(1), arguments[i + 1])) ++i;
+    }
+    return options;
+}
 
 Options parseCommandLine(const std::string& line) {
     Options options;
@@ -47,17 +90,8 @@ Options parseCommandLine(const std::string& line) {
         if (name == "file") {
             if (!value.empty() && value.front() == '"') value.erase(0, 1);
             if (!value.empty() && value.back() == '"') value.pop_back();
-            options.moviePath = value;
-        } else if (name == "p") {
-            options.pipeId = value;
-        } else if (name == "w") {
-            options.width = value;
-        } else if (name == "h") {
-            options.height = value;
-        } else if (name == "q") {
-            if (value == "low") options.quality = Quality::Low;
-            if (value == "high") options.quality = Quality::High;
         }
+        setOption(options, name, value);
     }
     return options;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace flashgrab {
 
@@ -12,10 +13,20 @@ struct Options {
     std::string pipeId;
     std::string width, height;  // as written; checked when converted
     Quality quality = Quality::High;
+    // The frames sent, counted from 1: the ones before firstFrame are played (timeline and scripts
+    // move on) but not sent; lastFrame 0 is the movie's last.
+    int firstFrame = 1;
+    int lastFrame = 0;
 };
 
-// Splits at every "-" into pieces and each piece at blanks; a piece's first word names the option and its
-// second word is the value. Later occurrences win; unknown options are ignored.
+// The options as separate arguments ("-file", path, "-p", id, ...): a value is taken whole, so any
+// path works. A single argument holding the whole line ("-file a.swf -p 7 ...") is read as
+// parseCommandLine reads it, for callers that still pass one string. Later occurrences win;
+// unknown options are ignored.
+Options parseArguments(const std::vector<std::string>& arguments);
+
+// The older form: splits at every "-" into pieces and each piece at blanks; a piece's first word names the option and
+// its second word is the value. Later occurrences win; unknown options are ignored.
 Options parseCommandLine(const std::string& line);
 
 // The frame size when both values are decimal numbers within what we can allocate; nullopt otherwise.

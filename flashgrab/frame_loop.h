@@ -11,8 +11,16 @@ namespace flashgrab {
 
 using FrameSink = std::function<bool(const std::uint8_t* bgr, std::size_t size)>;
 
-// Renders frames 1..frameCount, each width * height * 3 bytes of BGR24, into sink; stops early when the
-// sink refuses a frame. Returns the number of frames the sink took.
-int playFrames(const Movie& movie, FrameSize size, Quality quality, const FrameSink& sink);
+// The frames sent, counted from 1; last 0 is the movie's last frame.
+struct FrameSpan {
+    int first = 1;
+    int last = 0;
+};
+
+// Plays frames 1..frameCount and renders those of span, each width * height * 3 bytes of BGR24, into
+// sink; the frames before the span are played without being drawn, so the span starts with the
+// timeline where it would be. Stops early when the sink refuses a frame. Returns the number of frames the
+// sink took.
+int playFrames(const Movie& movie, FrameSize size, Quality quality, FrameSpan span, const FrameSink& sink);
 
 }  // namespace flashgrab

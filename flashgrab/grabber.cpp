@@ -11,8 +11,7 @@
 
 namespace flashgrab {
 
-int runGrabber(const std::string& commandLine) {
-    Options options = parseCommandLine(commandLine);
+int runGrabber(const Options& options) {
     if (options.moviePath.empty() || options.width.empty() || options.height.empty()) return 0;
     auto size = frameSizeOf(options);
     if (!size) {
@@ -49,9 +48,9 @@ int runGrabber(const std::string& commandLine) {
         return 1;
     }
     if (!movie) return 1;
-    const int frames = playFrames(*movie, *size, options.quality, [&pipe](const std::uint8_t* data, std::size_t bytes) {
-        return pipe.write(data, bytes);
-    });
+    const int frames =
+        playFrames(*movie, *size, options.quality, {options.firstFrame, options.lastFrame},
+                   [&pipe](const std::uint8_t* data, std::size_t bytes) { return pipe.write(data, bytes); });
     // The converter compares this with the frames the movie has.
     std::printf("frames %d\n", frames);
     std::fflush(stdout);

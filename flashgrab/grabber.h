@@ -1,11 +1,11 @@
 #pragma once
 
-#include <string>
+#include "flashgrab/command_line.h"
 
 namespace flashgrab {
 
-// The whole program: parses the command line (argv joined with blanks), makes the FIFO, announces
-// "ready" on standard output, waits for the reader and streams the frames. Returns the exit code.
-int runGrabber(const std::string& commandLine);
+// The whole program once its arguments are read: makes the FIFO, announces "ready" on standard
+// output, waits for the reader and streams the frames. Returns the exit code.
+int runGrabber(const Options& options);
 
 }  // namespace flashgrab

@@ -1,12 +1,10 @@
 #include <string>
+#include <vector>
 
+#include "flashgrab/command_line.h"
 #include "flashgrab/grabber.h"
 
 int main(int argc, char** argv) {
-    std::string commandLine;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) commandLine += ' ';
-        commandLine += argv[i];
-    }
-    return flashgrab::runGrabber(commandLine);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    return flashgrab::runGrabber(flashgrab::parseArguments(arguments));
 }

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!movie) return 0;
     for (const flashgrab::Quality quality : {flashgrab::Quality::High, flashgrab::Quality::Low}) {
         int frames = 0;
-        flashgrab::playFrames(*movie, flashgrab::FrameSize{64, 48}, quality,
+        flashgrab::playFrames(*movie, flashgrab::FrameSize{64, 48}, quality, {},
                               [&frames](const std::uint8_t* bgr, std::size_t bytes) {
                                   // Every frame must be exactly the size asked for.
                                   if (bgr == nullptr || bytes != 64u * 48u * 3u) __builtin_trap();

@@ -221,7 +221,12 @@ std::string buildFfmpegCommand(const EncodeSettings& settings, SourceItem& item,
         cmd = appendOption(cmd, "-s", item.media.videoWidth + "x" + item.media.videoHeight);
         cmd = appendOption(cmd, "-i", quoted(framePipePath(pipeId)));
     }
-    if (!item.extractedAudioPath.empty()) cmd = appendOption(cmd, "-i", quoted(item.extractedAudioPath));
+    if (!item.extractedAudioPath.empty()) {
+        // A Flash movie's sound, taken out beforehand, is cut to the range its frames are sent for.
+        if (item.rangeStartSeconds > 0) cmd = appendOption(cmd, "-ss", encoderSecondsText(item.rangeStartSeconds));
+        if (item.rangeEndSeconds > 0) cmd = appendOption(cmd, "-to", encoderSecondsText(item.rangeEndSeconds));
+        cmd = appendOption(cmd, "-i", quoted(item.extractedAudioPath));
+    }
     if (!framesFromPipe && !(isFlash && audioOnly)) {
         // Input options: ffmpeg seeks in the source, and its clock starts at 0 at the range's start.
         if (item.rangeStartSeconds > 0) cmd = appendOption(cmd, "-ss", encoderSecondsText(item.rangeStartSeconds));

@@ -24,8 +24,12 @@ constexpr std::chrono::milliseconds kEndGrace{1000};
 
 std::unique_ptr<FlashGrabber> FlashGrabber::start(const std::string& flashgrabPath, const std::string& moviePath,
                                                   const std::string& pipeId, const std::string& width,
-                                                  const std::string& height, std::string* error) {
-    const std::vector<std::string> argv = {flashgrabPath, "-file", moviePath, "-p", pipeId, "-w", width, "-h", height};
+                                                  const std::string& height, long firstFrame, long lastFrame,
+                                                  std::string* error) {
+    // Each option and its value one argument: a path with blanks or dashes reaches it whole.
+    std::vector<std::string> argv = {flashgrabPath, "-file", moviePath, "-p", pipeId, "-w", width, "-h", height};
+    if (firstFrame > 1) argv.insert(argv.end(), {"-from", std::to_string(firstFrame)});
+    if (lastFrame > 0) argv.insert(argv.end(), {"-to", std::to_string(lastFrame)});
     auto child = spawnChild(argv, {}, ChildStreams::Piped, error);
     if (!child) return nullptr;
     // Only the "ready" line is read; flashgrab has nothing else to say.

@@ -15,10 +15,12 @@ namespace torvane {
 // may otherwise wait for a reader forever when the encoder died before opening the pipe.
 class FlashGrabber {
 public:
-    // nullptr, with *error set, when flashgrab cannot be started or never makes its pipe.
+    // nullptr, with *error set, when flashgrab cannot be started or never makes its pipe. Frames
+    // firstFrame to lastFrame (from 1; lastFrame 0 is the movie's last) are sent.
     static std::unique_ptr<FlashGrabber> start(const std::string& flashgrabPath, const std::string& moviePath,
                                                const std::string& pipeId, const std::string& width,
-                                               const std::string& height, std::string* error);
+                                               const std::string& height, long firstFrame, long lastFrame,
+                                               std::string* error);
     ~FlashGrabber();
 
     // How flashgrab ended: its exit status (128 + N for signal N, -1 when it had to be ended)

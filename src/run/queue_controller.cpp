@@ -449,14 +449,16 @@ bool QueueController::startItem(Job& job) {
         failItem(job, "flashgrab을(를) 찾을 수 없습니다.");
         return false;
     }
-    if (context_.fullRun) job.expectedFrames = leadingInteger(item.media.videoFrameCount);
+    const SwfFrameSpan span = swfFrameSpan(item);
+    if (context_.fullRun) job.expectedFrames = span.count();
     job.phase = Job::Phase::StartingGrabber;
     ++pendingWork_;
     // flashgrab reads the movie before it makes its pipe: that may take a while.
     worker_->post([this, id = job.id, flashgrab, movie = item.workPath, pipeId, width = item.media.videoWidth,
-                   height = item.media.videoHeight] {
+                   height = item.media.videoHeight, span] {
         std::string error;
-        std::shared_ptr<FlashGrabber> grabber = FlashGrabber::start(flashgrab, movie, pipeId, width, height, &error);
+        std::shared_ptr<FlashGrabber> grabber =
+            FlashGrabber::start(flashgrab, movie, pipeId, width, height, span.first, span.last, &error);
         if (!grabber) error = error.empty() ? "flashgrab을(를) 시작할 수 없습니다." : error;
         post({Event::Kind::GrabberStarted, id, error, nullptr, std::move(grabber)});
     });

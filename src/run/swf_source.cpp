@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 
 #include "command/command_context.h"
 #include "media/source_item.h"
+#include "media/source_range.h"
 #include "platform/child_process.h"
 #include "platform/file_system.h"
 #include "platform/private_folder.h"
@@ -59,10 +62,6 @@ std::string withoutBlanks(std::string_view text) {
         if (c != ' ') result += c;
     }
     return result;
-}
-
-bool usableInFlashgrabLine(std::string_view path) {
-    return path.find_first_of("- \t") == std::string_view::npos;
 }
 
 // Runs one tool to its end (hidden, bounded in time); a missing program is skipped.
@@ -152,11 +151,26 @@ std::string firstSoundId(std::string_view list) {
     return std::string(list.substr(0, list.find(',')));
 }
 
+SwfFrameSpan swfFrameSpan(const SourceItem& item) {
+    SwfFrameSpan span;
+    span.last = leadingInteger(item.media.videoFrameCount);
+    const double rate = std::strtod(item.media.videoFrameRate.c_str(), nullptr);
+    if (!hasRange(item) || !(rate > 0)) return span;
+    // A frame is sent when its time, (n - 1) / rate, lies in [start, end); a hair of slack keeps
+    // 2.0 s at 24 fps at frame 49 whatever the rounding of 2.0 * 24.
+    constexpr double kSlack = 1e-6;
+    const long first = static_cast<long>(std::floor(item.rangeStartSeconds * rate + kSlack)) + 1;
+    const long endFrames =
+        item.rangeEndSeconds > 0 ? static_cast<long>(std::ceil(item.rangeEndSeconds * rate - kSlack)) : span.last;
+    span.first = std::max(1L, first);
+    if (endFrames > 0) span.last = span.last > 0 ? std::min(span.last, endFrames) : endFrames;
+    return span;
+}
+
 std::string swfWorkFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = runtime != nullptr && runtime[0] == '/' && usableInFlashgrabLine(runtime)
-                             ? joinPath(runtime, "torvane")
-                             : "/tmp/torvane" + std::to_string(::getuid());
+    std::string folder = runtime != nullptr && runtime[0] == '/' ? joinPath(runtime, "torvane")
+                                                                 : "/tmp/torvane" + std::to_string(::getuid());
     ::mkdir(folder.c_str(), 0700);
     return isPrivateFolderOfOurs(folder) ? folder : std::string();
 }

@@ -31,10 +31,18 @@ SwfSoundList parseSwfextractListing(std::string_view text);
 // The first id of a list: the text before its first comma.
 std::string firstSoundId(std::string_view list);
 
+// The frames of a Flash source that a conversion sends, counted from 1: its range's frames at
+// the movie's rate, or all of them. last is 0 when the movie's frame count is not known.
+struct SwfFrameSpan {
+    long first = 1;
+    long last = 0;
+    long count() const { return last >= first ? last - first + 1 : 0; }
+};
+SwfFrameSpan swfFrameSpan(const SourceItem& item);
+
 // The private folder a Flash source's work files go in: $XDG_RUNTIME_DIR/torvane, or
 // /tmp/torvane<uid>, made with mode 0700 and refused (empty result) unless it is a real folder
-// of ours that nobody else may enter. Its path holds no "-" and no blank, since flashgrab's
-// command line cannot carry them.
+// of ours that nobody else may enter.
 std::string swfWorkFolder();
 
 // Removes work files that a run which is no longer running left in the work folder (a crash,

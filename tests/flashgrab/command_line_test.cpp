@@ -72,3 +72,29 @@ TEST(CommandLine, FrameSizeMustBeAPositiveNumberWeCanAllocate) {
 
 }  // namespace
 }  // namespace flashgrab
+
+namespace flashgrab {
+namespace {
+
+TEST(Arguments, EachValueIsTakenWholeSoAnyPathWorks) {
+    const Options o = parseArguments({"-file", "/home/a/my movie - final -w 9.swf", "-p", "7", "-w", "550", "-h", "400",
+                                      "-from", "49", "-to", "72"});
+    EXPECT_EQ(o.moviePath, "/home/a/my movie - final -w 9.swf");
+    EXPECT_EQ(o.pipeId, "7");
+    EXPECT_EQ(o.width, "550");
+    EXPECT_EQ(o.height, "400");
+    EXPECT_EQ(o.firstFrame, 49);
+    EXPECT_EQ(o.lastFrame, 72);
+    // A value that starts with a dash is still the value; a frame that is no number is left out.
+    EXPECT_EQ(parseArguments({"-file", "-odd.swf", "-from", "x", "-to", "0"}).moviePath, "-odd.swf");
+    EXPECT_EQ(parseArguments({"-file", "-odd.swf", "-from", "x", "-to", "0"}).firstFrame, 1);
+    EXPECT_EQ(parseArguments({"-file", "-odd.swf", "-from", "x", "-to", "0"}).lastFrame, 0);
+    // The whole line in one argument is read the older way.
+    const Options joined = parseArguments({"-file a.swf -p 3 -w 32 -h 24 -from 5"});
+    EXPECT_EQ(joined.moviePath, "a.swf");
+    EXPECT_EQ(joined.height, "24");
+    EXPECT_EQ(joined.firstFrame, 5);
+}
+
+}  // namespace
+}  // namespace flashgrab

@@ -18,7 +18,7 @@ std::unique_ptr<Movie> build(const std::vector<std::uint8_t>& bytes) {
 // BGR24 frames of a movie at a size.
 std::vector<std::vector<std::uint8_t>> frames(const Movie& movie, int width, int height) {
     std::vector<std::vector<std::uint8_t>> out;
-    playFrames(movie, {width, height}, Quality::Low, [&out](const std::uint8_t* data, std::size_t size) {
+    playFrames(movie, {width, height}, Quality::Low, {}, [&out](const std::uint8_t* data, std::size_t size) {
         out.emplace_back(data, data + size);
         return true;
     });

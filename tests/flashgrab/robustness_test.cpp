@@ -22,7 +22,7 @@ int playSome(std::span<const std::uint8_t> bytes, int maxFrames = 3) {
     if (!file) return -1;
     auto movie = buildMovie(std::move(*file));
     int frames = 0;
-    playFrames(*movie, {32, 24}, Quality::High, [&](const std::uint8_t*, std::size_t size) {
+    playFrames(*movie, {32, 24}, Quality::High, {}, [&](const std::uint8_t*, std::size_t size) {
         EXPECT_EQ(size, 32u * 24 * 3);
         return ++frames < maxFrames;
     });

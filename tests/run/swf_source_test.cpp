@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "media/source_item.h"
 #include "support/test_support.h"
 
 namespace torvane {
@@ -65,10 +66,11 @@ private:
     std::optional<std::string> old_;
 };
 
-// A runtime folder of the test's own whose path holds no "-" (test::TempFolder's names do).
+// A runtime folder of the test's own, its name with a dash and a blank: flashgrab takes its
+// arguments whole, so such a path is as good as any.
 class RuntimeFolder {
 public:
-    RuntimeFolder() : path_("/tmp/torvaneruntimeXXXXXX") { EXPECT_NE(::mkdtemp(path_.data()), nullptr); }
+    RuntimeFolder() : path_("/tmp/torvane run-time.XXXXXX") { EXPECT_NE(::mkdtemp(path_.data()), nullptr); }
     ~RuntimeFolder() { std::filesystem::remove_all(path_); }
     const std::string& path() const { return path_; }
 
@@ -76,23 +78,33 @@ private:
     std::string path_;
 };
 
-TEST(SwfWorkFolder, IsPrivateAndCarriesNoDashOrBlank) {
-    test::TempFolder folder;
+TEST(SwfWorkFolder, IsPrivateInTheRuntimeFolderWhateverItsName) {
     const RuntimeFolder runtimeFolder;
     const std::string& runtime = runtimeFolder.path();
-    {
-        const ScopedEnvironment environment("XDG_RUNTIME_DIR", runtime);
-        const std::string work = swfWorkFolder();
-        EXPECT_EQ(work, runtime + "/torvane");
-        struct stat info {};
-        ASSERT_EQ(::stat(work.c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0700u);
-    }
-    // A runtime folder whose path flashgrab could not be given falls back to /tmp/torvane<uid>.
-    const std::string dashed = folder / "run-time";
-    ::mkdir(dashed.c_str(), 0700);
-    const ScopedEnvironment environment("XDG_RUNTIME_DIR", dashed);
-    EXPECT_EQ(swfWorkFolder(), "/tmp/torvane" + std::to_string(::getuid()));
+    const ScopedEnvironment environment("XDG_RUNTIME_DIR", runtime);
+    const std::string work = swfWorkFolder();
+    EXPECT_EQ(work, runtime + "/torvane");
+    struct stat info {};
+    ASSERT_EQ(::stat(work.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST(SwfFrameSpan, ARangeBecomesTheFramesWhoseTimesLieInIt) {
+    SourceItem item;
+    item.media.videoFrameRate = "24.00";
+    item.media.videoFrameCount = "72";
+    EXPECT_EQ(swfFrameSpan(item).first, 1);
+    EXPECT_EQ(swfFrameSpan(item).last, 72);
+    item.rangeStartSeconds = 2.0;
+    item.rangeEndSeconds = 2.5;
+    EXPECT_EQ(swfFrameSpan(item).first, 49);  // 48 / 24 = 2.0 s
+    EXPECT_EQ(swfFrameSpan(item).last, 60);
+    EXPECT_EQ(swfFrameSpan(item).count(), 12);
+    // An end of 0 is the movie's end; an end past it is cut to it.
+    item.rangeEndSeconds = 0;
+    EXPECT_EQ(swfFrameSpan(item).last, 72);
+    item.rangeEndSeconds = 10;
+    EXPECT_EQ(swfFrameSpan(item).last, 72);
 }
 
 TEST(SwfWorkFolder, AFolderOthersMayEnterIsRefused) {
