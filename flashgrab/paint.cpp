@@ -29,9 +29,14 @@ void addStop(cairo_pattern_t* pattern, double offset, Rgba c) {
 
 Rgba mix(const Rgba& a, const Rgba& b, double t, bool linearRgb) {
     auto channel = [t, linearRgb](std::uint8_t x, std::uint8_t y) {
-        double v = linearRgb ? toSrgb(toLinear(x / 255.0) * (1 - t) + toLinear(y / 255.0) * t)
-                             : (x / 255.0) * (1 - t) + (y / 255.0) * t;
-        return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+        if (!linearRgb) {
+            const double v = (x / 255.0) * (1 - t) + (y / 255.0) * t;
+            return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+        }
+        // Flash truncates on the way back from linear light: a full channel comes back as 254, and
+        // every step of the ramp is a level below a rounded one.
+        const double v = toSrgb(toLinear(x / 255.0) * (1 - t) + toLinear(y / 255.0) * t);
+        return static_cast<std::uint8_t>(std::clamp(std::floor(v * 255 - 1e-9), 0.0, 255.0));
     };
     return {channel(a.r, b.r), channel(a.g, b.g), channel(a.b, b.b),
             static_cast<std::uint8_t>(std::lround(a.a * (1 - t) + b.a * t))};
@@ -46,18 +51,20 @@ void addTableStops(cairo_pattern_t* pattern, const std::vector<GradientStop>& st
     std::vector<Rgba> table(kEntries);
     auto ratioOf = [](const GradientStop& s) { return static_cast<int>(std::clamp(std::lround(s.ratio), 0L, 255L)); };
     int pos = 0;
-    for (; pos <= ratioOf(stops[0]) && pos < kEntries; ++pos) table[pos] = stops[0].color;
+    // In linear light every entry, the stops' own colours too, comes back through the conversion.
+    auto own = [linearRgb](const Rgba& c) { return mix(c, c, 0, linearRgb); };
+    for (; pos <= ratioOf(stops[0]) && pos < kEntries; ++pos) table[pos] = own(stops[0].color);
     for (std::size_t i = 1; i < stops.size() && pos < kEntries; ++i) {
         int from = ratioOf(stops[i - 1]), to = ratioOf(stops[i]);
         if (to < pos) {
-            table[pos++] = stops[i - 1].color;
+            table[pos++] = own(stops[i - 1].color);
             continue;
         }
         for (; pos <= to; ++pos)
             table[pos] = mix(stops[i - 1].color, stops[i].color,
                              to > from ? static_cast<double>(pos - from) / (to - from) : 1.0, linearRgb);
     }
-    for (; pos < kEntries; ++pos) table[pos] = stops.back().color;
+    for (; pos < kEntries; ++pos) table[pos] = own(stops.back().color);
     // Each entry covers an equal share of the ramp, without blending into its neighbours.
     for (int k = 0; k < kEntries; ++k) {
         addStop(pattern, static_cast<double>(k) / kEntries, table[k]);
@@ -78,7 +85,7 @@ bool addStops(cairo_pattern_t* pattern, const Gradient& g, const ColorTransform&
         return true;
     }
     for (std::size_t i = 0; i < stops.size(); ++i) {
-        addStop(pattern, stops[i].ratio / 255.0, stops[i].color);
+        addStop(pattern, stops[i].ratio / 255.0, mix(stops[i].color, stops[i].color, 0, g.linearRgb));
         if (!g.linearRgb || i + 1 == stops.size()) continue;
         const GradientStop& a = stops[i];
         const GradientStop& b = stops[i + 1];
