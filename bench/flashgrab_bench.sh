@@ -40,7 +40,7 @@ render() {
 printf '%-58s %10s %9s %12s %9s\n' movie size frames "frames/s" "x real"
 number=0
 for relative in "${movies[@]}"; do
-  # flashgrab's command line cannot carry "-" or blanks: the converter hands it a work copy.
+  # A copy in the private folder, as the converter's work copy is.
   number=$((number + 1))
   movie="$runtime/movie$number.swf"
   cp "$corpus/$relative" "$movie"
