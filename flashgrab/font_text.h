@@ -24,6 +24,8 @@ struct Font {
     bool bold = false, italic = false;
     // Advance adjustments in glyph units between two character codes.
     std::map<std::pair<int, int>, int> kerning;
+    // System font outlines overlap where SWF glyphs do not, so they fill by the non-zero rule.
+    bool windingFill = false;
 };
 
 // tagCode 10 (DefineFont), 48 (DefineFont2) or 75 (DefineFont3); body after the character id.
@@ -35,6 +37,7 @@ struct PlacedGlyph {
     int glyph = 0;
     Matrix matrix;
     Rgba color;
+    const Font* deviceFont = nullptr;  // a system font's glyph, where fontId names none of the movie's
 };
 
 struct StaticText {

@@ -1,0 +1,299 @@
+#include "flashgrab/device_font.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include "flashgrab/text_format.h"
+
+namespace flashgrab {
+namespace {
+
+// Device glyphs are kept in the units of DefineFont2, whatever the system font's own em.
+constexpr double kEmSquare = 1024;
+
+// Flash's names for the generic device fonts, in English and in the Japanese versions of the authoring tool.
+std::string fontconfigFamily(const std::string& face) {
+    if (face == "_sans" || face == "_ゴシック") return "sans-serif";
+    if (face == "_serif" || face == "_明朝" || face.empty()) return "serif";
+    if (face == "_typewriter" || face == "_等幅") return "monospace";
+    return face;
+}
+
+bool isHangul(int code) {
+    return (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0x1100 && code <= 0x11FF) ||
+           (code >= 0x3130 && code <= 0x318F);
+}
+
+// A font file as fontconfig matched it: the face, and the bold and slant it must add itself.
+struct Source {
+    FT_Face face = nullptr;
+    bool embolden = false;
+    bool oblique = false;
+};
+
+// Collects an outline's contours in glyph units, y pointing down as in SWF glyphs.
+struct OutlineSink {
+    double scale = 1;
+    double shear = 0;  // x moved by shear * y (font units, y up) for a synthetic oblique
+    std::vector<Contour> contours;
+    Point pen;
+
+    Point at(const FT_Vector* v) const {
+        double x = static_cast<double>(v->x), y = static_cast<double>(v->y);
+        return {(x + shear * y) * scale, -y * scale};
+    }
+    void line(Point to) {
+        if (!contours.empty()) contours.back().push_back({pen, to, to, false});
+        pen = to;
+    }
+    void quad(Point control, Point to) {
+        if (!contours.empty()) contours.back().push_back({pen, control, to, true});
+        pen = to;
+    }
+};
+
+int moveTo(const FT_Vector* to, void* user) {
+    auto* sink = static_cast<OutlineSink*>(user);
+    sink->contours.emplace_back();
+    sink->pen = sink->at(to);
+    return 0;
+}
+
+int lineTo(const FT_Vector* to, void* user) {
+    auto* sink = static_cast<OutlineSink*>(user);
+    sink->line(sink->at(to));
+    return 0;
+}
+
+int conicTo(const FT_Vector* control, const FT_Vector* to, void* user) {
+    auto* sink = static_cast<OutlineSink*>(user);
+    sink->quad(sink->at(control), sink->at(to));
+    return 0;
+}
+
+// A cubic (CFF fonts) becomes four quadratics, each with the control point that matches its piece's ends.
+int cubicTo(const FT_Vector* control1, const FT_Vector* control2, const FT_Vector* to, void* user) {
+    auto* sink = static_cast<OutlineSink*>(user);
+    Point p0 = sink->pen, p1 = sink->at(control1), p2 = sink->at(control2), p3 = sink->at(to);
+    auto point = [&](double t) {
+        double u = 1 - t;
+        return Point{u * u * u * p0.x + 3 * u * u * t * p1.x + 3 * u * t * t * p2.x + t * t * t * p3.x,
+                     u * u * u * p0.y + 3 * u * u * t * p1.y + 3 * u * t * t * p2.y + t * t * t * p3.y};
+    };
+    auto tangent = [&](double t) {
+        double u = 1 - t;
+        return Point{3 * u * u * (p1.x - p0.x) + 6 * u * t * (p2.x - p1.x) + 3 * t * t * (p3.x - p2.x),
+                     3 * u * u * (p1.y - p0.y) + 6 * u * t * (p2.y - p1.y) + 3 * t * t * (p3.y - p2.y)};
+    };
+    constexpr int kPieces = 4;
+    for (int i = 0; i < kPieces; ++i) {
+        double t0 = static_cast<double>(i) / kPieces, t1 = static_cast<double>(i + 1) / kPieces;
+        Point a = point(t0), b = point(t1), da = tangent(t0), db = tangent(t1);
+        double h = (t1 - t0) / 2;
+        // The midpoint of the two tangent estimates of the control point.
+        Point control{(a.x + da.x * h + b.x - db.x * h) / 2, (a.y + da.y * h + b.y - db.y * h) / 2};
+        sink->quad(control, b);
+    }
+    return 0;
+}
+
+}  // namespace
+
+struct DeviceFonts::Library {
+    FcConfig* config = nullptr;
+    FT_Library freetype = nullptr;
+    bool usable = false;
+    bool reported = false;
+    std::map<std::pair<std::string, int>, FT_Face> faces;
+
+    explicit Library(const std::string& configFile) {
+        if (configFile.empty()) {
+            config = FcInitLoadConfigAndFonts();
+        } else {
+            config = FcConfigCreate();
+            if (config &&
+                (!FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(configFile.c_str()), FcTrue) ||
+                 !FcConfigBuildFonts(config))) {
+                FcConfigDestroy(config);
+                config = nullptr;
+            }
+        }
+        usable = config != nullptr && FT_Init_FreeType(&freetype) == 0;
+    }
+    ~Library() {
+        for (auto& [key, face] : faces)
+            if (face) FT_Done_Face(face);
+        if (freetype) FT_Done_FreeType(freetype);
+        if (config) FcConfigDestroy(config);
+    }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    void reportMissing(const std::string& face) {
+        if (reported) return;
+        reported = true;
+        std::fprintf(stderr, "flashgrab: no system font for \"%s\"; text in device fonts is not drawn\n", face.c_str());
+    }
+
+    // A file is opened once, however many families and styles it serves.
+    FT_Face open(const std::string& path, int index) {
+        auto [it, added] = faces.try_emplace({path, index}, nullptr);
+        if (added) {
+            FT_Face face = nullptr;
+            if (FT_New_Face(freetype, path.c_str(), index, &face) == 0) {
+                if (FT_IS_SCALABLE(face) && face->units_per_EM > 0)
+                    it->second = face;
+                else
+                    FT_Done_Face(face);
+            }
+        }
+        return it->second;
+    }
+
+    // The font fontconfig chooses for the family and style, and for code when it is not negative.
+    Source match(const std::string& family, bool bold, bool italic, bool korean, int code) {
+        Source source;
+        if (!usable) return source;
+        FcPattern* pattern = FcPatternCreate();
+        if (!pattern) return source;
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+        FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+        if (korean) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ko"));
+        if (code >= 0) {
+            FcCharSet* chars = FcCharSetCreate();
+            if (chars) {
+                FcCharSetAddChar(chars, static_cast<FcChar32>(code));
+                FcPatternAddCharSet(pattern, FC_CHARSET, chars);
+                FcCharSetDestroy(chars);
+            }
+        }
+        FcConfigSubstitute(config, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* found = FcFontMatch(config, pattern, &result);
+        FcPatternDestroy(pattern);
+        if (!found) return source;
+        FcChar8* file = nullptr;
+        int index = 0;
+        FcBool embolden = FcFalse;
+        int slant = FC_SLANT_ROMAN;
+        if (FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file) {
+            FcPatternGetInteger(found, FC_INDEX, 0, &index);
+            source.face = open(reinterpret_cast<const char*>(file), index);
+            FcPatternGetBool(found, FC_EMBOLDEN, 0, &embolden);
+            FcPatternGetInteger(found, FC_SLANT, 0, &slant);
+            source.embolden = embolden == FcTrue;
+            source.oblique = italic && slant == FC_SLANT_ROMAN;
+        }
+        FcPatternDestroy(found);
+        return source;
+    }
+};
+
+struct DeviceFonts::Family {
+    std::string fontconfigName;
+    bool bold = false, italic = false, korean = false;
+    Source primary;
+    std::vector<Source> fallbacks;
+    std::set<int> missing;
+    Font font;
+};
+
+DeviceFonts::DeviceFonts(std::string configFile) : configFile_(std::move(configFile)) {}
+
+DeviceFonts::~DeviceFonts() = default;
+
+DeviceFonts::Family* DeviceFonts::family(const std::string& face, bool bold, bool italic) {
+    auto key = std::make_tuple(face, bold, italic);
+    auto found = families_.find(key);
+    if (found != families_.end()) return found->second.get();
+    if (!library_) library_ = std::make_unique<Library>(configFile_);
+    auto family = std::make_unique<Family>();
+    family->fontconfigName = fontconfigFamily(face);
+    family->bold = bold;
+    family->italic = italic;
+    // A Korean font name the system lacks ("굴림") is best stood in for by a font made for Korean.
+    for (int code : codePoints(face)) family->korean = family->korean || isHangul(code);
+    family->primary = library_->match(family->fontconfigName, bold, italic, family->korean, -1);
+    Font& font = family->font;
+    font.name = face;
+    font.bold = bold;
+    font.italic = italic;
+    font.emSquare = kEmSquare;
+    font.hasLayout = true;
+    font.windingFill = true;
+    if (FT_Face primary = family->primary.face) {
+        double scale = kEmSquare / primary->units_per_EM;
+        font.ascent = primary->ascender * scale;
+        font.descent = -primary->descender * scale;
+    } else {
+        library_->reportMissing(face);
+    }
+    return families_.emplace(key, std::move(family)).first->second.get();
+}
+
+void DeviceFonts::addGlyphs(Family& family, std::span<const int> codes) {
+    Font& font = family.font;
+    for (int code : codes) {
+        if (code < 0x20 || font.glyphOfCode.count(code) || family.missing.count(code)) continue;
+        const Source* source = nullptr;
+        FT_UInt index = 0;
+        if (family.primary.face && (index = FT_Get_Char_Index(family.primary.face, static_cast<FT_ULong>(code))))
+            source = &family.primary;
+        for (std::size_t i = 0; !source && i < family.fallbacks.size(); ++i)
+            if ((index = FT_Get_Char_Index(family.fallbacks[i].face, static_cast<FT_ULong>(code))))
+                source = &family.fallbacks[i];
+        if (!source && family.primary.face) {
+            Source fallback = library_->match(family.fontconfigName, family.bold, family.italic, family.korean, code);
+            if (fallback.face && (index = FT_Get_Char_Index(fallback.face, static_cast<FT_ULong>(code)))) {
+                family.fallbacks.push_back(fallback);
+                source = &family.fallbacks.back();
+            }
+        }
+        if (!source || FT_Load_Glyph(source->face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP)) {
+            family.missing.insert(code);
+            continue;
+        }
+        FT_GlyphSlot slot = source->face->glyph;
+        double advance = static_cast<double>(slot->metrics.horiAdvance);
+        ShapeGeometry geometry;
+        if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+            if (source->embolden) {
+                // The strength FreeType gives synthetic bold: a 24th of the em, half of it on each side.
+                FT_Pos strength = source->face->units_per_EM / 24;
+                FT_Outline_EmboldenXY(&slot->outline, strength, 0);
+                advance += static_cast<double>(strength);
+            }
+            OutlineSink sink;
+            sink.scale = kEmSquare / source->face->units_per_EM;
+            sink.shear = source->oblique ? 0.2 : 0;
+            FT_Outline_Funcs funcs{moveTo, lineTo, conicTo, cubicTo, 0, 0};
+            FT_Outline_Decompose(&slot->outline, &funcs, &sink);
+            if (!sink.contours.empty()) {
+                geometry.layers.emplace_back();
+                geometry.layers.back().fills.push_back({0, 0, std::move(sink.contours)});
+            }
+        }
+        font.glyphOfCode[code] = static_cast<int>(font.glyphs.size());
+        font.glyphs.push_back(std::move(geometry));
+        font.codes.push_back(code);
+        font.advances.push_back(advance * kEmSquare / source->face->units_per_EM);
+    }
+}
+
+const Font* DeviceFonts::font(const std::string& face, bool bold, bool italic, std::span<const int> codes) {
+    Family* found = family(face, bold, italic);
+    if (!found->primary.face) return nullptr;
+    addGlyphs(*found, codes);
+    return &found->font;
+}
+
+}  // namespace flashgrab
