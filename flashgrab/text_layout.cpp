@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 
 namespace flashgrab {
 namespace {
@@ -115,7 +116,8 @@ private:
         Twips x = 0, y = 0, width = 0;
     };
 
-    SizedFont resolve(const TextFormat& format) const {
+    // The font of a span of text in the format; a device font is given the glyphs the span uses.
+    SizedFont resolve(const TextFormat& format, std::size_t start, std::size_t end) const {
         const Font* found = nullptr;
         int foundId = -1;
         bool device = false;
@@ -123,7 +125,8 @@ private:
         // A field without outlines shows every font through the system's; so does one whose font is only a name.
         if (deviceFonts_ && (!field_.useOutlines || own == fonts_.end() || own->second.glyphs.empty())) {
             std::string face = format.face.empty() && own != fonts_.end() ? own->second.name : format.face;
-            found = deviceFonts_->font(face, format.bold, format.italic, text_.chars);
+            found = deviceFonts_->font(face, format.bold, format.italic,
+                                       std::span<const int>(text_.chars).subspan(start, end - start));
             device = true;
         }
         for (int pass = 0; pass < 2 && !found && !device; ++pass) {
@@ -175,7 +178,7 @@ private:
 
     void layOutSpan(std::size_t start, std::size_t end) {
         const TextFormat& format = text_.formats[start];
-        font_ = resolve(format);
+        font_ = resolve(format, start, end);
         newSpan(format);
         std::size_t slice = start;
         while (slice <= end) {
