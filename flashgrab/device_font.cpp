@@ -17,6 +17,10 @@ namespace {
 // Device glyphs are kept in the units of DefineFont2, whatever the system font's own em.
 constexpr double kEmSquare = 1024;
 
+// A fontconfig look-up costs a third of a millisecond; after this many in a family that found no font for
+// a character some font claims, its characters come from the fonts found so far or are left out.
+constexpr int kMaxFruitlessLookups = 64;
+
 // Flash's names for the generic device fonts, in English and in the Japanese versions of the authoring tool.
 std::string fontconfigFamily(const std::string& face) {
     if (face == "_sans" || face == "_ゴシック") return "sans-serif";
@@ -111,6 +115,7 @@ struct DeviceFonts::Library {
     bool usable = false;
     bool reported = false;
     std::map<std::pair<std::string, int>, FT_Face> faces;
+    FcCharSet* everyCharacter = nullptr;  // of all the fonts, made on first need
 
     explicit Library(const std::string& configFile) {
         if (configFile.empty()) {
@@ -127,6 +132,7 @@ struct DeviceFonts::Library {
         usable = config != nullptr && FT_Init_FreeType(&freetype) == 0;
     }
     ~Library() {
+        if (everyCharacter) FcCharSetDestroy(everyCharacter);
         for (auto& [key, face] : faces)
             if (face) FT_Done_Face(face);
         if (freetype) FT_Done_FreeType(freetype);
@@ -139,6 +145,24 @@ struct DeviceFonts::Library {
         if (reported) return;
         reported = true;
         std::fprintf(stderr, "flashgrab: no system font for \"%s\"; text in device fonts is not drawn\n", face.c_str());
+    }
+
+    // Whether any font has the character: one that none has is not looked up font by font.
+    bool anyFontHas(int code) {
+        if (!usable || code < 0) return false;
+        if (!everyCharacter) {
+            everyCharacter = FcCharSetCreate();
+            if (!everyCharacter) return false;
+            for (FcSetName set : {FcSetSystem, FcSetApplication}) {
+                FcFontSet* fonts = FcConfigGetFonts(config, set);
+                for (int i = 0; fonts && i < fonts->nfont; ++i) {
+                    FcCharSet* chars = nullptr;
+                    if (FcPatternGetCharSet(fonts->fonts[i], FC_CHARSET, 0, &chars) == FcResultMatch)
+                        FcCharSetMerge(everyCharacter, chars, nullptr);
+                }
+            }
+        }
+        return FcCharSetHasChar(everyCharacter, static_cast<FcChar32>(code));
     }
 
     // A file is opened once, however many families and styles it serves.
@@ -204,6 +228,7 @@ struct DeviceFonts::Family {
     Source primary;
     std::vector<Source> fallbacks;
     std::set<int> missing;
+    int fruitlessLookups = 0;
     Font font;
 };
 
@@ -251,11 +276,14 @@ void DeviceFonts::addGlyphs(Family& family, std::span<const int> codes) {
         for (std::size_t i = 0; !source && i < family.fallbacks.size(); ++i)
             if ((index = FT_Get_Char_Index(family.fallbacks[i].face, static_cast<FT_ULong>(code))))
                 source = &family.fallbacks[i];
-        if (!source && family.primary.face) {
+        if (!source && family.primary.face && family.fruitlessLookups < kMaxFruitlessLookups &&
+            library_->anyFontHas(code)) {
             Source fallback = library_->match(family.fontconfigName, family.bold, family.italic, family.korean, code);
             if (fallback.face && (index = FT_Get_Char_Index(fallback.face, static_cast<FT_ULong>(code)))) {
                 family.fallbacks.push_back(fallback);
                 source = &family.fallbacks.back();
+            } else {
+                ++family.fruitlessLookups;
             }
         }
         if (!source || FT_Load_Glyph(source->face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP)) {

@@ -120,6 +120,18 @@ TEST(DeviceFonts, GenericNamesTakeTheirKindAndAFamilyIsFoundOnce) {
     EXPECT_GT(sans->descent, 0);
 }
 
+TEST(DeviceFonts, CharactersNoFontHasAreLeftOutAndTheOnesAfterThemStillFound) {
+    DeviceFonts fonts;
+    // A hundred private-use characters, which no system font draws, before one Hangul syllable.
+    std::vector<int> codes;
+    for (int code = 0xE000; code < 0xE000 + 100; ++code) codes.push_back(code);
+    codes.push_back(0xD55C);
+    const Font* font = fonts.font("_sans", false, false, codes);
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->glyphOfCode.count(0xE000), 0u);
+    EXPECT_EQ(font->glyphOfCode.count(0xD55C), 1u);
+}
+
 TEST(DeviceFonts, WithoutAnySystemFontTextIsLeftOutWithOneLine) {
     torvane::test::TempFolder folder;
     // A fontconfig configuration that knows no font folder.
