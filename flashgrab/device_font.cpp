@@ -324,4 +324,54 @@ const Font* DeviceFonts::font(const std::string& face, bool bold, bool italic, s
     return &found->font;
 }
 
+const std::vector<PlacedGlyph>& DeviceFonts::staticText(int id, const StaticText& text,
+                                                        const std::map<int, Font>& fonts) {
+    auto [entry, added] = staticTexts_.try_emplace(id);
+    if (!added) return entry->second ? *entry->second : text.glyphs;
+    // The codes each font without outlines is asked for.
+    std::map<int, std::vector<int>> codesOfFont;
+    std::map<int, bool> outlined;
+    for (const PlacedGlyph& placed : text.glyphs) {
+        auto font = fonts.find(placed.fontId);
+        if (font == fonts.end()) continue;
+        auto [known, first] = outlined.try_emplace(placed.fontId, false);
+        if (first) known->second = hasOutlines(font->second);
+        if (known->second) continue;
+        auto& codes = codesOfFont[placed.fontId];
+        if (placed.glyph >= 0 && static_cast<std::size_t>(placed.glyph) < font->second.codes.size())
+            codes.push_back(font->second.codes[placed.glyph]);
+    }
+    if (codesOfFont.empty()) return text.glyphs;
+    std::map<int, const Font*> device;
+    for (const auto& [fontId, codes] : codesOfFont) {
+        const Font& named = fonts.at(fontId);
+        device[fontId] = font(named.name, named.bold, named.italic, codes);
+    }
+    std::vector<PlacedGlyph> glyphs;
+    for (const PlacedGlyph& placed : text.glyphs) {
+        auto system = device.find(placed.fontId);
+        if (system == device.end()) {
+            glyphs.push_back(placed);
+            continue;
+        }
+        const Font& named = fonts.at(placed.fontId);
+        if (!system->second || placed.glyph < 0 || static_cast<std::size_t>(placed.glyph) >= named.codes.size())
+            continue;
+        auto glyph = system->second->glyphOfCode.find(named.codes[placed.glyph]);
+        if (glyph == system->second->glyphOfCode.end()) continue;
+        // The record's scale is for the movie font's em square; the system glyphs have their own.
+        double k = named.emSquare / system->second->emSquare;
+        PlacedGlyph drawn = placed;
+        drawn.glyph = glyph->second;
+        drawn.deviceFont = system->second;
+        drawn.matrix.a *= k;
+        drawn.matrix.b *= k;
+        drawn.matrix.c *= k;
+        drawn.matrix.d *= k;
+        glyphs.push_back(drawn);
+    }
+    entry->second = std::move(glyphs);
+    return *entry->second;
+}
+
 }  // namespace flashgrab

@@ -2,9 +2,11 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "flashgrab/font_text.h"
 
@@ -28,6 +30,10 @@ public:
     // object; later calls only add glyphs to it.
     const Font* font(const std::string& face, bool bold, bool italic, std::span<const int> codes);
 
+    // The glyphs of static text (character id) whose fonts have no outlines, taken at the same places from
+    // the system's fonts of their names; the text's own glyphs when all its fonts have outlines. Made once.
+    const std::vector<PlacedGlyph>& staticText(int id, const StaticText& text, const std::map<int, Font>& fonts);
+
 private:
     struct Library;
     struct Family;
@@ -37,6 +43,7 @@ private:
     std::string configFile_;
     std::unique_ptr<Library> library_;  // fontconfig and FreeType, opened on first use
     std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<Family>> families_;
+    std::map<int, std::optional<std::vector<PlacedGlyph>>> staticTexts_;  // nullopt: the text's own glyphs
 };
 
 }  // namespace flashgrab

@@ -31,6 +31,13 @@ struct Font {
 // tagCode 10 (DefineFont), 48 (DefineFont2) or 75 (DefineFont3); body after the character id.
 Font readFont(int tagCode, std::span<const std::uint8_t> body);
 
+// tagCode 13 (DefineFontInfo) or 62 (DefineFontInfo2), body after the font id: the name, style and
+// character codes of a DefineFont's glyphs.
+void readFontInfo(int tagCode, std::span<const std::uint8_t> body, Font& font);
+
+// Whether any glyph has an outline; a font without is a device font, only names and codes.
+bool hasOutlines(const Font& font);
+
 // One glyph drawn by a text character: glyph coordinates to character coordinates.
 struct PlacedGlyph {
     int fontId = 0;

@@ -171,7 +171,8 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
         drawChildren(*instance.timeline, m, cx, nesting + 1, mask);
     } else if (auto* text = std::get_if<TextCharacter>(&character)) {
         Matrix textMatrix = multiply(m, text->text.matrix);
-        if (usable(textMatrix)) drawGlyphs(text->text.glyphs, textMatrix, cx, mask);
+        if (usable(textMatrix))
+            drawGlyphs(deviceFonts_.staticText(instance.characterId, text->text, movie_.fonts), textMatrix, cx, mask);
     } else if (auto* edit = std::get_if<EditTextCharacter>(&character)) {
         const EditText& field = edit->field;
         if (field.border && !mask) {

@@ -106,6 +106,36 @@ TEST(DeviceFonts, TextInFontsTheMovieDoesNotEmbedIsDrawnInItsColourAndSize) {
     EXPECT_NE(han.layers[0].fills[0].contours.size(), geul.layers[0].fills[0].contours.size());
 }
 
+TEST(DeviceFonts, StaticTextInAFontWithoutOutlinesIsDrawnAtItsRecordsPlaces) {
+    // "Hxg" in a DefineFont named _sans by its DefineFontInfo, red, 20 pixels, the baseline 25 pixels down,
+    // each glyph 15 pixels after the one before: at the top left of a 120x80 stage.
+    Rgba red{255, 0, 0, 255};
+    auto font = deviceFontForStaticText(1, "_sans", "Hxg");
+    auto bytes = test::movie(
+        120, 80, 1,
+        {font, staticText(2, 1, 400, 255, 0, 0, 3, 300, 40, 500, 2000, 800), placeObject(1, 2, 0, 0), showFrame()});
+    auto file = parseSwf(bytes);
+    ASSERT_TRUE(file);
+    auto movie = buildMovie(std::move(*file));
+    ASSERT_TRUE(movie);
+    Renderer renderer(*movie, 120, 80, true);
+    Player player(*movie);
+    player.advance();
+    renderer.render(player.root());
+
+    Ink ink = inkIn(renderer.surface(), 0, 0, 120, 80, red);
+    EXPECT_GT(ink.pixels, 60) << "the static text is drawn";
+    EXPECT_EQ(ink.offColour, 0);
+    // H starts at x = 2 pixels; g, the third glyph, starts 30 pixels later and reaches below the baseline.
+    EXPECT_GE(ink.x0, 2);
+    EXPECT_LE(ink.x0, 6);
+    EXPECT_GE(ink.x1, 32 + 5);
+    EXPECT_LE(ink.x1, 32 + 15);
+    EXPECT_LE(ink.y0, 25 - 12) << "H rises about three quarters of an em above the baseline";
+    EXPECT_GE(ink.y1, 25 + 2) << "g goes below it";
+    EXPECT_LE(ink.y1, 25 + 7);
+}
+
 TEST(DeviceFonts, GenericNamesTakeTheirKindAndAFamilyIsFoundOnce) {
     DeviceFonts fonts;
     std::vector<int> codes{'i', 'W'};
