@@ -39,7 +39,18 @@ struct Source {
     FT_Face face = nullptr;
     bool embolden = false;
     bool oblique = false;
+    bool named = false;  // the font is of the family asked for, not a stand-in
 };
+
+// The Korean system fonts of the other platforms that movies name, by the kind that stands in for them.
+std::string koreanStandIn(const std::string& face) {
+    for (const char* serif : {"바탕", "바탕체", "궁서", "궁서체", "Batang", "BatangChe", "Gungsuh", "GungsuhChe"})
+        if (face == serif) return "serif";
+    for (const char* sans :
+         {"굴림", "굴림체", "돋움", "돋움체", "맑은 고딕", "Gulim", "GulimChe", "Dotum", "DotumChe", "Malgun Gothic"})
+        if (face == sans) return "sans-serif";
+    return {};
+}
 
 // Collects an outline's contours in glyph units, y pointing down as in SWF glyphs.
 struct OutlineSink {
@@ -216,6 +227,9 @@ struct DeviceFonts::Library {
             FcPatternGetInteger(found, FC_SLANT, 0, &slant);
             source.embolden = embolden == FcTrue;
             source.oblique = italic && slant == FC_SLANT_ROMAN;
+            FcChar8* name = nullptr;
+            for (int i = 0; !source.named && FcPatternGetString(found, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+                source.named = name && FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family.c_str())) == 0;
         }
         FcPatternDestroy(found);
         return source;
@@ -245,9 +259,16 @@ DeviceFonts::Family* DeviceFonts::family(const std::string& face, bool bold, boo
     family->fontconfigName = fontconfigFamily(face);
     family->bold = bold;
     family->italic = italic;
-    // A Korean font name the system lacks ("굴림") is best stood in for by a font made for Korean.
+    // A Korean font name the system lacks ("굴림") is best stood in for by a font made for Korean, of the
+    // same kind where the name is known ("바탕" a serif one).
     for (int code : codePoints(face)) family->korean = family->korean || isHangul(code);
+    std::string standIn = koreanStandIn(face);
+    family->korean = family->korean || !standIn.empty();
     family->primary = library_->match(family->fontconfigName, bold, italic, family->korean, -1);
+    if (!standIn.empty() && !family->primary.named) {
+        family->fontconfigName = standIn;
+        family->primary = library_->match(standIn, bold, italic, true, -1);
+    }
     Font& font = family->font;
     font.name = face;
     font.bold = bold;

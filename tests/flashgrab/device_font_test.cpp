@@ -150,6 +150,31 @@ TEST(DeviceFonts, GenericNamesTakeTheirKindAndAFamilyIsFoundOnce) {
     EXPECT_GT(sans->descent, 0);
 }
 
+// The first point and the number of edges of a glyph: enough to tell two fonts' drawings of it apart.
+std::pair<Point, std::size_t> signature(const Font& font, int code) {
+    const ShapeGeometry& glyph = font.glyphs[font.glyphOfCode.at(code)];
+    std::size_t edges = 0;
+    for (const Contour& contour : glyph.layers.at(0).fills.at(0).contours) edges += contour.size();
+    return {glyph.layers[0].fills[0].contours.at(0).at(0).from, edges};
+}
+
+TEST(DeviceFonts, KoreanNamesTheSystemLacksTakeAKoreanFontOfTheirKind) {
+    DeviceFonts fonts;
+    std::vector<int> han{0xD55C};
+    const Font* batang = fonts.font("바탕", false, false, han);  // a serif (myeongjo) font
+    const Font* gulim = fonts.font("굴림", false, false, han);   // a sans-serif (gothic) one
+    const Font* serif = fonts.font("_serif", false, false, han);
+    const Font* sans = fonts.font("_sans", false, false, han);
+    ASSERT_TRUE(batang && gulim && serif && sans);
+    auto same = [](std::pair<Point, std::size_t> a, std::pair<Point, std::size_t> b) {
+        return a.first.x == b.first.x && a.first.y == b.first.y && a.second == b.second;
+    };
+    EXPECT_FALSE(same(signature(*batang, 0xD55C), signature(*gulim, 0xD55C)));
+    EXPECT_TRUE(same(signature(*batang, 0xD55C), signature(*serif, 0xD55C)))
+        << "바탕 draws Hangul as Hangul in a serif family does";
+    EXPECT_TRUE(same(signature(*gulim, 0xD55C), signature(*sans, 0xD55C)));
+}
+
 TEST(DeviceFonts, CharactersNoFontHasAreLeftOutAndTheOnesAfterThemStillFound) {
     DeviceFonts fonts;
     // A hundred private-use characters, which no system font draws, before one Hangul syllable.
