@@ -21,6 +21,10 @@ constexpr double kEmSquare = 1024;
 // a character some font claims, its characters come from the fonts found so far or are left out.
 constexpr int kMaxFruitlessLookups = 64;
 
+// Movies name a few fonts; past this many families and styles (each a look-up and perhaps a file), a new
+// name is drawn as "_sans" is.
+constexpr std::size_t kMaxFamilies = 64;
+
 // Flash's names for the generic device fonts, in English and in the Japanese versions of the authoring tool.
 std::string fontconfigFamily(const std::string& face) {
     if (face == "_sans" || face == "_ゴシック") return "sans-serif";
@@ -254,6 +258,7 @@ DeviceFonts::Family* DeviceFonts::family(const std::string& face, bool bold, boo
     auto key = std::make_tuple(face, bold, italic);
     auto found = families_.find(key);
     if (found != families_.end()) return found->second.get();
+    if (families_.size() >= kMaxFamilies && face != "_sans") return family("_sans", bold, italic);
     if (!library_) library_ = std::make_unique<Library>(configFile_);
     auto family = std::make_unique<Family>();
     family->fontconfigName = fontconfigFamily(face);
