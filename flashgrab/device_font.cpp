@@ -223,14 +223,13 @@ struct DeviceFonts::Library {
         FcChar8* file = nullptr;
         int index = 0;
         FcBool embolden = FcFalse;
-        int slant = FC_SLANT_ROMAN;
         if (FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file) {
             FcPatternGetInteger(found, FC_INDEX, 0, &index);
             source.face = open(reinterpret_cast<const char*>(file), index);
             FcPatternGetBool(found, FC_EMBOLDEN, 0, &embolden);
-            FcPatternGetInteger(found, FC_SLANT, 0, &slant);
             source.embolden = embolden == FcTrue;
-            source.oblique = italic && slant == FC_SLANT_ROMAN;
+            // fontconfig marks an upright font given for italic as oblique; the face itself tells.
+            source.oblique = italic && source.face && !(source.face->style_flags & FT_STYLE_FLAG_ITALIC);
             FcChar8* name = nullptr;
             for (int i = 0; !source.named && FcPatternGetString(found, FC_FAMILY, i, &name) == FcResultMatch; ++i)
                 source.named = name && FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family.c_str())) == 0;

@@ -175,6 +175,20 @@ TEST(DeviceFonts, KoreanNamesTheSystemLacksTakeAKoreanFontOfTheirKind) {
     EXPECT_TRUE(same(signature(*gulim, 0xD55C), signature(*sans, 0xD55C)));
 }
 
+TEST(DeviceFonts, ItalicHangulFromAFontWithoutItalicsIsSlanted) {
+    DeviceFonts fonts;
+    std::vector<int> han{0xD55C};
+    const Font* upright = fonts.font("굴림", false, false, han);
+    const Font* italic = fonts.font("굴림", false, true, han);
+    ASSERT_TRUE(upright && italic);
+    auto [uprightStart, uprightEdges] = signature(*upright, 0xD55C);
+    auto [italicStart, italicEdges] = signature(*italic, 0xD55C);
+    EXPECT_EQ(uprightEdges, italicEdges) << "the same glyph";
+    EXPECT_EQ(uprightStart.y, italicStart.y);
+    // Above the baseline (y < 0), a slant to the right moves a point right by a fifth of its height.
+    EXPECT_NEAR(italicStart.x - uprightStart.x, -0.2 * uprightStart.y, 1);
+}
+
 TEST(DeviceFonts, CharactersNoFontHasAreLeftOutAndTheOnesAfterThemStillFound) {
     DeviceFonts fonts;
     // A hundred private-use characters, which no system font draws, before one Hangul syllable.
