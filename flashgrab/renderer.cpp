@@ -363,10 +363,9 @@ double Renderer::unscaledStrokeWidth(const LineStyle& line, const Matrix& m) con
 void Renderer::drawGlyphs(const std::vector<PlacedGlyph>& glyphs, const Matrix& m, const ColorTransform& cx,
                           bool mask) {
     for (const PlacedGlyph& placed : glyphs) {
+        const Font* font = placed.deviceFont;
         auto found = movie_.fonts.find(placed.fontId);
-        const Font* font = placed.deviceFont             ? placed.deviceFont
-                           : found != movie_.fonts.end() ? &found->second
-                                                         : nullptr;
+        if (!font && found != movie_.fonts.end()) font = &found->second;
         if (!font || placed.glyph < 0 || static_cast<std::size_t>(placed.glyph) >= font->glyphs.size()) continue;
         const ShapeGeometry& glyph = font->glyphs[placed.glyph];
         Matrix glyphMatrix = multiply(m, placed.matrix);
