@@ -86,6 +86,36 @@ Font readFont(int tagCode, std::span<const std::uint8_t> body) {
     return font;
 }
 
+void readFontInfo(int tagCode, std::span<const std::uint8_t> body, Font& font) {
+    BitReader in(body);
+    auto name = in.bytes(in.u8());
+    int flags = in.u8();
+    if (tagCode == 62) in.u8();  // language
+    if (!in.ok()) return;
+    font.name.assign(name.begin(), name.end());
+    font.name = font.name.substr(0, font.name.find('\0'));
+    font.italic = (flags & 0x04) != 0;
+    font.bold = (flags & 0x02) != 0;
+    bool wideCodes = (flags & 0x01) != 0;
+    font.codes.clear();
+    font.glyphOfCode.clear();
+    for (std::size_t i = 0; i < font.glyphs.size(); ++i) {
+        int code = wideCodes ? in.u16() : in.u8();
+        if (!in.ok()) break;
+        font.codes.push_back(code);
+        font.glyphOfCode.emplace(code, static_cast<int>(i));
+    }
+}
+
+bool hasOutlines(const Font& font) {
+    for (const ShapeGeometry& glyph : font.glyphs)
+        for (const auto& layer : glyph.layers)
+            for (const StyledPath& path : layer.fills)
+                for (const Contour& contour : path.contours)
+                    if (!contour.empty()) return true;
+    return false;
+}
+
 StaticText readStaticText(int tagCode, std::span<const std::uint8_t> body, const std::map<int, Font>& fonts) {
     StaticText text;
     BitReader in(body);

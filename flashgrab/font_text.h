@@ -24,10 +24,19 @@ struct Font {
     bool bold = false, italic = false;
     // Advance adjustments in glyph units between two character codes.
     std::map<std::pair<int, int>, int> kerning;
+    // System font outlines overlap where SWF glyphs do not, so they fill by the non-zero rule.
+    bool windingFill = false;
 };
 
 // tagCode 10 (DefineFont), 48 (DefineFont2) or 75 (DefineFont3); body after the character id.
 Font readFont(int tagCode, std::span<const std::uint8_t> body);
+
+// tagCode 13 (DefineFontInfo) or 62 (DefineFontInfo2), body after the font id: the name, style and
+// character codes of a DefineFont's glyphs.
+void readFontInfo(int tagCode, std::span<const std::uint8_t> body, Font& font);
+
+// Whether any glyph has an outline; a font without is a device font, only names and codes.
+bool hasOutlines(const Font& font);
 
 // One glyph drawn by a text character: glyph coordinates to character coordinates.
 struct PlacedGlyph {
@@ -35,6 +44,7 @@ struct PlacedGlyph {
     int glyph = 0;
     Matrix matrix;
     Rgba color;
+    const Font* deviceFont = nullptr;  // a system font's glyph, where fontId names none of the movie's
 };
 
 struct StaticText {

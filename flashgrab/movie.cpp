@@ -101,6 +101,11 @@ private:
             case 75:
                 movie_.fonts[id] = readFont(tag.code, body);
                 break;
+            case 13:
+            case 62:
+                if (auto font = movie_.fonts.find(id); font != movie_.fonts.end())
+                    readFontInfo(tag.code, body, font->second);
+                break;
             case 11:
             case 33:
                 movie_.characters[id] = TextCharacter{readStaticText(tag.code, body, movie_.fonts)};

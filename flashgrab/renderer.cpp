@@ -171,7 +171,8 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
         drawChildren(*instance.timeline, m, cx, nesting + 1, mask);
     } else if (auto* text = std::get_if<TextCharacter>(&character)) {
         Matrix textMatrix = multiply(m, text->text.matrix);
-        if (usable(textMatrix)) drawGlyphs(text->text.glyphs, textMatrix, cx, mask);
+        if (usable(textMatrix))
+            drawGlyphs(deviceFonts_.staticText(instance.characterId, text->text, movie_.fonts), textMatrix, cx, mask);
     } else if (auto* edit = std::get_if<EditTextCharacter>(&character)) {
         const EditText& field = edit->field;
         if (field.border && !mask) {
@@ -201,7 +202,7 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
         if (layout == editTextLayouts_.end()) {
             int version = movie_.file.version;
             std::vector<PlacedGlyph> glyphs =
-                layoutText(formattedText(field, movie_.fonts, version), field, movie_.fonts, version);
+                layoutText(formattedText(field, movie_.fonts, version), field, movie_.fonts, version, &deviceFonts_);
             layout = editTextLayouts_.emplace(instance.characterId, std::move(glyphs)).first;
         }
         // Text is cut at the field's sides, a gutter inside its bounds; above and below it may reach the bounds.
@@ -362,11 +363,11 @@ double Renderer::unscaledStrokeWidth(const LineStyle& line, const Matrix& m) con
 void Renderer::drawGlyphs(const std::vector<PlacedGlyph>& glyphs, const Matrix& m, const ColorTransform& cx,
                           bool mask) {
     for (const PlacedGlyph& placed : glyphs) {
-        auto font = movie_.fonts.find(placed.fontId);
-        if (font == movie_.fonts.end() || placed.glyph < 0 ||
-            static_cast<std::size_t>(placed.glyph) >= font->second.glyphs.size())
-            continue;
-        const ShapeGeometry& glyph = font->second.glyphs[placed.glyph];
+        const Font* font = placed.deviceFont;
+        auto found = movie_.fonts.find(placed.fontId);
+        if (!font && found != movie_.fonts.end()) font = &found->second;
+        if (!font || placed.glyph < 0 || static_cast<std::size_t>(placed.glyph) >= font->glyphs.size()) continue;
+        const ShapeGeometry& glyph = font->glyphs[placed.glyph];
         Matrix glyphMatrix = multiply(m, placed.matrix);
         if (!usable(glyphMatrix)) continue;
         cairo_matrix_t cm = toCairo(glyphMatrix);
@@ -374,7 +375,7 @@ void Renderer::drawGlyphs(const std::vector<PlacedGlyph>& glyphs, const Matrix& 
         cairo_new_path(cr_);
         for (const auto& layer : glyph.layers)
             for (const StyledPath& path : layer.fills) addContours(path.contours, true);
-        cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_EVEN_ODD);
+        cairo_set_fill_rule(cr_, font->windingFill ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         Rgba c = apply(cx, placed.color);
         if (mask) c.a = 255;
         cairo_set_source_rgba(cr_, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "flashgrab/device_font.h"
 #include "flashgrab/display_list.h"
 #include "flashgrab/paint.h"
 
@@ -69,6 +70,7 @@ private:
     std::map<int, cairo_surface_t*> bitmaps_;
     std::map<std::pair<int, int>, cairo_surface_t*> halvedBitmaps_;
     std::map<std::pair<int, int>, std::pair<Shape, ShapeGeometry>> morphs_;
+    DeviceFonts deviceFonts_;  // before the layouts, whose glyphs point into its fonts
     std::map<int, std::vector<PlacedGlyph>> editTextLayouts_;
 };
 

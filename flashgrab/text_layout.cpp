@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 
 namespace flashgrab {
 namespace {
@@ -31,6 +32,7 @@ bool sameFormat(const TextFormat& a, const TextFormat& b) {
 struct SizedFont {
     int id = -1;
     const Font* font = nullptr;
+    bool device = false;
     float scale = 0;  // glyph units to twips
     int letterSpacing = 0;
     bool kerning = false;
@@ -88,8 +90,9 @@ bool isSpace(int c) {
 
 class Layout {
 public:
-    Layout(const FormattedText& text, const EditText& field, const std::map<int, Font>& fonts, int swfVersion)
-        : text_(text), field_(field), fonts_(fonts), swf8_(swfVersion >= 8) {
+    Layout(const FormattedText& text, const EditText& field, const std::map<int, Font>& fonts, int swfVersion,
+           DeviceFonts* deviceFonts)
+        : text_(text), field_(field), fonts_(fonts), deviceFonts_(deviceFonts), swf8_(swfVersion >= 8) {
         maxBounds_ = std::max<Twips>(0, Twips{field.bounds.xMax} - field.bounds.xMin - 2 * kTextGutter);
     }
 
@@ -113,10 +116,20 @@ private:
         Twips x = 0, y = 0, width = 0;
     };
 
-    SizedFont resolve(const TextFormat& format) const {
+    // The font of a span of text in the format; a device font is given the glyphs the span uses.
+    SizedFont resolve(const TextFormat& format, std::size_t start, std::size_t end) const {
         const Font* found = nullptr;
         int foundId = -1;
-        for (int pass = 0; pass < 2 && !found; ++pass) {
+        bool device = false;
+        auto own = fonts_.find(field_.fontId);
+        // A field without outlines shows every font through the system's; so does one whose font is only a name.
+        if (deviceFonts_ && (!field_.useOutlines || own == fonts_.end() || own->second.glyphs.empty())) {
+            std::string face = format.face.empty() && own != fonts_.end() ? own->second.name : format.face;
+            found = deviceFonts_->font(face, format.bold, format.italic,
+                                       std::span<const int>(text_.chars).subspan(start, end - start));
+            device = true;
+        }
+        for (int pass = 0; pass < 2 && !found && !device; ++pass) {
             for (const auto& [id, font] : fonts_) {
                 bool styleMatches = pass == 1 || (font.bold == format.bold && font.italic == format.italic);
                 if (font.name == format.face && styleMatches && !font.glyphs.empty()) {
@@ -127,8 +140,7 @@ private:
             }
         }
         SizedFont sized;
-        if (!found) {
-            auto own = fonts_.find(field_.fontId);
+        if (!found && !device) {
             if (own != fonts_.end()) {
                 found = &own->second;
                 foundId = own->first;
@@ -136,6 +148,7 @@ private:
         }
         sized.id = foundId;
         sized.font = found;
+        sized.device = device;
         if (found && found->emSquare > 0)
             sized.scale = static_cast<float>(twipsOf(format.size)) / static_cast<float>(found->emSquare);
         sized.letterSpacing = static_cast<int>(twipsOf(std::clamp(format.letterSpacing, -1e4, 1e4)));
@@ -165,7 +178,7 @@ private:
 
     void layOutSpan(std::size_t start, std::size_t end) {
         const TextFormat& format = text_.formats[start];
-        font_ = resolve(format);
+        font_ = resolve(format, start, end);
         newSpan(format);
         std::size_t slice = start;
         while (slice <= end) {
@@ -349,7 +362,7 @@ private:
                 glyphs_.push_back({font.id, *g,
                                    Matrix{font.scale, 0, 0, font.scale, left + static_cast<double>(x),
                                           top + static_cast<double>(baseline)},
-                                   box.format.color});
+                                   box.format.color, font.device ? font.font : nullptr});
             x += font.advance(code, next);
         }
     }
@@ -357,6 +370,7 @@ private:
     const FormattedText& text_;
     const EditText& field_;
     const std::map<int, Font>& fonts_;
+    DeviceFonts* deviceFonts_;
     bool swf8_;
     Twips maxBounds_ = 0;
     Twips cursorX_ = 0, cursorY_ = 0;
@@ -371,8 +385,8 @@ private:
 }  // namespace
 
 std::vector<PlacedGlyph> layoutText(const FormattedText& text, const EditText& field, const std::map<int, Font>& fonts,
-                                    int swfVersion) {
-    return Layout(text, field, fonts, swfVersion).run();
+                                    int swfVersion, DeviceFonts* deviceFonts) {
+    return Layout(text, field, fonts, swfVersion, deviceFonts).run();
 }
 
 }  // namespace flashgrab

@@ -19,6 +19,9 @@ packages=(
   libcurl4-openssl-dev libssl-dev qt6-webengine-dev libqt6webenginecore6-bin
   # flashgrab: drawing, the compressed movie formats, JPEG and video frames; clang's libFuzzer
   libcairo2-dev zlib1g-dev liblzma-dev libjpeg62-turbo-dev libavcodec-dev libavutil-dev libswscale-dev clang
+  # flashgrab's device fonts: the system's fonts found through fontconfig, their outlines read with FreeType,
+  # and the Latin families Debian prefers for sans-serif and serif, besides the Hangul one above
+  libfreetype-dev libfontconfig-dev fonts-noto-core
   # one list spread over machines: GNU parallel, and the one-node Slurm cluster (with MUNGE) the
   # job-array test starts on its own configuration (the packages' system services stay unused)
   parallel slurmctld slurmd slurm-client munge

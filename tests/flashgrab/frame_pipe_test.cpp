@@ -123,7 +123,7 @@ TEST(FramePipe, StreamsEveryFrameAndLeavesNoFifo) {
     std::string runtime = temp / "run";
     mkdir(runtime.c_str(), 0700);
     std::string movie = writeMovie(folder, 3);
-    Grabber grabber({"-file", "\"" + movie + "\"", "-p", "5", "-w", "40", "-h", "30", "-q", "low"}, runtime);
+    Grabber grabber({"-file", movie, "-p", "5", "-w", "40", "-h", "30", "-q", "low"}, runtime);
     ASSERT_EQ(grabber.firstLine(), "ready\n");
     std::string fifo = runtime + "/Torvane5";
     std::string stream = drain(fifo);
