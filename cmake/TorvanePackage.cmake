@@ -29,8 +29,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own Korean texts, and the helper process Qt's browser view runs the web panels in.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "ffmpeg, mencoder, mplayer, libmediainfo0v5, fonts-nanum, qt6-translations-l10n, libqt6webenginecore6-bin")
-# Opening folders and pages in the desktop's programs, and finding the Documents folder.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, xdg-user-dirs")
+# Opening folders and pages in the desktop's programs, and finding the Documents folder; the
+# sans-serif font Flash movies' device-font text is measured against (without it the text is drawn
+# in the system's own sans-serif, a few pixels off).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, xdg-user-dirs, fonts-noto-core")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "video and audio converter with a Korean user interface")
 # The long description; CPack puts the summary above it and turns the empty line into " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

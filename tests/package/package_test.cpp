@@ -155,7 +155,7 @@ TEST_F(PackageTest, ItDescribesItselfToTheDesktopAndToApt) {
         depends.insert(name);
     }
     for (const char* name : {"ffmpeg", "mencoder", "mplayer", "libmediainfo0v5", "fonts-nanum", "qt6-translations-l10n",
-                             "libqt6webenginecore6-bin", "libc6", "libqt6widgets6"}) {
+                             "libqt6webenginecore6-bin", "libc6", "libqt6widgets6", "libfontconfig1", "libfreetype6"}) {
         EXPECT_TRUE(depends.contains(name)) << name << " is not in " << fields.out;
     }
 
