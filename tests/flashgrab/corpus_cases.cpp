@@ -46,6 +46,8 @@ std::vector<CorpusCase> readManifest(const std::string& manifestPath) {
         c.script = cells[column["script"]];
         c.fills = listOf(cells[column["fills"]]);
         c.features = listOf(cells[column["features"]]);
+        c.stageSized = cells[column["png_matches_stage"]].rfind("yes", 0) == 0;
+        c.knownFailure = !cells[column["known_failure"]].empty();
         std::string primary = cells[column["primary_image"]];
         // "<image>: after iteration N (...)", entries separated by " | "
         const std::string& images = cells[column["expected_images"]];
