@@ -184,7 +184,12 @@ Value setMask(Avm1&, Value self, const Args& args) {
     if (i->mask && i->mask->instance) i->mask->instance->isMask = false;
     Value mask = arg(args, 0);
     i->mask = mask.isObject() && mask.object->instance && mask.object->instance != i ? mask.object : nullptr;
-    if (i->mask) i->mask->instance->isMask = true;
+    if (i->mask) {
+        // Clips joined by setMask stop masking by depth as placed on the timeline.
+        i->mask->instance->isMask = true;
+        i->mask->instance->clipDepth = 0;
+        i->clipDepth = 0;
+    }
     return {};
 }
 

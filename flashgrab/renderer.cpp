@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "flashgrab/avm1_value.h"
 #include "flashgrab/mipmap.h"
 #include "flashgrab/text_layout.h"
 
@@ -154,12 +155,52 @@ void Renderer::drawRange(const Items& items, std::size_t begin, std::size_t end,
 
 void Renderer::drawInstance(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting,
                             bool mask) {
-    if (!instance.visible || ++drawBudget_ > kMaxInstancesPerTick) return;
+    // A clip that serves as another's mask (setMask) only shapes that one.
+    if (!instance.visible || (instance.isMask && !mask) || ++drawBudget_ > kMaxInstancesPerTick) return;
+    if (instance.mask && instance.mask->instance && !mask) {
+        drawMasked(instance, parent, parentCx, nesting);
+        return;
+    }
     auto found = movie_.characters.find(instance.characterId);
-    if (found == movie_.characters.end()) return;
+    bool scripted = instance.timeline || instance.text;
+    if (found == movie_.characters.end() && !scripted) return;
     Matrix m = multiply(parent, instance.matrix);
     if (!usable(m)) return;
     ColorTransform cx = compose(parentCx, instance.colorTransform);
+    if (instance.text) {
+        drawTextField(instance, instance.text->field, parent, m, cx, nesting, mask);
+        return;
+    }
+    if (instance.timeline) {
+        if (instance.scrollRect) {
+            // The clip shows its rectangle at its origin, cut to that rectangle.
+            const Rect& r = *instance.scrollRect;
+            m = multiply(m, Matrix{1, 0, 0, 1, -static_cast<double>(r.xMin), -static_cast<double>(r.yMin)});
+            cairo_save(cr_);
+            cairo_matrix_t cm = toCairo(m);
+            cairo_set_matrix(cr_, &cm);
+            cairo_new_path(cr_);
+            cairo_rectangle(cr_, r.xMin, r.yMin, static_cast<double>(r.xMax) - r.xMin,
+                            static_cast<double>(r.yMax) - r.yMin);
+            cairo_identity_matrix(cr_);
+            cairo_clip(cr_);
+        }
+        if (instance.drawing) {
+            Drawing& d = *instance.drawing;
+            if (d.changed) {
+                d.geometry = buildGeometry(d.shape.records, d.shape.groups.size());
+                d.changed = false;
+            }
+            Matrix own = instance.matrix;
+            if (instance.scrollRect)
+                own = multiply(own, Matrix{1, 0, 0, 1, -static_cast<double>(instance.scrollRect->xMin),
+                                           -static_cast<double>(instance.scrollRect->yMin)});
+            drawGeometry(d.geometry, d.shape.groups, false, m, penMatrix(parent, own), cx, mask);
+        }
+        drawChildren(*instance.timeline, m, cx, nesting + 1, mask);
+        if (instance.scrollRect) cairo_restore(cr_);
+        return;
+    }
     const Character& character = found->second;
     if (auto* shape = std::get_if<ShapeCharacter>(&character)) {
         drawGeometry(shape->geometry, shape->shape.groups, shape->shape.windingFill, m,
@@ -167,54 +208,11 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
     } else if (auto* morph = std::get_if<MorphCharacter>(&character)) {
         const auto& [s, geometry] = morphShape(instance.characterId, morph->morph, instance.ratio);
         drawGeometry(geometry, s.groups, false, m, penMatrix(parent, instance.matrix), cx, mask);
-    } else if (instance.timeline) {
-        drawChildren(*instance.timeline, m, cx, nesting + 1, mask);
     } else if (auto* text = std::get_if<TextCharacter>(&character)) {
         Matrix textMatrix = multiply(m, text->text.matrix);
         if (usable(textMatrix)) drawGlyphs(text->text.glyphs, textMatrix, cx, mask);
     } else if (auto* edit = std::get_if<EditTextCharacter>(&character)) {
-        const EditText& field = edit->field;
-        if (field.border && !mask) {
-            // The border is a one-pixel line on the pixel grid, covering the box's first and last pixel rows.
-            Box box = boundsOf(instance, parent, nesting).value_or(Box{0, 0, 0, 0});
-            double x0 = std::round(box.x0), y0 = std::round(box.y0);
-            double x1 = std::round(box.x1), y1 = std::round(box.y1);
-            cairo_identity_matrix(cr_);
-            cairo_new_path(cr_);
-            cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
-            Rgba white = apply(cx, Rgba{255, 255, 255, 255});
-            Rgba black = apply(cx, Rgba{0, 0, 0, 255});
-            cairo_set_source_rgba(cr_, white.r / 255.0, white.g / 255.0, white.b / 255.0, white.a / 255.0);
-            cairo_fill(cr_);
-            if (x1 > x0 && y1 > y0) {
-                // Drawn as four one-pixel lines the way Flash does, which leaves out the bottom-right corner pixel.
-                cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, 1);
-                cairo_rectangle(cr_, x0, y0, 1, y1 - y0 + 1);
-                cairo_rectangle(cr_, x0, y1, x1 - x0, 1);
-                cairo_rectangle(cr_, x1, y0, 1, y1 - y0);
-                cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
-                cairo_set_source_rgba(cr_, black.r / 255.0, black.g / 255.0, black.b / 255.0, black.a / 255.0);
-                cairo_fill(cr_);
-            }
-        }
-        auto layout = editTextLayouts_.find(instance.characterId);
-        if (layout == editTextLayouts_.end()) {
-            int version = movie_.file.version;
-            std::vector<PlacedGlyph> glyphs =
-                layoutText(formattedText(field, movie_.fonts, version), field, movie_.fonts, version);
-            layout = editTextLayouts_.emplace(instance.characterId, std::move(glyphs)).first;
-        }
-        // Text is cut at the field's sides, a gutter inside its bounds; above and below it may reach the bounds.
-        cairo_save(cr_);
-        cairo_matrix_t fieldMatrix = toCairo(m);
-        cairo_set_matrix(cr_, &fieldMatrix);
-        cairo_new_path(cr_);
-        cairo_rectangle(cr_, field.bounds.xMin + kTextGutter, field.bounds.yMin,
-                        std::max(0.0, static_cast<double>(field.bounds.xMax) - field.bounds.xMin - 2 * kTextGutter),
-                        static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
-        cairo_clip(cr_);
-        drawGlyphs(layout->second, m, cx, mask);
-        cairo_restore(cr_);
+        drawTextField(instance, edit->field, parent, m, cx, nesting, mask);
     } else if (auto* bitmap = std::get_if<BitmapCharacter>(&character)) {
         if (bitmap->image)
             drawImage(*bitmap->image, bitmap->image->width * 20.0, bitmap->image->height * 20.0, true, m, cx, mask);
@@ -223,10 +221,90 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
     }
 }
 
+void Renderer::drawTextField(Instance& instance, const EditText& field, const Matrix& parent, const Matrix& m,
+                             const ColorTransform& cx, int nesting, bool mask) {
+    if (field.border && !mask) {
+        // The border is a one-pixel line on the pixel grid, covering the box's first and last pixel rows.
+        Box box = boundsOf(instance, parent, nesting).value_or(Box{0, 0, 0, 0});
+        double x0 = std::round(box.x0), y0 = std::round(box.y0);
+        double x1 = std::round(box.x1), y1 = std::round(box.y1);
+        cairo_identity_matrix(cr_);
+        cairo_new_path(cr_);
+        cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+        Rgba white = apply(cx, Rgba{255, 255, 255, 255});
+        Rgba black = apply(cx, Rgba{0, 0, 0, 255});
+        cairo_set_source_rgba(cr_, white.r / 255.0, white.g / 255.0, white.b / 255.0, white.a / 255.0);
+        cairo_fill(cr_);
+        if (x1 > x0 && y1 > y0) {
+            // Drawn as four one-pixel lines the way Flash does, which leaves out the bottom-right corner pixel.
+            cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, 1);
+            cairo_rectangle(cr_, x0, y0, 1, y1 - y0 + 1);
+            cairo_rectangle(cr_, x0, y1, x1 - x0, 1);
+            cairo_rectangle(cr_, x1, y0, 1, y1 - y0);
+            cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+            cairo_set_source_rgba(cr_, black.r / 255.0, black.g / 255.0, black.b / 255.0, black.a / 255.0);
+            cairo_fill(cr_);
+        }
+    }
+    // Placed fields are laid out once per character; fields scripts change once per change.
+    auto& layouts = instance.text ? textLayouts_ : editTextLayouts_;
+    int key = instance.text ? instance.text->layoutVersion : instance.characterId;
+    if (instance.text && layouts.size() > kTextLayoutCacheSize) layouts.clear();
+    auto layout = layouts.find(key);
+    if (layout == layouts.end()) {
+        int version = movie_.file.version;
+        std::vector<PlacedGlyph> glyphs =
+            layoutText(formattedText(field, movie_.fonts, version), field, movie_.fonts, version);
+        layout = layouts.emplace(key, std::move(glyphs)).first;
+    }
+    // Text is cut at the field's sides, a gutter inside its bounds; above and below it may reach the bounds.
+    cairo_save(cr_);
+    cairo_matrix_t fieldMatrix = toCairo(m);
+    cairo_set_matrix(cr_, &fieldMatrix);
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, field.bounds.xMin + kTextGutter, field.bounds.yMin,
+                    std::max(0.0, static_cast<double>(field.bounds.xMax) - field.bounds.xMin - 2 * kTextGutter),
+                    static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
+    cairo_clip(cr_);
+    drawGlyphs(layout->second, m, cx, mask);
+    cairo_restore(cr_);
+}
+
+// A clip with a setMask mask: drawn into a group that is painted through the coverage of the mask clip,
+// drawn where it stands on the stage.
+void Renderer::drawMasked(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting) {
+    Instance& maskInstance = *instance.mask->instance;
+    Matrix maskMatrix = maskInstance.matrix;
+    int depth = 0;
+    for (Instance* p = maskInstance.parent; p && depth < kMaxNesting; p = p->parent, ++depth)
+        maskMatrix = multiply(p->matrix, maskMatrix);
+    cairo_save(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_push_group(cr_);
+    Object* keep = instance.mask;
+    instance.mask = nullptr;
+    drawInstance(instance, parent, parentCx, nesting, false);
+    instance.mask = keep;
+    cairo_pattern_t* content = cairo_pop_group(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_push_group_with_content(cr_, CAIRO_CONTENT_ALPHA);
+    // The mask is drawn as itself, not offset by its own matrix twice.
+    Matrix maskParent = multiply(stage_, multiply(maskMatrix, [&] {
+                                     Matrix inverse;
+                                     return invert(maskInstance.matrix, inverse) ? inverse : Matrix{};
+                                 }()));
+    drawInstance(maskInstance, maskParent, ColorTransform{}, nesting, true);
+    cairo_pattern_t* coverage = cairo_pop_group(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_set_source(cr_, content);
+    cairo_mask(cr_, coverage);
+    cairo_restore(cr_);
+    cairo_pattern_destroy(coverage);
+    cairo_pattern_destroy(content);
+}
+
 std::optional<Renderer::Box> Renderer::boundsOf(const Instance& instance, const Matrix& parent, int nesting) const {
     if (nesting > kMaxNesting) return std::nullopt;
-    auto found = movie_.characters.find(instance.characterId);
-    if (found == movie_.characters.end()) return std::nullopt;
     Matrix m = multiply(parent, instance.matrix);
     auto boxOf = [&m](double x0, double y0, double x1, double y1) {
         Box box{1e300, 1e300, -1e300, -1e300};
@@ -236,6 +314,26 @@ std::optional<Renderer::Box> Renderer::boundsOf(const Instance& instance, const 
         }
         return box;
     };
+    if (instance.text) {
+        const Rect& r = instance.text->field.bounds;
+        return boxOf(r.xMin, r.yMin, r.xMax, r.yMax);
+    }
+    if (instance.timeline) {
+        Box box{1e300, 1e300, -1e300, -1e300};
+        if (instance.drawing && instance.drawing->hasBounds) {
+            const Rect& r = instance.drawing->shape.bounds;
+            box = boxOf(r.xMin, r.yMin, r.xMax, r.yMax);
+        }
+        for (const auto& [depth, child] : instance.timeline->children) {
+            auto inner = boundsOf(child, m, nesting + 1);
+            if (!inner) return std::nullopt;
+            box = {std::min(box.x0, inner->x0), std::min(box.y0, inner->y0), std::max(box.x1, inner->x1),
+                   std::max(box.y1, inner->y1)};
+        }
+        return box;
+    }
+    auto found = movie_.characters.find(instance.characterId);
+    if (found == movie_.characters.end()) return std::nullopt;
     const Character& character = found->second;
     if (auto* shape = std::get_if<ShapeCharacter>(&character)) {
         const Rect& r = shape->shape.bounds;
@@ -244,16 +342,6 @@ std::optional<Renderer::Box> Renderer::boundsOf(const Instance& instance, const 
     if (auto* edit = std::get_if<EditTextCharacter>(&character)) {
         const Rect& r = edit->field.bounds;
         return boxOf(r.xMin, r.yMin, r.xMax, r.yMax);
-    }
-    if (instance.timeline) {
-        Box box{1e300, 1e300, -1e300, -1e300};
-        for (const auto& [depth, child] : instance.timeline->children) {
-            auto inner = boundsOf(child, m, nesting + 1);
-            if (!inner) return std::nullopt;
-            box = {std::min(box.x0, inner->x0), std::min(box.y0, inner->y0), std::max(box.x1, inner->x1),
-                   std::max(box.y1, inner->y1)};
-        }
-        return box;
     }
     return std::nullopt;
 }
