@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -69,6 +70,10 @@ public:
     Object* arrayProto() const { return arrayProto_; }
     Object* stringProto() const { return stringProto_; }
     Object* functionProto() const { return functionProto_; }
+    // Object.registerClass: clips of the exported symbol get the class's prototype and constructor.
+    void registerClass(const std::string& linkage, const Value& constructor);
+    // Runs the registered class's constructor on a clip that has just been attached.
+    void constructClip(Object* clip);
     // Milliseconds of movie time, one frame interval per tick played.
     double movieTime() const;
     // A fixed pseudo-random sequence, so a movie renders the same every time.
@@ -124,6 +129,7 @@ private:
     std::vector<Queued> queue_;
     std::vector<Value> stack_;
     std::set<int> initDone_;
+    std::map<int, Value> classes_;  // character id -> registered constructor
     Value globalRegisters_[4];
     long steps_ = 0;
     long ticks_ = 0;

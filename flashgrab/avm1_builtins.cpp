@@ -52,6 +52,11 @@ Value functionApply(Avm1& vm, Value self, const Args& args) {
     return vm.call(self, arg(args, 0), rest);
 }
 
+Value registerClass(Avm1& vm, Value, const Args& args) {
+    vm.registerClass(toString(arg(args, 0)), arg(args, 1));
+    return Value::boolean(true);
+}
+
 // --- Array
 
 Object* arrayOf(const Value& self) {
@@ -382,7 +387,9 @@ Instance* colorTarget(const Value& self) {
 Value colorConstructor(Avm1& vm, Value self, const Args& args) {
     if (!self.isObject()) return {};
     Value target = arg(args, 0);
-    Object* clip = target.isObject() ? target.object : vm.resolveTarget(toString(target), vm.root());
+    // An empty or unknown path colours nothing.
+    std::string path = target.isObject() ? std::string() : toString(target);
+    Object* clip = target.isObject() ? target.object : path.empty() ? nullptr : vm.resolveTarget(path, vm.root());
     self.object->kind = ObjectKind::Color;
     self.object->target = Value::obj(clip);
     return self;
@@ -493,7 +500,7 @@ void installBuiltins(Avm1& vm, Object* global) {
     method(objectProto, "addProperty", nothing);
     method(objectProto, "watch", nothing);
     Object* objectClass = global->properties["Object"].object;
-    method(objectClass, "registerClass", nothing);
+    method(objectClass, "registerClass", registerClass);
 
     Object* functionProto = vm.functionProto();
     makeClass(global, "Function", returnSelf, functionProto);

@@ -25,8 +25,11 @@ double number(const Args& args, std::size_t i, double fallback = 0) {
     return std::isfinite(n) ? n : fallback;
 }
 
+// Scripts count depths from the timeline's first: depth 1 of PlaceObject is -16383 to them.
+constexpr int kDepthOffset = 16384;
+
 int depthArg(const Args& args, std::size_t i) {
-    return static_cast<int>(std::clamp(number(args, i), -16384.0, 2130690045.0));
+    return static_cast<int>(std::clamp(number(args, i), -16384.0, 2130690045.0)) + kDepthOffset;
 }
 
 Rgba colour(double rgb, double alphaPercent) {
@@ -105,6 +108,7 @@ Value attachMovie(Avm1& vm, Value self, const Args& args) {
     Value init = arg(args, 3);
     if (init.isObject())
         for (const auto& [name, value] : init.object->properties) vm.setMember(Value::obj(object), name, value);
+    vm.constructClip(object);
     return Value::obj(object);
 }
 
@@ -134,14 +138,14 @@ int depthOf(const Instance& instance) {
 
 Value getDepth(Avm1&, Value self, const Args&) {
     Instance* i = clipOf(self);
-    return i ? Value::num(depthOf(*i)) : Value{};
+    return i ? Value::num(depthOf(*i) - kDepthOffset) : Value{};
 }
 
 Value getNextHighestDepth(Avm1&, Value self, const Args&) {
     Instance* i = clipOf(self);
     if (!i || !i->timeline) return {};
     auto& children = i->timeline->children;
-    return Value::num(children.empty() ? 0 : std::max(0, children.rbegin()->first + 1));
+    return Value::num(children.empty() ? 0 : std::max(0, children.rbegin()->first - kDepthOffset + 1));
 }
 
 Value getInstanceAtDepth(Avm1& vm, Value self, const Args& args) {

@@ -106,9 +106,29 @@ Object* Avm1::objectOf(Instance& instance) {
     }
     object->kind = isText ? ObjectKind::TextField : ObjectKind::Clip;
     object->proto = isText ? textFieldProto_ : clipProto_;
+    auto registered = classes_.find(instance.characterId);
+    if (registered != classes_.end()) {
+        Value proto = getMember(registered->second, "prototype");
+        if (proto.isObject()) object->proto = proto.object;
+    }
     object->instance = &instance;
     instance.link.object = object;
     return object;
+}
+
+void Avm1::registerClass(const std::string& linkage, const Value& constructor) {
+    auto found = movie_.exports.find(linkage);
+    if (found == movie_.exports.end()) return;
+    if (constructor.isObject())
+        classes_[found->second] = constructor;
+    else
+        classes_.erase(found->second);
+}
+
+void Avm1::constructClip(Object* clip) {
+    if (!clip || !clip->instance) return;
+    auto registered = classes_.find(clip->instance->characterId);
+    if (registered != classes_.end()) call(registered->second, Value::obj(clip), {});
 }
 
 Object* Avm1::root() {
@@ -213,6 +233,7 @@ Value Avm1::runFunction(Object* function, const Value& self, const std::vector<V
     frame.target = frame.home;
     frame.self = self;
     frame.scope = std::make_shared<Scope>(Scope{function->scope, locals});
+    frame.pool = function->pool;
     Object* arguments = newArray();
     if (arguments) arguments->elements = args;
     if (code.version2) {
@@ -590,7 +611,9 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
                 std::string name = toString(pop());
                 popArgs();
                 Value function = getVariable(frame, name);
-                stack_.push_back(call(function, Value{}, args));
+                // A function called by name runs with the timeline as this, as clip methods need.
+                Object* self = frame.target ? frame.target : frame.home;
+                stack_.push_back(call(function, Value::obj(self), args));
                 break;
             }
             case 0x3e:  // return
@@ -862,6 +885,7 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
                 function->code = action.function;
                 function->scope = frame.scope;
                 function->definedOn = frame.home;
+                function->pool = frame.pool;
                 Object* prototype = newObject(objectProto_);
                 if (prototype) {
                     prototype->properties["constructor"] = Value::obj(function);

@@ -53,6 +53,7 @@ struct Object {
     std::shared_ptr<const FunctionCode> code;
     std::shared_ptr<Scope> scope;
     Object* definedOn = nullptr;
+    const std::vector<SharedString>* pool = nullptr;  // the constant pool in force where it was defined
     NativeFunction native = nullptr;
     // Clips and text fields: the instance drawn, null once it left the display list.
     Instance* instance = nullptr;

@@ -78,7 +78,11 @@ void Renderer::render(TimelineState& root) {
     cairo_set_source_rgb(cr_, bg.r / 255.0, bg.g / 255.0, bg.b / 255.0);
     cairo_paint(cr_);
     cairo_restore(cr_);
-    drawChildren(root, stage_, ColorTransform{}, 0, false);
+    // Scripts may move, scale or tint the root like any clip.
+    Matrix m = root.owner ? multiply(stage_, root.owner->matrix) : stage_;
+    ColorTransform cx = root.owner ? root.owner->colorTransform : ColorTransform{};
+    if (root.owner && root.owner->drawing) drawDrawing(*root.owner, m, m, cx, false);
+    if (usable(m) && (!root.owner || root.owner->visible)) drawChildren(root, m, cx, 0, false);
     cairo_surface_flush(surface_);
     // A context in an error state draws nothing more; start the next frame with a fresh one.
     if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
@@ -268,6 +272,16 @@ void Renderer::drawTextField(Instance& instance, const EditText& field, const Ma
     cairo_clip(cr_);
     drawGlyphs(layout->second, m, cx, mask);
     cairo_restore(cr_);
+}
+
+void Renderer::drawDrawing(Instance& instance, const Matrix& m, const Matrix& pen, const ColorTransform& cx,
+                           bool mask) {
+    Drawing& d = *instance.drawing;
+    if (d.changed) {
+        d.geometry = buildGeometry(d.shape.records, d.shape.groups.size());
+        d.changed = false;
+    }
+    drawGeometry(d.geometry, d.shape.groups, false, m, pen, cx, mask);
 }
 
 // A clip with a setMask mask: drawn into a group that is painted through the coverage of the mask clip,

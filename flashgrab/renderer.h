@@ -36,6 +36,8 @@ private:
     void drawInstance(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting, bool mask);
     void drawTextField(Instance& instance, const EditText& field, const Matrix& parent, const Matrix& m,
                        const ColorTransform& cx, int nesting, bool mask);
+    // What the drawing API drew into the instance, below its children.
+    void drawDrawing(Instance& instance, const Matrix& m, const Matrix& pen, const ColorTransform& cx, bool mask);
     void drawMasked(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting);
     void drawGeometry(const ShapeGeometry& geometry, const std::vector<StyleGroup>& groups, bool winding,
                       const Matrix& m, const Matrix& pen, const ColorTransform& cx, bool mask);

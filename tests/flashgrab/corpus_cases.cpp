@@ -75,6 +75,8 @@ Comparison compareCase(const std::string& caseFolder, const CorpusCase& c, const
     int height = cairo_image_surface_get_height(expected);
     Renderer renderer(*movie, width, height, !low);
     Player player(*movie);
+    // FLASHGRAB_TRACE shows the case's trace() output, to see where a script goes another way.
+    if (std::getenv("FLASHGRAB_TRACE")) player.setTraceOutput(stderr);
     for (int i = 0; i < c.iterations; ++i) player.advance();
     renderer.render(player.root());
     if (!dumpFolder.empty())
