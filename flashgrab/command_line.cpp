@@ -41,6 +41,7 @@ Options parseCommandLine(const std::string& line) {
     Options options;
     for (const std::string& piece : split(line, '-')) {
         std::vector<std::string> words = split(piece, ' ');
+        if (words.size() == 1 && trim(words[0]) == "trace") options.trace = true;
         if (words.size() < 2) continue;
         std::string value = trim(words[1]);
         const std::string& name = words[0];

@@ -12,10 +12,11 @@ struct Options {
     std::string pipeId;
     std::string width, height;  // as written; checked when converted
     Quality quality = Quality::High;
+    bool trace = false;  // -trace: the movie's trace() output goes to standard error
 };
 
 // Splits at every "-" into pieces and each piece at blanks; a piece's first word names the option and its
-// second word is the value. Later occurrences win; unknown options are ignored.
+// second word is the value. Later occurrences win; unknown options are ignored. "-trace" alone is a switch.
 Options parseCommandLine(const std::string& line);
 
 // The frame size when both values are decimal numbers within what we can allocate; nullopt otherwise.

@@ -37,6 +37,16 @@ TEST(CommandLine, LaterOccurrencesWinAndUnknownOptionsAreIgnored) {
     EXPECT_EQ(parseCommandLine("-q medium").quality, Quality::High);
 }
 
+TEST(CommandLine, TraceIsASwitchAnywhereOnTheLine) {
+    EXPECT_FALSE(parseCommandLine("-file a.swf -w 1 -h 1").trace);
+    Options o = parseCommandLine("-file a.swf -trace -w 320 -h 240");
+    EXPECT_TRUE(o.trace);
+    EXPECT_EQ(o.moviePath, "a.swf");
+    EXPECT_EQ(o.width, "320");
+    EXPECT_TRUE(parseCommandLine("-w 1 -h 1 -trace\n").trace);
+    EXPECT_FALSE(parseCommandLine("-tracer -w 1").trace);
+}
+
 TEST(CommandLine, PiecesWithoutValueAreIgnored) {
     Options o = parseCommandLine("-w -h 240 -p -file");
     EXPECT_EQ(o.width, "");
