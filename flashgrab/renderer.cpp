@@ -176,10 +176,14 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
         return;
     }
     if (instance.timeline) {
-        if (instance.scrollRect) {
-            // The clip shows its rectangle at its origin, cut to that rectangle.
-            const Rect& r = *instance.scrollRect;
-            m = multiply(m, Matrix{1, 0, 0, 1, -static_cast<double>(r.xMin), -static_cast<double>(r.yMin)});
+        // The clip shows its scroll rectangle at its origin, cut to that rectangle; drawn as a mask it is
+        // moved the same way but not cut.
+        const Rect* scroll = instance.scrollRect ? &*instance.scrollRect : nullptr;
+        bool cut = scroll && !mask;
+        if (scroll)
+            m = multiply(m, Matrix{1, 0, 0, 1, -static_cast<double>(scroll->xMin), -static_cast<double>(scroll->yMin)});
+        if (cut) {
+            const Rect& r = *scroll;
             cairo_save(cr_);
             cairo_matrix_t cm = toCairo(m);
             cairo_set_matrix(cr_, &cm);
@@ -196,13 +200,13 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
                 d.changed = false;
             }
             Matrix own = instance.matrix;
-            if (instance.scrollRect)
-                own = multiply(own, Matrix{1, 0, 0, 1, -static_cast<double>(instance.scrollRect->xMin),
-                                           -static_cast<double>(instance.scrollRect->yMin)});
+            if (scroll)
+                own = multiply(
+                    own, Matrix{1, 0, 0, 1, -static_cast<double>(scroll->xMin), -static_cast<double>(scroll->yMin)});
             drawGeometry(d.geometry, d.shape.groups, false, m, penMatrix(parent, own), cx, mask);
         }
         drawChildren(*instance.timeline, m, cx, nesting + 1, mask);
-        if (instance.scrollRect) cairo_restore(cr_);
+        if (cut) cairo_restore(cr_);
         return;
     }
     const Character& character = found->second;
