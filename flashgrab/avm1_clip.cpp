@@ -182,6 +182,11 @@ Value Avm1::clipProperty(Instance& instance, Object* object, std::string_view na
             if (name == "text" || name == "htmlText") return Value::str(field->text);
             if (name == "textColor") return Value::num((field->color.r << 16) | (field->color.g << 8) | field->color.b);
             if (name == "border") return Value::boolean(field->border);
+            if (name == "background") return Value::boolean(field->background);
+            if (name == "borderColor" || name == "backgroundColor") {
+                const Rgba& c = name == "borderColor" ? field->borderColor : field->backgroundColor;
+                return Value::num((c.r << 16) | (c.g << 8) | c.b);
+            }
             if (name == "multiline") return Value::boolean(field->multiline);
             if (name == "wordWrap") return Value::boolean(field->wordWrap);
             if (name == "html") return Value::boolean(field->html);
@@ -271,8 +276,9 @@ bool Avm1::setClipProperty(Instance& instance, std::string_view name, const Valu
         return false;  // also kept as a property, so reading it back gives the rectangle
     }
     if (instance.link.object && instance.link.object->kind == ObjectKind::TextField) {
-        static constexpr std::string_view textProperties[] = {"text",      "htmlText", "textColor", "border",
-                                                              "multiline", "wordWrap", "html"};
+        static constexpr std::string_view textProperties[] = {
+            "text",     "htmlText", "textColor",  "border",          "multiline",
+            "wordWrap", "html",     "background", "backgroundColor", "borderColor"};
         if (std::find(std::begin(textProperties), std::end(textProperties), name) == std::end(textProperties))
             return false;
         TextFieldState& state = textFieldOf(instance);
@@ -280,10 +286,13 @@ bool Avm1::setClipProperty(Instance& instance, std::string_view name, const Valu
         if (name == "text" || name == "htmlText") {
             field.text = toString(value);
             if (name == "htmlText" && !field.html) field.text = toString(value);
-        } else if (name == "textColor") {
+        } else if (name == "textColor" || name == "borderColor" || name == "backgroundColor") {
             auto rgb = static_cast<std::uint32_t>(toInt32(toNumber(value)));
-            field.color = Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
-                               static_cast<std::uint8_t>(rgb), 255};
+            Rgba c{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                   static_cast<std::uint8_t>(rgb), 255};
+            (name == "textColor" ? field.color : name == "borderColor" ? field.borderColor : field.backgroundColor) = c;
+        } else if (name == "background") {
+            field.background = toBoolean(value, swfVersion());
         } else if (name == "border") {
             field.border = toBoolean(value, swfVersion());
         } else if (name == "multiline") {

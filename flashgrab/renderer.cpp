@@ -231,26 +231,31 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
 
 void Renderer::drawTextField(Instance& instance, const EditText& field, const Matrix& parent, const Matrix& m,
                              const ColorTransform& cx, int nesting, bool mask) {
-    if (field.border && !mask) {
+    if ((field.border || field.background) && !mask) {
         // The border is a one-pixel line on the pixel grid, covering the box's first and last pixel rows.
         Box box = boundsOf(instance, parent, nesting).value_or(Box{0, 0, 0, 0});
-        double x0 = std::round(box.x0), y0 = std::round(box.y0);
-        double x1 = std::round(box.x1), y1 = std::round(box.y1);
+        // Halves round down, as the reference draws fields that sit half-way between pixels.
+        auto snap = [](double v) { return std::ceil(v - 0.5); };
+        double x0 = snap(box.x0), y0 = snap(box.y0);
+        double x1 = snap(box.x1), y1 = snap(box.y1);
         cairo_identity_matrix(cr_);
-        cairo_new_path(cr_);
-        cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
-        Rgba white = apply(cx, Rgba{255, 255, 255, 255});
-        Rgba black = apply(cx, Rgba{0, 0, 0, 255});
-        cairo_set_source_rgba(cr_, white.r / 255.0, white.g / 255.0, white.b / 255.0, white.a / 255.0);
-        cairo_fill(cr_);
-        if (x1 > x0 && y1 > y0) {
+        if (field.background) {
+            cairo_new_path(cr_);
+            cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+            Rgba fill = apply(cx, field.backgroundColor);
+            cairo_set_source_rgba(cr_, fill.r / 255.0, fill.g / 255.0, fill.b / 255.0, fill.a / 255.0);
+            cairo_fill(cr_);
+        }
+        if (field.border && x1 > x0 && y1 > y0) {
             // Drawn as four one-pixel lines the way Flash does, which leaves out the bottom-right corner pixel.
+            cairo_new_path(cr_);
             cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, 1);
             cairo_rectangle(cr_, x0, y0, 1, y1 - y0 + 1);
             cairo_rectangle(cr_, x0, y1, x1 - x0, 1);
             cairo_rectangle(cr_, x1, y0, 1, y1 - y0);
             cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
-            cairo_set_source_rgba(cr_, black.r / 255.0, black.g / 255.0, black.b / 255.0, black.a / 255.0);
+            Rgba line = apply(cx, field.borderColor);
+            cairo_set_source_rgba(cr_, line.r / 255.0, line.g / 255.0, line.b / 255.0, line.a / 255.0);
             cairo_fill(cr_);
         }
     }
@@ -266,14 +271,17 @@ void Renderer::drawTextField(Instance& instance, const EditText& field, const Ma
         layout = layouts.emplace(key, std::move(glyphs)).first;
     }
     // Text is cut at the field's sides, a gutter inside its bounds; above and below it may reach the bounds.
+    // A field that masks (setMask) covers with all of its text.
     cairo_save(cr_);
-    cairo_matrix_t fieldMatrix = toCairo(m);
-    cairo_set_matrix(cr_, &fieldMatrix);
-    cairo_new_path(cr_);
-    cairo_rectangle(cr_, field.bounds.xMin + kTextGutter, field.bounds.yMin,
-                    std::max(0.0, static_cast<double>(field.bounds.xMax) - field.bounds.xMin - 2 * kTextGutter),
-                    static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
-    cairo_clip(cr_);
+    if (!(mask && instance.isMask)) {
+        cairo_matrix_t fieldMatrix = toCairo(m);
+        cairo_set_matrix(cr_, &fieldMatrix);
+        cairo_new_path(cr_);
+        cairo_rectangle(cr_, field.bounds.xMin + kTextGutter, field.bounds.yMin,
+                        std::max(0.0, static_cast<double>(field.bounds.xMax) - field.bounds.xMin - 2 * kTextGutter),
+                        static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
+        cairo_clip(cr_);
+    }
     drawGlyphs(layout->second, m, cx, mask);
     cairo_restore(cr_);
 }
