@@ -23,6 +23,11 @@ inline constexpr long kMaxActionsPerTick = 300000;
 inline constexpr int kMaxCallDepth = 64;
 // Objects a movie may create; past this newObject and friends yield undefined.
 inline constexpr std::size_t kMaxObjects = 1u << 20;
+// Memory scripts may take for objects, array elements and built strings over the whole movie; past it
+// arrays stop growing and joined strings come out empty, so a hostile script cannot exhaust memory.
+inline constexpr std::size_t kMaxScriptBytes = 256u << 20;
+// Values on the stack; a script that pushes without end loses the oldest half.
+inline constexpr std::size_t kMaxStack = 1u << 16;
 
 // The ActionScript 1/2 virtual machine of one playing movie: its objects, its queue of frame actions and
 // clip events, and the stack machine that runs them. The player queues work while it builds a frame's
@@ -59,6 +64,16 @@ public:
     const Movie& movie() const { return movie_; }
     Player& player() { return player_; }
     Object* newObject(Object* proto);
+    // Takes bytes from the movie's allowance; false when it would run out.
+    bool allocate(std::size_t bytes) {
+        if (bytes > kMaxScriptBytes - allocated_) return false;
+        allocated_ += bytes;
+        return true;
+    }
+    // a + b, or an empty string when the allowance is spent.
+    Value join(const std::string& a, const std::string& b);
+    // Resizes an array's elements within the allowance; false (and unchanged) when refused.
+    bool resizeElements(Object* array, std::size_t size);
     Object* newArray();
     Object* newNative(NativeFunction function);
     Value call(const Value& function, const Value& self, const std::vector<Value>& args);
@@ -132,6 +147,7 @@ private:
     std::map<int, Value> classes_;  // character id -> registered constructor
     Value globalRegisters_[4];
     long steps_ = 0;
+    std::size_t allocated_ = 0;
     long ticks_ = 0;
     int textVersion_ = 0;
     std::uint32_t random_ = 1;

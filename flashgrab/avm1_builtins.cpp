@@ -68,17 +68,18 @@ Value arrayConstructor(Avm1& vm, Value, const Args& args) {
     if (!array) return {};
     if (args.size() == 1 && args[0].type == Value::Type::Number) {
         double n = args[0].number;
-        if (n >= 0 && n < static_cast<double>(kMaxObjects)) array->elements.resize(static_cast<std::size_t>(n));
+        if (n >= 0 && n < static_cast<double>(kMaxObjects)) vm.resizeElements(array, static_cast<std::size_t>(n));
     } else {
         array->elements = args;
     }
     return Value::obj(array);
 }
 
-Value arrayPush(Avm1&, Value self, const Args& args) {
+Value arrayPush(Avm1& vm, Value self, const Args& args) {
     Object* a = arrayOf(self);
     if (!a) return {};
-    if (a->elements.size() + args.size() < kMaxObjects) a->elements.insert(a->elements.end(), args.begin(), args.end());
+    if (a->elements.size() + args.size() < kMaxObjects && vm.allocate(args.size() * sizeof(Value)))
+        a->elements.insert(a->elements.end(), args.begin(), args.end());
     return Value::num(static_cast<double>(a->elements.size()));
 }
 
@@ -98,15 +99,15 @@ Value arrayShift(Avm1&, Value self, const Args&) {
     return v;
 }
 
-Value arrayUnshift(Avm1&, Value self, const Args& args) {
+Value arrayUnshift(Avm1& vm, Value self, const Args& args) {
     Object* a = arrayOf(self);
     if (!a) return {};
-    if (a->elements.size() + args.size() < kMaxObjects)
+    if (a->elements.size() + args.size() < kMaxObjects && vm.allocate(args.size() * sizeof(Value)))
         a->elements.insert(a->elements.begin(), args.begin(), args.end());
     return Value::num(static_cast<double>(a->elements.size()));
 }
 
-Value arrayJoin(Avm1&, Value self, const Args& args) {
+Value arrayJoin(Avm1& vm, Value self, const Args& args) {
     Object* a = arrayOf(self);
     if (!a) return {};
     std::string separator = args.empty() || args[0].isUndefined() ? "," : toString(args[0]);
@@ -114,8 +115,9 @@ Value arrayJoin(Avm1&, Value self, const Args& args) {
     for (std::size_t i = 0; i < a->elements.size(); ++i) {
         if (i) out += separator;
         if (!a->elements[i].isUndefined()) out += toString(a->elements[i]);
+        if (out.size() > kMaxObjects) break;
     }
-    return Value::str(out);
+    return vm.join(out, std::string());
 }
 
 std::size_t clampIndex(double n, std::size_t size) {
@@ -130,7 +132,7 @@ Value arraySlice(Avm1& vm, Value self, const Args& args) {
     if (!a || !out) return Value::obj(out);
     std::size_t from = clampIndex(number(args, 0), a->elements.size());
     std::size_t to = args.size() > 1 ? clampIndex(number(args, 1), a->elements.size()) : a->elements.size();
-    if (from < to)
+    if (from < to && vm.allocate((to - from) * sizeof(Value)))
         out->elements.assign(a->elements.begin() + static_cast<std::ptrdiff_t>(from),
                              a->elements.begin() + static_cast<std::ptrdiff_t>(to));
     return Value::obj(out);
@@ -141,10 +143,10 @@ Value arraySplice(Avm1& vm, Value self, const Args& args) {
     Object* out = vm.newArray();
     if (!a || !out) return Value::obj(out);
     std::size_t from = clampIndex(number(args, 0), a->elements.size());
-    std::size_t count =
-        args.size() > 1
-            ? static_cast<std::size_t>(std::clamp(number(args, 1), 0.0, static_cast<double>(a->elements.size() - from)))
-            : a->elements.size() - from;
+    double wanted = args.size() > 1 ? number(args, 1) : static_cast<double>(a->elements.size() - from);
+    if (std::isnan(wanted)) wanted = 0;
+    auto count = static_cast<std::size_t>(std::clamp(wanted, 0.0, static_cast<double>(a->elements.size() - from)));
+    if (!vm.allocate((count + args.size()) * sizeof(Value))) return Value::obj(out);
     auto begin = a->elements.begin() + static_cast<std::ptrdiff_t>(from);
     out->elements.assign(begin, begin + static_cast<std::ptrdiff_t>(count));
     a->elements.erase(begin, begin + static_cast<std::ptrdiff_t>(count));
@@ -157,8 +159,9 @@ Value arrayConcat(Avm1& vm, Value self, const Args& args) {
     Object* a = arrayOf(self);
     Object* out = vm.newArray();
     if (!out) return {};
-    if (a) out->elements = a->elements;
+    if (a && vm.allocate(a->elements.size() * sizeof(Value))) out->elements = a->elements;
     for (const Value& v : args) {
+        if (Object* other = arrayOf(v); other && !vm.allocate(other->elements.size() * sizeof(Value))) break;
         if (Object* other = arrayOf(v))
             out->elements.insert(out->elements.end(), other->elements.begin(), other->elements.end());
         else
@@ -257,7 +260,7 @@ Value slice(Avm1&, Value self, const Args& args) {
 Value split(Avm1& vm, Value self, const Args& args) {
     std::string s = selfString(self);
     Object* out = vm.newArray();
-    if (!out) return {};
+    if (!out || !vm.allocate(s.size() * (sizeof(Value) + 32))) return Value::obj(out);
     if (args.empty() || args[0].isUndefined()) {
         out->elements.push_back(Value::str(s));
         return Value::obj(out);
@@ -289,10 +292,13 @@ Value toLowerCase(Avm1&, Value self, const Args&) {
     return Value::str(s);
 }
 
-Value stringConcat(Avm1&, Value self, const Args& args) {
+Value stringConcat(Avm1& vm, Value self, const Args& args) {
     std::string s = selfString(self);
-    for (const Value& v : args) s += toString(v);
-    return Value::str(s);
+    for (const Value& v : args) {
+        s += toString(v);
+        if (s.size() > kMaxObjects) break;
+    }
+    return vm.join(s, std::string());
 }
 
 Value fromCharCode(Avm1&, Value, const Args& args) {

@@ -55,6 +55,11 @@ Value lessThan(const Value& a, const Value& b) {
     return Value::boolean(x < y);
 }
 
+// getProperty's and setProperty's index; -1 for what names no property (NaN included).
+int propertyIndex(double n) {
+    return n >= 0 && n < 64 ? static_cast<int>(n) : -1;
+}
+
 // The primitive an operand of + becomes; objects take their string form.
 Value primitive(const Value& v) {
     if (v.type == Value::Type::Object) return Value::str(toString(v));
@@ -74,10 +79,22 @@ double Avm1::movieTime() const {
 }
 
 Object* Avm1::newObject(Object* proto) {
-    if (heap_.size() >= kMaxObjects) return nullptr;
+    if (heap_.size() >= kMaxObjects || !allocate(sizeof(Object) + 64)) return nullptr;
     heap_.push_back(std::make_unique<Object>());
     heap_.back()->proto = proto;
     return heap_.back().get();
+}
+
+Value Avm1::join(const std::string& a, const std::string& b) {
+    if (!allocate(a.size() + b.size())) return Value::str(std::string());
+    return Value::str(a + b);
+}
+
+bool Avm1::resizeElements(Object* array, std::size_t size) {
+    if (size >= kMaxObjects) return false;
+    if (size > array->elements.size() && !allocate((size - array->elements.size()) * sizeof(Value))) return false;
+    array->elements.resize(size);
+    return true;
 }
 
 Object* Avm1::newArray() {
@@ -283,10 +300,16 @@ Value Avm1::getVariable(Activation& frame, std::string_view name) {
         }
         if (name.find('/') != std::string_view::npos)
             return Value::obj(resolveTarget(name, frame.target ? frame.target : frame.home));
-        auto dot = name.rfind('.');
+        // "a.b.c": the first name as a variable, then members one by one (no recursion on long paths).
+        auto dot = name.find('.');
         if (dot > 0 && dot + 1 < name.size()) {
-            Value owner = getVariable(frame, name.substr(0, dot));
-            return owner.isUndefined() ? Value{} : getMember(owner, name.substr(dot + 1));
+            Value v = getVariable(frame, name.substr(0, dot));
+            while (dot != std::string_view::npos && !v.isUndefined()) {
+                auto next = name.find('.', dot + 1);
+                v = getMember(v, name.substr(dot + 1, next == std::string_view::npos ? next : next - dot - 1));
+                dot = next;
+            }
+            return v;
         }
     }
     if (name == "this") return frame.self;
@@ -376,7 +399,7 @@ void Avm1::setMember(const Value& object, const std::string& name, const Value& 
     if (o->kind == ObjectKind::Array) {
         if (name == "length") {
             double n = toNumber(value);
-            if (n >= 0 && n < static_cast<double>(kMaxObjects)) o->elements.resize(static_cast<std::size_t>(n));
+            if (n >= 0 && n < static_cast<double>(kMaxObjects)) resizeElements(o, static_cast<std::size_t>(n));
             return;
         }
         if (!name.empty() && name[0] >= '0' && name[0] <= '9') {
@@ -384,7 +407,7 @@ void Avm1::setMember(const Value& object, const std::string& name, const Value& 
             for (char c : name)
                 index = (c >= '0' && c <= '9' && index < kMaxObjects) ? index * 10 + (c - '0') : kMaxObjects;
             if (index < kMaxObjects) {
-                if (index >= o->elements.size()) o->elements.resize(index + 1);
+                if (index >= o->elements.size() && !resizeElements(o, index + 1)) return;
                 o->elements[index] = value;
                 return;
             }
@@ -403,6 +426,7 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
     std::vector<Value> args;
     for (int i = 0; i < count && !frame.returned;) {
         if (++steps_ > kMaxActionsPerTick) return;
+        if (stack_.size() > kMaxStack) stack_.erase(stack_.begin(), stack_.begin() + kMaxStack / 2);
         const Action& action = actions[static_cast<std::size_t>(i)];
         ++i;
         auto popArgs = [&]() {
@@ -505,18 +529,18 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
             }
             case 0x21: {  // stringAdd
                 std::string a = toString(pop());
-                stack_.push_back(Value::str(toString(pop()) + a));
+                stack_.push_back(join(toString(pop()), a));
                 break;
             }
             case 0x22: {  // getProperty
-                int index = static_cast<int>(toNumber(pop()));
+                int index = propertyIndex(toNumber(pop()));
                 Object* clip = targetOf(pop(), frame.target ? frame.target : frame.home);
                 stack_.push_back(clip ? getProperty(clip, index) : Value{});
                 break;
             }
             case 0x23: {  // setProperty
                 Value value = pop();
-                int index = static_cast<int>(toNumber(pop()));
+                int index = propertyIndex(toNumber(pop()));
                 Object* clip = targetOf(pop(), frame.target ? frame.target : frame.home);
                 if (clip) setProperty(clip, index, value);
                 break;
@@ -679,7 +703,7 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
             case 0x47: {  // add2
                 Value a = primitive(pop()), b = primitive(pop());
                 if (a.type == Value::Type::String || b.type == Value::Type::String)
-                    stack_.push_back(Value::str(toString(b) + toString(a)));
+                    stack_.push_back(join(toString(b), toString(a)));
                 else
                     stack_.push_back(Value::num(toNumber(b) + toNumber(a)));
                 break;

@@ -54,7 +54,22 @@ std::string numberToString(double n) {
     return buffer;
 }
 
+namespace {
+
+// Arrays print their elements; nested ones as deep as this, so a cycle ends.
+constexpr int kMaxPrintDepth = 8;
+
+std::string printed(const Value& v, int depth);
+
+}  // namespace
+
 std::string toString(const Value& v) {
+    return printed(v, 0);
+}
+
+namespace {
+
+std::string printed(const Value& v, int depth) {
     switch (v.type) {
         case Value::Type::Undefined:
             return "undefined";
@@ -70,14 +85,11 @@ std::string toString(const Value& v) {
             if (v.object && v.object->kind == ObjectKind::Function) return "[type Function]";
             if (v.object && v.object->kind == ObjectKind::Array) {
                 std::string out;
-                for (std::size_t i = 0; i < v.object->elements.size(); ++i) {
+                if (depth >= kMaxPrintDepth) return out;
+                for (std::size_t i = 0; i < v.object->elements.size() && out.size() < (1u << 20); ++i) {
                     if (i) out += ',';
                     const Value& e = v.object->elements[i];
-                    // Nested arrays print their own elements; a cycle stops at the depth of one.
-                    if (e.isObject() && e.object != v.object)
-                        out += toString(e);
-                    else if (!e.isUndefined() && !e.isObject())
-                        out += toString(e);
+                    if (!e.isUndefined()) out += printed(e, depth + 1);
                 }
                 return out;
             }
@@ -85,6 +97,8 @@ std::string toString(const Value& v) {
     }
     return {};
 }
+
+}  // namespace
 
 bool toBoolean(const Value& v, int swfVersion) {
     switch (v.type) {

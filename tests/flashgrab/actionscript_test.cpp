@@ -159,6 +159,36 @@ TEST(ActionScript, ClipEventsRunOnLoadAndEveryFrame) {
     EXPECT_EQ(at(played.frames[2], 25, 10), blue);
 }
 
+TEST(ActionScript, HostileScriptsAreBoundedAndPlayOn) {
+    constexpr int kGetProperty = 0x22, kSetProperty = 0x23, kInitArray = 0x42, kPushDuplicate = 0x4C, kDivide = 0x0D,
+                  kToString = 0x4B, kStringLength = 0x14, kPop = 0x17;
+    // s = "ab"; 64 times s = s + s: the memory allowance stops the growth, not the machine's memory.
+    Actions doubling;
+    doubling.push("s").push("ab").op(kSetVariable).push("n").push(0.0).op(kSetVariable);
+    doubling.label("loop").push("n").op(kGetVariable).push(64.0).op(kLess2).op(kNot).ifTrue("done");
+    doubling.push("s").push("s").op(kGetVariable).push("s").op(kGetVariable).op(kAdd2).op(kSetVariable);
+    doubling.push("n").push("n").op(kGetVariable).op(kIncrement).op(kSetVariable).jump("loop");
+    doubling.label("done").push("s").op(kGetVariable).op(kStringLength).push(512.0 * 1024 * 1024).op(kLess2).op(kTrace);
+    // A property index that is not a number (0 / 0) reads and writes nothing.
+    Actions nanIndex;
+    nanIndex.push("").push(0.0).push(0.0).op(kDivide).op(kGetProperty).op(kTrace);
+    nanIndex.push("").push(0.0).push(0.0).op(kDivide).push(5.0).op(kSetProperty);
+    // a = [1]; a[1] = a; a is printed without end? No: nested arrays print to a fixed depth.
+    Actions cycle;
+    cycle.push("a").push(1.0).push(1.0).op(kInitArray).op(kSetVariable);
+    cycle.push("a").op(kGetVariable).push("1").push("a").op(kGetVariable).op(kSetMember);
+    cycle.push("a").op(kGetVariable).op(kToString).op(kStringLength).push(100.0).op(kLess2).op(kTrace);
+    // Pushing without end fills no more than the stack's bound.
+    Actions flood;
+    flood.push(1.0).label("again").op(kPushDuplicate).jump("again");
+    auto played =
+        play(movie(100, 50, 5,
+                   {doAction(doubling), showFrame(), doAction(nanIndex), showFrame(), doAction(cycle), showFrame(),
+                    doAction(flood), showFrame(), doAction(Actions().push("done").op(kTrace).op(kPop)), showFrame()}));
+    EXPECT_EQ(played.frames.size(), 5u);
+    EXPECT_EQ(played.trace, "true\nundefined\ntrue\ndone\n");
+}
+
 TEST(ActionScript, MalformedActionRecordsAreSkipped) {
     // Truncated records, unknown codes, a push of an unknown type, branches out of the block and a pop
     // from an empty stack: the movie plays on and the valid trace after them still runs.
