@@ -261,6 +261,17 @@ bool Avm1::setClipProperty(Instance& instance, std::string_view name, const Valu
         }
         return true;
     }
+    if (name == "opaqueBackground") {
+        double n = toNumber(value);
+        if (value.type == Value::Type::Undefined || value.type == Value::Type::Null || !std::isfinite(n)) {
+            instance.opaqueBackground.reset();
+        } else {
+            auto rgb = static_cast<std::uint32_t>(toInt32(n));
+            instance.opaqueBackground = Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                                             static_cast<std::uint8_t>(rgb), 255};
+        }
+        return false;  // also kept as a property, to read back
+    }
     if (name == "scrollRect") {
         if (value.isObject()) {
             Value v = value;

@@ -69,9 +69,10 @@ struct Instance {
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
     std::unique_ptr<Drawing> drawing;
     std::unique_ptr<TextFieldState> text;
-    std::optional<Rect> scrollRect;  // twips: the clip shows this part of itself at its origin
-    Object* mask = nullptr;          // setMask: the clip whose shape this one shows through
-    bool isMask = false;             // used as a mask by setMask, so not drawn itself
+    std::optional<Rect> scrollRect;        // twips: the clip shows this part of itself at its origin
+    Object* mask = nullptr;                // setMask: the clip whose shape this one shows through
+    bool isMask = false;                   // used as a mask by setMask, so not drawn itself
+    std::optional<Rgba> opaqueBackground;  // fills the instance's bounds behind it
     ScriptLink link;
 };
 

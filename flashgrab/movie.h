@@ -34,6 +34,7 @@ struct DisplayCommand {
     std::optional<std::vector<Filter>> filters;
     bool visible = true;
     std::string name;  // the instance name scripts address it by
+    std::optional<Rgba> opaqueBackground;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
 };
 

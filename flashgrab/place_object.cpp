@@ -53,8 +53,14 @@ DisplayCommand readDisplayCommand(int tagCode, std::span<const std::uint8_t> bod
         int visible = in.u8();
         if (in.ok()) cmd.visible = visible != 0;
     }
-    // The background colour of an opaque clip; not drawn yet.
-    if (flags2 & 0x40) in.u32();
+    if (flags2 & 0x40) {
+        Rgba c;
+        c.r = in.u8();
+        c.g = in.u8();
+        c.b = in.u8();
+        c.a = in.u8();
+        if (in.ok()) cmd.opaqueBackground = c;
+    }
     if ((flags & 0x80) && in.ok() && !in.atEnd()) {
         auto actions = readClipActions(in.rest(), swfVersion);
         if (!actions.empty()) cmd.clipActions = std::make_shared<const std::vector<ClipAction>>(std::move(actions));

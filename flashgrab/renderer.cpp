@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "flashgrab/avm1_value.h"
+#include "flashgrab/drawing.h"
 #include "flashgrab/mipmap.h"
 #include "flashgrab/text_layout.h"
 
@@ -171,6 +172,19 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
     Matrix m = multiply(parent, instance.matrix);
     if (!usable(m)) return;
     ColorTransform cx = compose(parentCx, instance.colorTransform);
+    if (instance.opaqueBackground && !mask) {
+        // An opaque clip fills its bounds with its background colour behind what it draws.
+        if (auto box = boundsIn(instance, Matrix{}, movie_)) {
+            cairo_matrix_t cm = toCairo(m);
+            cairo_set_matrix(cr_, &cm);
+            cairo_new_path(cr_);
+            cairo_rectangle(cr_, box->xMin, box->yMin, static_cast<double>(box->xMax) - box->xMin,
+                            static_cast<double>(box->yMax) - box->yMin);
+            Rgba c = apply(cx, *instance.opaqueBackground);
+            cairo_set_source_rgba(cr_, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
+            cairo_fill(cr_);
+        }
+    }
     if (instance.text) {
         drawTextField(instance, instance.text->field, parent, m, cx, nesting, mask);
         return;
