@@ -10,6 +10,8 @@ namespace {
 
 // Function bodies nest blocks inside blocks; a forged file must not recurse without end.
 constexpr int kMaxBlockNesting = 32;
+// Marks an action that does not branch; a branch before the block's start ends it like one past its end.
+constexpr long kNoBranch = -1000000;
 
 double readDouble(BitReader& in) {
     // SWF stores a double as two little-endian words, the high word first.
@@ -128,7 +130,7 @@ std::shared_ptr<const ActionBlock> readBlock(std::span<const std::uint8_t> data,
         }
         Action action;
         action.code = code;
-        long branch = -1;
+        long branch = kNoBranch;
         BitReader in(record);
         switch (code) {
             case 0x81:  // gotoFrame
@@ -193,7 +195,11 @@ std::shared_ptr<const ActionBlock> readBlock(std::span<const std::uint8_t> data,
     const int end = static_cast<int>(block->actions.size());
     for (std::size_t i = 0; i < block->actions.size(); ++i) {
         long offset = branchTargets[i];
-        if (offset < 0) continue;
+        if (offset == kNoBranch) continue;
+        if (offset < 0) {
+            block->actions[i].target = end;
+            continue;
+        }
         auto at = std::lower_bound(starts.begin(), starts.end(), static_cast<std::size_t>(offset));
         block->actions[i].target = (at != starts.end() && *at == static_cast<std::size_t>(offset))
                                        ? static_cast<int>(at - starts.begin())

@@ -892,10 +892,10 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
                 }
                 break;
             case 0x99:  // jump
-                i = action.target;
+                i = action.target >= 0 ? action.target : count;
                 break;
             case 0x9d:  // if
-                if (toBoolean(pop(), swfVersion())) i = action.target;
+                if (toBoolean(pop(), swfVersion())) i = action.target >= 0 ? action.target : count;
                 break;
             case 0x9a:  // getURL2
                 pop();
