@@ -200,9 +200,13 @@ TEST(ActionScript, MalformedActionRecordsAreSkipped) {
     first.insert(first.end(), tail.begin(), tail.end());
     std::vector<std::uint8_t> cut = tail;
     cut.resize(5);  // a push whose length runs past the tag
-    auto played = play(
-        movie(100, 50, 3, {tag(12, first), showFrame(), tag(12, garbage), showFrame(), tag(12, cut), showFrame()}));
-    EXPECT_EQ(played.frames.size(), 3u);
+    // A branch to before the block's start ends the block.
+    std::vector<std::uint8_t> backwards = {0x99, 0x02, 0x00, 0x00, 0x80};
+    backwards.insert(backwards.end(), tail.begin(), tail.end());
+    auto played = play(movie(100, 50, 4,
+                             {tag(12, first), showFrame(), tag(12, garbage), showFrame(), tag(12, cut), showFrame(),
+                              tag(12, backwards), showFrame()}));
+    EXPECT_EQ(played.frames.size(), 4u);
     EXPECT_EQ(played.trace, "still here\n");
 }
 
