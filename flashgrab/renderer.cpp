@@ -255,7 +255,8 @@ void Renderer::drawTextField(Instance& instance, const EditText& field, const Ma
         cairo_identity_matrix(cr_);
         if (field.background) {
             cairo_new_path(cr_);
-            cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+            // The background covers the box short of its last column and row, where a border goes.
+            cairo_rectangle(cr_, x0, y0, x1 - x0, y1 - y0);
             Rgba fill = apply(cx, field.backgroundColor);
             cairo_set_source_rgba(cr_, fill.r / 255.0, fill.g / 255.0, fill.b / 255.0, fill.a / 255.0);
             cairo_fill(cr_);
