@@ -117,6 +117,9 @@ private:
     void setVariable(Activation& frame, std::string_view name, const Value& value);
     Value clipProperty(Instance& instance, Object* object, std::string_view name, bool& found);
     bool setClipProperty(Instance& instance, std::string_view name, const Value& value);
+    // A clip's transform object: its matrix and colorTransform read and write the clip.
+    Value transformMember(Object* transform, std::string_view name);
+    bool setTransformMember(Object* transform, std::string_view name, const Value& value);
     Value getProperty(Object* clip, int index);
     void setProperty(Object* clip, int index, const Value& value);
     Object* targetOf(const Value& v, Object* from);

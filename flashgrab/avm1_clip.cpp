@@ -192,6 +192,13 @@ Value Avm1::clipProperty(Instance& instance, Object* object, std::string_view na
             if (name == "html") return Value::boolean(field->html);
         }
     }
+    if (name == "transform") {
+        Object* transform = newObject(objectProto());
+        if (!transform) return Value{};
+        transform->kind = ObjectKind::Transform;
+        transform->target = Value::obj(object);
+        return Value::obj(transform);
+    }
     if (Instance* child = childNamed(instance, name, swfVersion() < 7)) return Value::obj(objectOf(*child));
     found = false;
     return Value{};
@@ -317,6 +324,44 @@ bool Avm1::setClipProperty(Instance& instance, std::string_view name, const Valu
         return true;
     }
     return false;
+}
+
+Value Avm1::transformMember(Object* transform, std::string_view name) {
+    Instance* clip = transform->target.isObject() ? transform->target.object->instance : nullptr;
+    if (!clip) return Value{};
+    Value geom = getMember(getMember(Value::obj(global_), "flash"), "geom");
+    if (name == "matrix") {
+        const Matrix& m = clip->matrix;
+        return construct(getMember(geom, "Matrix"), {Value::num(m.a), Value::num(m.b), Value::num(m.c), Value::num(m.d),
+                                                     Value::num(m.tx / 20), Value::num(m.ty / 20)});
+    }
+    const ColorTransform& cx = clip->colorTransform;
+    return construct(getMember(geom, "ColorTransform"),
+                     {Value::num(cx.mul[0]), Value::num(cx.mul[1]), Value::num(cx.mul[2]), Value::num(cx.mul[3]),
+                      Value::num(cx.add[0]), Value::num(cx.add[1]), Value::num(cx.add[2]), Value::num(cx.add[3])});
+}
+
+bool Avm1::setTransformMember(Object* transform, std::string_view name, const Value& value) {
+    if (name != "matrix" && name != "colorTransform") return false;
+    Instance* clip = transform->target.isObject() ? transform->target.object->instance : nullptr;
+    if (!clip || !value.isObject()) return true;
+    auto read = [&](const char* key, double fallback) {
+        double n = toNumber(getMember(value, key));
+        return std::isfinite(n) && std::fabs(n) < 1e9 ? n : fallback;
+    };
+    if (name == "matrix") {
+        clip->matrix =
+            Matrix{read("a", 1), read("b", 0), read("c", 0), read("d", 1), read("tx", 0) * 20, read("ty", 0) * 20};
+    } else {
+        ColorTransform& cx = clip->colorTransform;
+        const char* muls[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier"};
+        const char* adds[] = {"redOffset", "greenOffset", "blueOffset", "alphaOffset"};
+        for (std::size_t c = 0; c < 4; ++c) {
+            cx.mul[c] = read(muls[c], 1);
+            cx.add[c] = read(adds[c], 0);
+        }
+    }
+    return true;
 }
 
 TextFieldState& Avm1::textFieldOf(Instance& instance) {

@@ -372,6 +372,8 @@ Value Avm1::getMember(const Value& object, std::string_view name) {
         Value v = clipProperty(*o->instance, o, name, found);
         if (found) return v;
     }
+    if (o->kind == ObjectKind::Transform && (name == "matrix" || name == "colorTransform"))
+        return transformMember(o, name);
     if (o->kind == ObjectKind::Array) {
         if (name == "length") return Value::num(static_cast<double>(o->elements.size()));
         if (!name.empty() && name[0] >= '0' && name[0] <= '9') {
@@ -396,6 +398,7 @@ void Avm1::setMember(const Value& object, const std::string& name, const Value& 
     if ((o->kind == ObjectKind::Clip || o->kind == ObjectKind::TextField) && o->instance &&
         setClipProperty(*o->instance, name, value))
         return;
+    if (o->kind == ObjectKind::Transform && setTransformMember(o, name, value)) return;
     if (o->kind == ObjectKind::Array) {
         if (name == "length") {
             double n = toNumber(value);

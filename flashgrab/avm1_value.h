@@ -42,7 +42,7 @@ struct Scope {
 using NativeFunction = Value (*)(Avm1& vm, Value self, const std::vector<Value>& args);
 
 // What kind of thing an object stands for; the plain ones keep everything in their properties.
-enum class ObjectKind : std::uint8_t { Plain, Array, Function, Clip, TextField, Color };
+enum class ObjectKind : std::uint8_t { Plain, Array, Function, Clip, TextField, Color, Transform };
 
 struct Object {
     ObjectKind kind = ObjectKind::Plain;
@@ -57,7 +57,7 @@ struct Object {
     NativeFunction native = nullptr;
     // Clips and text fields: the instance drawn, null once it left the display list.
     Instance* instance = nullptr;
-    // Color objects: the clip they colour.
+    // Color and Transform objects: the clip they act on.
     Value target;
 };
 
