@@ -255,8 +255,10 @@ void Renderer::drawTextField(Instance& instance, const EditText& field, const Ma
         cairo_identity_matrix(cr_);
         if (field.background) {
             cairo_new_path(cr_);
-            // The background covers the box short of its last column and row, where a border goes.
-            cairo_rectangle(cr_, x0, y0, x1 - x0, y1 - y0);
+            // With a border the background reaches the box's last column and row (and the corner the border
+            // leaves out); without one it stops short of them.
+            double edge = field.border ? 1 : 0;
+            cairo_rectangle(cr_, x0, y0, x1 - x0 + edge, y1 - y0 + edge);
             Rgba fill = apply(cx, field.backgroundColor);
             cairo_set_source_rgba(cr_, fill.r / 255.0, fill.g / 255.0, fill.b / 255.0, fill.a / 255.0);
             cairo_fill(cr_);
