@@ -268,6 +268,10 @@ bool Avm1::setClipProperty(Instance& instance, std::string_view name, const Valu
         }
         return true;
     }
+    if (name == "cacheAsBitmap") {
+        instance.cacheAsBitmap = toBoolean(value, swfVersion());
+        return false;  // also kept as a property, to read back
+    }
     if (name == "opaqueBackground") {
         double n = toNumber(value);
         if (value.type == Value::Type::Undefined || value.type == Value::Type::Null || !std::isfinite(n)) {

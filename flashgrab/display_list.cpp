@@ -190,6 +190,7 @@ void Player::apply(TimelineState& state, const DisplayCommand& cmd, int frame, i
     if (cmd.blendMode) target->blendMode = *cmd.blendMode;
     if (cmd.filters) target->filters = *cmd.filters;
     if (cmd.opaqueBackground) target->opaqueBackground = cmd.opaqueBackground;
+    if (cmd.cacheAsBitmap) target->cacheAsBitmap = *cmd.cacheAsBitmap;
     target->visible = cmd.visible;
     if (!cmd.move) {
         initialise(*target, nesting + 1);

@@ -73,6 +73,7 @@ struct Instance {
     Object* mask = nullptr;                // setMask: the clip whose shape this one shows through
     bool isMask = false;                   // used as a mask by setMask, so not drawn itself
     std::optional<Rgba> opaqueBackground;  // fills the instance's bounds behind it
+    bool cacheAsBitmap = false;            // drawn as a bitmap, so on whole pixels
     ScriptLink link;
 };
 

@@ -35,6 +35,7 @@ struct DisplayCommand {
     bool visible = true;
     std::string name;  // the instance name scripts address it by
     std::optional<Rgba> opaqueBackground;
+    std::optional<bool> cacheAsBitmap;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
 };
 

@@ -48,7 +48,10 @@ DisplayCommand readDisplayCommand(int tagCode, std::span<const std::uint8_t> bod
         int mode = in.u8();
         if (in.ok()) cmd.blendMode = mode;
     }
-    if (flags2 & 0x04) in.u8();
+    if (flags2 & 0x04) {
+        int cache = in.u8();
+        if (in.ok()) cmd.cacheAsBitmap = cache != 0;
+    }
     if (flags2 & 0x20) {
         int visible = in.u8();
         if (in.ok()) cmd.visible = visible != 0;

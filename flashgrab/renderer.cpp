@@ -171,6 +171,14 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
     if (found == movie_.characters.end() && !scripted) return;
     Matrix m = multiply(parent, instance.matrix);
     if (!usable(m)) return;
+    // A clip cached as a bitmap is a picture of its bounds placed on whole device pixels.
+    if (instance.cacheAsBitmap) {
+        auto box = boundsIn(instance, Matrix{}, movie_);
+        double x = box ? m.a * box->xMin + m.c * box->yMin + m.tx : m.tx;
+        double y = box ? m.b * box->xMin + m.d * box->yMin + m.ty : m.ty;
+        m.tx += std::floor(x + 0.5) - x;
+        m.ty += std::floor(y + 0.5) - y;
+    }
     ColorTransform cx = compose(parentCx, instance.colorTransform);
     if (instance.opaqueBackground && !mask) {
         // An opaque clip fills its bounds with its background colour behind what it draws.
