@@ -118,6 +118,9 @@ private:
     Value clipProperty(Instance& instance, Object* object, std::string_view name, bool& found);
     bool setClipProperty(Instance& instance, std::string_view name, const Value& value);
     // A clip's transform object: its matrix and colorTransform read and write the clip.
+    // Frees the objects nothing can reach any more: from the globals, the registered classes, and the
+    // clips on the display list. Runs between ticks, when no script is running.
+    void collectGarbage();
     Value transformMember(Object* transform, std::string_view name);
     bool setTransformMember(Object* transform, std::string_view name, const Value& value);
     Value getProperty(Object* clip, int index);
@@ -151,6 +154,7 @@ private:
     Value globalRegisters_[4];
     long steps_ = 0;
     std::size_t allocated_ = 0;
+    std::size_t nextCollection_ = 1u << 14;  // heap size that starts the next collection
     long ticks_ = 0;
     int textVersion_ = 0;
     std::uint32_t random_ = 1;

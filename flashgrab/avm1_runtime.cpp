@@ -139,6 +139,61 @@ void Avm1::runQueue() {
         stack_.clear();
     }
     queue_.clear();
+    // Scripts make objects every frame (each call makes its locals); a long movie must not run out.
+    if (heap_.size() >= nextCollection_) {
+        collectGarbage();
+        nextCollection_ = std::max<std::size_t>(1u << 14, heap_.size() * 2);
+    }
+}
+
+void Avm1::collectGarbage() {
+    std::vector<Object*> work;
+    auto reach = [&work](Object* o) {
+        if (o && !o->marked) {
+            o->marked = true;
+            work.push_back(o);
+        }
+    };
+    auto reachValue = [&reach](const Value& v) {
+        if (v.type == Value::Type::Object) reach(v.object);
+    };
+    for (Object* o : {global_, objectProto_, functionProto_, arrayProto_, clipProto_, textFieldProto_, stringProto_})
+        reach(o);
+    for (const auto& [id, constructor] : classes_) reachValue(constructor);
+    for (const Value& v : globalRegisters_) reachValue(v);
+    for (const Queued& q : queue_) reach(q.clip);
+    std::vector<Instance*> clips{&player_.rootInstance()};
+    while (!clips.empty()) {
+        Instance* instance = clips.back();
+        clips.pop_back();
+        reach(instance->link.object);
+        reach(instance->mask);
+        if (instance->timeline)
+            for (auto& [depth, child] : instance->timeline->children) clips.push_back(&child);
+    }
+    while (!work.empty()) {
+        Object* o = work.back();
+        work.pop_back();
+        reach(o->proto);
+        reach(o->definedOn);
+        reachValue(o->target);
+        for (const auto& [name, value] : o->properties) reachValue(value);
+        for (const Value& value : o->elements) reachValue(value);
+        for (Scope* scope = o->scope.get(); scope; scope = scope->parent.get()) reach(scope->locals);
+    }
+    std::size_t kept = 0;
+    for (auto& object : heap_) {
+        if (object->marked) {
+            object->marked = false;
+            heap_[kept++] = std::move(object);
+        } else {
+            std::size_t bytes = sizeof(Object) + 64 + object->elements.size() * sizeof(Value);
+            allocated_ -= std::min(allocated_, bytes);
+            // A clip's object that nothing reaches has left the display list; its instance link is gone.
+            object.reset();
+        }
+    }
+    heap_.resize(kept);
 }
 
 void Avm1::runEvent(Object* clip, std::uint32_t event) {

@@ -46,6 +46,7 @@ enum class ObjectKind : std::uint8_t { Plain, Array, Function, Clip, TextField, 
 
 struct Object {
     ObjectKind kind = ObjectKind::Plain;
+    bool marked = false;      // reached in the last collection
     Object* proto = nullptr;  // __proto__
     std::map<std::string, Value, std::less<>> properties;
     std::vector<Value> elements;  // arrays

@@ -122,6 +122,29 @@ TEST(ActionScript, FunctionsTakeArgumentsAndReturn) {
     EXPECT_EQ(played.trace, "5\n6\n");
 }
 
+TEST(ActionScript, LongMoviesKeepCallingFunctions) {
+    // Every call makes objects (its locals, its arguments). 1,500 calls in each of 800 frames make far
+    // more than the object cap; freeing the unreachable ones between frames keeps the last call working.
+    Actions add, script;
+    add.push("a").op(kGetVariable).push(1.0).op(kAdd2).op(kReturn);
+    script.push("n").push(0.0).op(kSetVariable);
+    script.label("loop").push("n").op(kGetVariable).push(1500.0).op(kLess2).op(kNot).ifTrue("done");
+    script.push("n").push("n").op(kGetVariable).push(1.0).push("add").op(kCallFunction).op(kSetVariable);
+    script.jump("loop");
+    script.label("done");
+    Actions check;
+    check.push("n").op(kGetVariable).op(kTrace);
+    std::vector<std::vector<std::uint8_t>> tags{doAction(Actions().function("add", {"a"}, add))};
+    for (int frame = 0; frame < 800; ++frame) {
+        tags.push_back(doAction(script));
+        if (frame == 799) tags.push_back(doAction(check));
+        tags.push_back(showFrame());
+    }
+    auto played = play(movie(10, 10, 800, tags));
+    EXPECT_EQ(played.frames.size(), 800u);
+    EXPECT_EQ(played.trace, "1500\n");
+}
+
 TEST(ActionScript, EndlessLoopEndsTheFrameNotTheMovie) {
     // Frame 1 loops forever; the step budget ends it, and frame 2 still draws and runs its script.
     auto played =
