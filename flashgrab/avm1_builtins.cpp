@@ -155,6 +155,7 @@ Value setRGB(Avm1&, Value self, const Args& args) {
     Instance* i = colorTarget(self);
     if (!i) return {};
     auto rgb = static_cast<std::uint32_t>(toInt32(number(args, 0)));
+    i->scriptColoured = true;
     ColorTransform& cx = i->colorTransform;
     cx.mul[0] = cx.mul[1] = cx.mul[2] = 0;
     cx.add[0] = (rgb >> 16) & 0xFF;
@@ -175,6 +176,7 @@ Value setTransform(Avm1& vm, Value self, const Args& args) {
     Instance* i = colorTarget(self);
     Value t = arg(args, 0);
     if (!i || !t.isObject()) return {};
+    i->scriptColoured = true;
     ColorTransform& cx = i->colorTransform;
     const char* keys[4][2] = {{"ra", "rb"}, {"ga", "gb"}, {"ba", "bb"}, {"aa", "ab"}};
     for (int c = 0; c < 4; ++c) {

@@ -209,6 +209,10 @@ bool Avm1::setClipProperty(Instance& instance, std::string_view name, const Valu
     if (!name.empty() && name[0] == '_') {
         double n = toNumber(value);
         bool number = std::isfinite(n);
+        if (name == "_x" || name == "_y" || name == "_xscale" || name == "_yscale" || name == "_rotation" ||
+            name == "_width" || name == "_height")
+            instance.scriptMoved = true;
+        if (name == "_alpha") instance.scriptColoured = true;
         if (name == "_x") {
             if (number) m.tx = n * 20;
         } else if (name == "_y") {
@@ -357,6 +361,7 @@ bool Avm1::setTransformMember(Object* transform, std::string_view name, const Va
         clip->matrix =
             Matrix{read("a", 1), read("b", 0), read("c", 0), read("d", 1), read("tx", 0) * 20, read("ty", 0) * 20};
     } else {
+        clip->scriptColoured = true;
         ColorTransform& cx = clip->colorTransform;
         const char* muls[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier"};
         const char* adds[] = {"redOffset", "greenOffset", "blueOffset", "alphaOffset"};

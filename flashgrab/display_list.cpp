@@ -183,8 +183,8 @@ void Player::apply(TimelineState& state, const DisplayCommand& cmd, int frame, i
         target = &state.children.emplace(cmd.depth, std::move(instance)).first->second;
         target->parent = state.owner;
     }
-    if (cmd.matrix) target->matrix = *cmd.matrix;
-    if (cmd.colorTransform) target->colorTransform = *cmd.colorTransform;
+    if (cmd.matrix && !target->scriptMoved) target->matrix = *cmd.matrix;
+    if (cmd.colorTransform && !target->scriptColoured) target->colorTransform = *cmd.colorTransform;
     if (cmd.ratio) target->ratio = *cmd.ratio;
     if (cmd.clipDepth) target->clipDepth = *cmd.clipDepth;
     if (cmd.blendMode) target->blendMode = *cmd.blendMode;

@@ -74,6 +74,8 @@ struct Instance {
     bool isMask = false;                   // used as a mask by setMask, so not drawn itself
     std::optional<Rgba> opaqueBackground;  // fills the instance's bounds behind it
     bool cacheAsBitmap = false;            // drawn as a bitmap, so on whole pixels
+    // Once a script sets a clip's placement or colour, the timeline no longer changes that one.
+    bool scriptMoved = false, scriptColoured = false;
     ScriptLink link;
 };
 

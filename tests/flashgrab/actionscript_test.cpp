@@ -108,6 +108,37 @@ TEST(ActionScript, LoopCounterDrivesAClipProperty) {
     EXPECT_EQ(at(played.frames[0], 95, 10), white);
 }
 
+// PlaceObject2 moving the object at depth to (tx, ty) twips.
+std::vector<std::uint8_t> moveObject(int depth, int tx, int ty) {
+    BitWriter w;
+    w.u8(0x05);
+    w.u16(depth);
+    w.ub(1, 0);
+    w.ub(1, 0);
+    int bits = bitsFor({tx, ty});
+    w.ub(5, static_cast<std::uint32_t>(bits));
+    w.sb(bits, tx);
+    w.sb(bits, ty);
+    w.align();
+    return tag(26, w.bytes());
+}
+
+TEST(ActionScript, TimelineNoLongerMovesAClipAScriptMoved) {
+    // The timeline moves both clips back to the origin on frame 2; the one the script placed stays put.
+    auto sprite = defineSprite(10, 1, {placeObject(1, kBlue), showFrame()});
+    auto other = defineSprite(11, 1, {placeObject(1, kRed), showFrame()});
+    Actions script;
+    script.push("moved").op(kGetVariable).push("_x").push(50.0).op(kSetMember);
+    auto played = play(movie(
+        100, 50, 2,
+        with(squares(), {sprite, other, placeNamed(1, 10, "moved", 0, 0), placeNamed(2, 11, "timed", 0, 900),
+                         doAction(script), showFrame(), moveObject(1, 0, 0), moveObject(2, 0, 200), showFrame()})));
+    ASSERT_EQ(played.frames.size(), 2u);
+    EXPECT_EQ(at(played.frames[1], 55, 5), blue) << "the script's position holds";
+    EXPECT_EQ(at(played.frames[1], 5, 5), white);
+    EXPECT_EQ(at(played.frames[1], 5, 15), red) << "a clip no script touched follows the timeline";
+}
+
 TEST(ActionScript, FunctionsTakeArgumentsAndReturn) {
     // function add(a, b) { return a + b }  function twice(x) { return x + x }  (x in a register)
     // trace(add(2, 3)); trace(twice(add(1, 2)));
