@@ -21,10 +21,12 @@ struct TextFieldState;
 inline constexpr long kMaxActionsPerTick = 300000;
 // Calls nested deeper than this return undefined.
 inline constexpr int kMaxCallDepth = 64;
-// Objects a movie may create; past this newObject and friends yield undefined.
+// Objects alive at once (unreachable ones are freed between ticks); past this newObject and friends
+// yield undefined.
 inline constexpr std::size_t kMaxObjects = 1u << 20;
-// Memory scripts may take for objects, array elements and built strings over the whole movie; past it
-// arrays stop growing and joined strings come out empty, so a hostile script cannot exhaust memory.
+// Memory scripts may hold in objects and array elements, plus what they join into strings over the
+// whole movie; past it arrays stop growing and joined strings come out empty, so a hostile script
+// cannot exhaust memory.
 inline constexpr std::size_t kMaxScriptBytes = 256u << 20;
 // Values on the stack; a script that pushes without end loses the oldest half.
 inline constexpr std::size_t kMaxStack = 1u << 16;
@@ -151,7 +153,6 @@ private:
     std::vector<Value> stack_;
     std::set<int> initDone_;
     std::map<int, Value> classes_;  // character id -> registered constructor
-    Value globalRegisters_[4];
     long steps_ = 0;
     std::size_t allocated_ = 0;
     std::size_t nextCollection_ = 1u << 14;  // heap size that starts the next collection
@@ -166,8 +167,6 @@ private:
     Object* clipProto_ = nullptr;
     Object* textFieldProto_ = nullptr;
     Object* stringProto_ = nullptr;
-
-    friend void installBuiltins(Avm1& vm, Object* global);
 };
 
 }  // namespace flashgrab

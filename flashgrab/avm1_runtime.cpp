@@ -160,7 +160,6 @@ void Avm1::collectGarbage() {
     for (Object* o : {global_, objectProto_, functionProto_, arrayProto_, clipProto_, textFieldProto_, stringProto_})
         reach(o);
     for (const auto& [id, constructor] : classes_) reachValue(constructor);
-    for (const Value& v : globalRegisters_) reachValue(v);
     for (const Queued& q : queue_) reach(q.clip);
     std::vector<Instance*> clips{&player_.rootInstance()};
     while (!clips.empty()) {

@@ -102,15 +102,10 @@ void Player::rewind(TimelineState& state, int nesting, bool runActions) {
     queueMark_ = Avm1::npos;
     for (const DisplayCommand& cmd : f.commands) {
         auto existing = state.children.find(cmd.depth);
-        if (!cmd.remove && !cmd.move && existing != state.children.end() &&
-            existing->second.characterId == cmd.characterId) {
-            DisplayCommand asMove = cmd;
-            asMove.move = true;
-            asMove.characterId = -1;
-            apply(state, asMove, 1, nesting);
-        } else {
-            apply(state, cmd, 1, nesting);
-        }
+        // What frame 1 placed and is still there only takes its placement again.
+        bool keep = !cmd.remove && !cmd.move && existing != state.children.end() &&
+                    existing->second.characterId == cmd.characterId;
+        apply(state, cmd, 1, nesting, keep);
     }
 }
 
@@ -152,18 +147,19 @@ void Player::removeClip(Instance& instance) {
     }
 }
 
-void Player::apply(TimelineState& state, const DisplayCommand& cmd, int frame, int nesting) {
+void Player::apply(TimelineState& state, const DisplayCommand& cmd, int frame, int nesting, bool asMove) {
     if (cmd.remove) {
         state.children.erase(cmd.depth);
         return;
     }
     auto it = state.children.find(cmd.depth);
     Instance* target = nullptr;
-    if (cmd.move) {
+    bool move = cmd.move || asMove;
+    if (move) {
         if (it == state.children.end()) return;
         target = &it->second;
         // A move that names a character swaps it and keeps the placement.
-        if (cmd.characterId >= 0 && cmd.characterId != target->characterId) {
+        if (!asMove && cmd.characterId >= 0 && cmd.characterId != target->characterId) {
             if (++tickBudget_ > kMaxInstancesPerTick) return;
             target->characterId = cmd.characterId;
             target->timeline.reset();
@@ -192,7 +188,7 @@ void Player::apply(TimelineState& state, const DisplayCommand& cmd, int frame, i
     if (cmd.opaqueBackground) target->opaqueBackground = cmd.opaqueBackground;
     if (cmd.cacheAsBitmap) target->cacheAsBitmap = *cmd.cacheAsBitmap;
     target->visible = cmd.visible;
-    if (!cmd.move) {
+    if (!move) {
         initialise(*target, nesting + 1);
         if (script_ && target->clipActions) script_->queueEvent(*target, kEventLoad);
     }

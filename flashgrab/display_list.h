@@ -115,7 +115,8 @@ private:
     void step(TimelineState& state, int nesting);
     void enterFrame(TimelineState& state, int frame, int nesting, bool runActions = true);
     void rewind(TimelineState& state, int nesting, bool runActions = true);
-    void apply(TimelineState& state, const DisplayCommand& cmd, int frame, int nesting);
+    // asMove: the command only moves what is at its depth, whatever it says.
+    void apply(TimelineState& state, const DisplayCommand& cmd, int frame, int nesting, bool asMove = false);
     void initialise(Instance& instance, int nesting);
     void queueFrameActions(TimelineState& state, const Timeline::Frame& frame, std::size_t at);
 
