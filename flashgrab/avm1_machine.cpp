@@ -176,11 +176,14 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
                 if (clip) setProperty(clip, index, value);
                 break;
             }
-            case 0x24:  // cloneSprite: depth, target, source
-                pop();
-                pop();
-                pop();
+            case 0x24: {  // cloneSprite (duplicateMovieClip): depth, new name, source
+                Value depth = pop();
+                Value name = pop();
+                Object* source = targetOf(pop(), frame.target ? frame.target : frame.home);
+                if (source && source->kind == ObjectKind::Clip)
+                    call(getMember(Value::obj(source), "duplicateMovieClip"), Value::obj(source), {name, depth});
                 break;
+            }
             case 0x25: {  // removeSprite
                 Object* clip = targetOf(pop(), frame.target ? frame.target : frame.home);
                 if (clip && clip->instance && clip->instance->placeFrame == 0) player_.removeClip(*clip->instance);

@@ -139,6 +139,23 @@ TEST(ActionScript, TimelineNoLongerMovesAClipAScriptMoved) {
     EXPECT_EQ(at(played.frames[1], 5, 15), red) << "a clip no script touched follows the timeline";
 }
 
+TEST(ActionScript, DuplicatedClipsAreDrawnAndRemovable) {
+    constexpr int kCloneSprite = 0x24, kRemoveSprite = 0x25;
+    // duplicateMovieClip("box", "copy", 1); copy._x = 50; then a second copy, removed again.
+    auto sprite = defineSprite(10, 1, {placeObject(1, kBlue), showFrame()});
+    Actions script;
+    script.push("box").push("copy").push(1.0).op(kCloneSprite);
+    script.push("copy").op(kGetVariable).push("_x").push(50.0).op(kSetMember);
+    script.push("box").push("gone").push(2.0).op(kCloneSprite).push("gone").op(kRemoveSprite);
+    script.push("gone").op(kGetVariable).op(0x44).op(kTrace);  // typeof gone
+    auto played =
+        play(movie(100, 50, 1, with(squares(), {sprite, placeNamed(1, 10, "box"), doAction(script), showFrame()})));
+    ASSERT_EQ(played.frames.size(), 1u);
+    EXPECT_EQ(at(played.frames[0], 5, 5), blue);
+    EXPECT_EQ(at(played.frames[0], 55, 5), blue) << "the copy stands where the script put it";
+    EXPECT_EQ(played.trace, "undefined\n");
+}
+
 TEST(ActionScript, FunctionsTakeArgumentsAndReturn) {
     // function add(a, b) { return a + b }  function twice(x) { return x + x }  (x in a register)
     // trace(add(2, 3)); trace(twice(add(1, 2)));
