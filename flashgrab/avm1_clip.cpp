@@ -246,6 +246,18 @@ bool Avm1::setClipProperty(Instance& instance, std::string_view name, const Valu
             if (number) instance.colorTransform.mul[3] = n / 100;
         } else if (name == "_visible") {
             instance.visible = toBoolean(value, swfVersion());
+        } else if ((name == "_width" || name == "_height") && instance.link.object &&
+                   instance.link.object->kind == ObjectKind::TextField) {
+            // A text field changes its box, not its scale: the text keeps its size.
+            if (number && n >= 0 && n < 1e6) {
+                TextFieldState& state = textFieldOf(instance);
+                Rect& r = state.field.bounds;
+                if (name == "_width")
+                    r.xMax = r.xMin + static_cast<std::int32_t>(n * 20);
+                else
+                    r.yMax = r.yMin + static_cast<std::int32_t>(n * 20);
+                state.layoutVersion = ++textVersion_;
+            }
         } else if (name == "_width" || name == "_height") {
             auto box = boundsIn(instance, Matrix{}, movie_);
             bool width = name == "_width";

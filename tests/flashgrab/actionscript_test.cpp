@@ -156,6 +156,26 @@ TEST(ActionScript, DuplicatedClipsAreDrawnAndRemovable) {
     EXPECT_EQ(played.trace, "undefined\n");
 }
 
+TEST(ActionScript, TextFieldsMadeByScriptsResizeTheirBox) {
+    constexpr int kCallMethod = 0x52, kGetMember = 0x4E, kPop = 0x17;
+    // tf = createTextField("tf", 1, 10, 10, 20, 20); tf.border = true; tf.borderColor = 0xFF0000;
+    // tf._width = 60; trace(tf._width); trace(tf._xscale);
+    Actions script;
+    script.push(20.0).push(20.0).push(10.0).push(10.0).push(1.0).push("tf").push(6.0).push("_root").op(kGetVariable);
+    script.push("createTextField").op(kCallMethod).op(kPop);
+    script.push("tf").op(kGetVariable).push("border").push(1.0).op(kSetMember);
+    script.push("tf").op(kGetVariable).push("borderColor").push(16711680.0).op(kSetMember);
+    script.push("tf").op(kGetVariable).push("_width").push(60.0).op(kSetMember);
+    script.push("tf").op(kGetVariable).push("_width").op(kGetMember).op(kTrace);
+    script.push("tf").op(kGetVariable).push("_xscale").op(kGetMember).op(kTrace);
+    auto played = play(movie(100, 50, 1, {doAction(script), showFrame()}));
+    ASSERT_EQ(played.frames.size(), 1u);
+    EXPECT_EQ(played.trace, "60\n100\n");
+    EXPECT_EQ(at(played.frames[0], 10, 20), red) << "left border";
+    EXPECT_EQ(at(played.frames[0], 70, 20), red) << "right border, 60 pixels on";
+    EXPECT_EQ(at(played.frames[0], 40, 20), white) << "no background asked for";
+}
+
 TEST(ActionScript, FunctionsTakeArgumentsAndReturn) {
     // function add(a, b) { return a + b }  function twice(x) { return x + x }  (x in a register)
     // trace(add(2, 3)); trace(twice(add(1, 2)));
