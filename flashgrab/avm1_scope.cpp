@@ -1,5 +1,7 @@
 // Variables, members and calls: how names resolve through scopes, targets, clips and prototypes.
 #include <algorithm>
+#include <cctype>
+#include <map>
 
 #include "flashgrab/avm1_activation.h"
 #include "flashgrab/display_list.h"
@@ -9,6 +11,25 @@ namespace {
 
 bool hasPathSyntax(std::string_view name) {
     return name.find_first_of("/:.") != std::string_view::npos;
+}
+
+bool sameCaseless(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// A property by name; movies before SWF 7 name things without regard to case, so there a name that
+// differs only in case is found too (the exact spelling first).
+using Properties = std::map<std::string, Value, std::less<>>;
+Properties::iterator findProperty(Properties& properties, std::string_view name, bool caseless) {
+    auto found = properties.find(name);
+    if (found != properties.end() || !caseless) return found;
+    for (auto it = properties.begin(); it != properties.end(); ++it)
+        if (sameCaseless(it->first, name)) return it;
+    return properties.end();
 }
 
 }  // namespace
@@ -107,7 +128,7 @@ Value Avm1::getVariable(Activation& frame, std::string_view name) {
     }
     for (Scope* scope = frame.scope.get(); scope; scope = scope->parent.get()) {
         if (!scope->locals) continue;
-        auto found = scope->locals->properties.find(name);
+        auto found = findProperty(scope->locals->properties, name, swfVersion() < 7);
         if (found != scope->locals->properties.end()) return found->second;
     }
     Object* target = frame.target ? frame.target : frame.home;
@@ -136,7 +157,7 @@ void Avm1::setVariable(Activation& frame, std::string_view name, const Value& va
     }
     for (Scope* scope = frame.scope.get(); scope; scope = scope->parent.get()) {
         if (!scope->locals) continue;
-        auto found = scope->locals->properties.find(name);
+        auto found = findProperty(scope->locals->properties, name, swfVersion() < 7);
         if (found != scope->locals->properties.end()) {
             found->second = value;
             return;
@@ -172,7 +193,7 @@ Value Avm1::getMember(const Value& object, std::string_view name) {
     if (name == "__proto__") return Value::obj(o->proto);
     int depth = 0;
     for (Object* p = o; p && depth < 64; p = p->proto, ++depth) {
-        auto found = p->properties.find(name);
+        auto found = findProperty(p->properties, name, swfVersion() < 7);
         if (found != p->properties.end()) return found->second;
     }
     return Value{};
@@ -206,7 +227,11 @@ void Avm1::setMember(const Value& object, const std::string& name, const Value& 
         o->proto = value.isObject() && value.object != o ? value.object : nullptr;
         return;
     }
-    o->properties[name] = value;
+    auto found = findProperty(o->properties, name, swfVersion() < 7);
+    if (found != o->properties.end())
+        found->second = value;
+    else
+        o->properties.emplace(name, value);
 }
 
 }  // namespace flashgrab

@@ -176,6 +176,23 @@ TEST(ActionScript, TextFieldsMadeByScriptsResizeTheirBox) {
     EXPECT_EQ(at(played.frames[0], 40, 20), white) << "no background asked for";
 }
 
+TEST(ActionScript, MoviesBeforeSwf7NameThingsWithoutCase) {
+    // Count = 5; trace(count); and the clip "Box" reached as "box".
+    Actions script;
+    script.push("Count").push(5.0).op(kSetVariable).push("count").op(kGetVariable).op(kTrace);
+    script.push("box").op(kGetVariable).push("_x").push(50.0).op(kSetMember);
+    auto sprite = defineSprite(10, 1, {placeObject(1, kBlue), showFrame()});
+    auto tags = with(squares(), {sprite, placeNamed(1, 10, "Box"), doAction(script), showFrame()});
+    auto old = play(movie(100, 50, 1, tags, 6));
+    EXPECT_EQ(old.trace, "5\n");
+    ASSERT_EQ(old.frames.size(), 1u);
+    EXPECT_EQ(at(old.frames[0], 55, 5), blue);
+    auto newer = play(movie(100, 50, 1, tags, 7));
+    EXPECT_EQ(newer.trace, "undefined\n");
+    ASSERT_EQ(newer.frames.size(), 1u);
+    EXPECT_EQ(at(newer.frames[0], 5, 5), blue) << "SWF 7 names are exact: box is not Box";
+}
+
 TEST(ActionScript, FunctionsTakeArgumentsAndReturn) {
     // function add(a, b) { return a + b }  function twice(x) { return x + x }  (x in a register)
     // trace(add(2, 3)); trace(twice(add(1, 2)));

@@ -136,9 +136,9 @@ inline std::vector<std::uint8_t> removeObject(int depth) {
     return tag(28, {std::uint8_t(depth & 0xFF), std::uint8_t(depth >> 8)});
 }
 
-// An uncompressed movie of widthPx x heightPx pixels.
+// An uncompressed movie of widthPx x heightPx pixels (SWF version 10 unless said).
 inline std::vector<std::uint8_t> movie(int widthPx, int heightPx, int frameCount,
-                                       const std::vector<std::vector<std::uint8_t>>& tags) {
+                                       const std::vector<std::vector<std::uint8_t>>& tags, int version = 10) {
     BitWriter body;
     rect(body, 0, widthPx * 20, 0, heightPx * 20);
     body.u16(24 << 8);
@@ -149,7 +149,7 @@ inline std::vector<std::uint8_t> movie(int widthPx, int heightPx, int frameCount
     file.u8('F');
     file.u8('W');
     file.u8('S');
-    file.u8(10);
+    file.u8(version);
     file.u32(static_cast<std::uint32_t>(body.bytes().size() + 8));
     file.append(body.bytes());
     return file.bytes();
