@@ -28,6 +28,9 @@ inline constexpr std::size_t kMaxObjects = 1u << 20;
 // whole movie; past it arrays stop growing and joined strings come out empty, so a hostile script
 // cannot exhaust memory.
 inline constexpr std::size_t kMaxScriptBytes = 256u << 20;
+// setInterval timers alive at once, and the calls one timer may make in a tick.
+inline constexpr std::size_t kMaxTimers = 1024;
+inline constexpr int kMaxTimerCallsPerTick = 8;
 // Values on the stack; a script that pushes without end loses the oldest half.
 inline constexpr std::size_t kMaxStack = 1u << 16;
 
@@ -57,6 +60,10 @@ public:
         ++ticks_;
     }
     void runQueue();
+    // setInterval and setTimeout: calls function on self every period of movie time (once for a
+    // timeout), checked once per tick. Returns the id clearInterval takes.
+    int addTimer(const Value& function, const Value& self, std::vector<Value> args, double periodMs, bool once);
+    void removeTimer(int id);
 
     // The object that stands for a clip or text field in scripts, made on first use.
     Object* objectOf(Instance& instance);
@@ -150,6 +157,16 @@ private:
     std::FILE* trace_ = nullptr;
     std::vector<std::unique_ptr<Object>> heap_;
     std::vector<Queued> queue_;
+    struct Timer {
+        int id = 0;
+        Value function, self;
+        std::vector<Value> args;
+        double periodMs = 0, dueMs = 0;
+        bool once = false;
+    };
+    std::vector<Timer> timers_;
+    int nextTimerId_ = 1;
+    void runTimers();
     std::vector<Value> stack_;
     std::set<int> initDone_;
     std::map<int, Value> classes_;  // character id -> registered constructor

@@ -97,6 +97,36 @@ Value isFiniteFunction(Avm1&, Value, const Args& args) {
     return Value::boolean(std::isfinite(number(args, 0)));
 }
 
+// setInterval(function, ms, args...) or setInterval(object, "method", ms, args...).
+Value startTimer(Avm1& vm, const Args& args, bool once) {
+    Value function = arg(args, 0), self;
+    std::size_t next = 1;
+    if (arg(args, 1).type == Value::Type::String) {
+        self = function;
+        function = vm.getMember(self, toString(arg(args, 1)));
+        next = 2;
+    }
+    if (!function.isObject() || function.object->kind != ObjectKind::Function) return {};
+    double period = number(args, next);
+    Args rest(args.size() > next + 1 ? args.begin() + static_cast<std::ptrdiff_t>(next + 1) : args.end(), args.end());
+    int id = vm.addTimer(function, self, std::move(rest), period, once);
+    return id ? Value::num(id) : Value{};
+}
+
+Value setInterval(Avm1& vm, Value, const Args& args) {
+    return startTimer(vm, args, false);
+}
+
+Value setTimeout(Avm1& vm, Value, const Args& args) {
+    return startTimer(vm, args, true);
+}
+
+Value clearTimer(Avm1& vm, Value, const Args& args) {
+    double id = number(args, 0);
+    if (std::isfinite(id) && id >= 1 && id < 2e9) vm.removeTimer(static_cast<int>(id));
+    return {};
+}
+
 Value getTimer(Avm1& vm, Value, const Args&) {
     return Value::num(vm.movieTime());
 }
@@ -275,8 +305,10 @@ void installBuiltins(Avm1& vm, Object* global) {
     method(global, "isFinite", isFiniteFunction);
     method(global, "getTimer", getTimer);
     method(global, "ASSetPropFlags", nothing);
-    method(global, "setInterval", nothing);
-    method(global, "clearInterval", nothing);
+    method(global, "setInterval", setInterval);
+    method(global, "setTimeout", setTimeout);
+    method(global, "clearInterval", clearTimer);
+    method(global, "clearTimeout", clearTimer);
     method(global, "fscommand", nothing);
     method(global, "updateAfterEvent", nothing);
     global->properties["NaN"] = Value::num(std::nan(""));

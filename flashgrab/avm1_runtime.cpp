@@ -139,10 +139,55 @@ void Avm1::runQueue() {
         stack_.clear();
     }
     queue_.clear();
+    runTimers();
     // Scripts make objects every frame (each call makes its locals); a long movie must not run out.
     if (heap_.size() >= nextCollection_) {
         collectGarbage();
         nextCollection_ = std::max<std::size_t>(1u << 14, heap_.size() * 2);
+    }
+}
+
+int Avm1::addTimer(const Value& function, const Value& self, std::vector<Value> args, double periodMs, bool once) {
+    // A forged period cannot make a timer fire more than once per tick.
+    if (!std::isfinite(periodMs) || periodMs < 1) periodMs = 1;
+    if (timers_.size() >= kMaxTimers) return 0;
+    Timer timer;
+    timer.id = nextTimerId_++;
+    timer.function = function;
+    timer.self = self;
+    timer.args = std::move(args);
+    timer.periodMs = periodMs;
+    timer.dueMs = movieTime() + periodMs;
+    timer.once = once;
+    timers_.push_back(std::move(timer));
+    return timers_.back().id;
+}
+
+void Avm1::removeTimer(int id) {
+    timers_.erase(std::remove_if(timers_.begin(), timers_.end(), [id](const Timer& t) { return t.id == id; }),
+                  timers_.end());
+}
+
+// Timers due by this tick's movie time fire now, a few times at most for one shorter than a frame.
+void Avm1::runTimers() {
+    double now = movieTime();
+    for (std::size_t i = 0; i < timers_.size() && steps_ <= kMaxActionsPerTick; ++i) {
+        for (int fired = 0; fired < kMaxTimerCallsPerTick && i < timers_.size() && timers_[i].dueMs <= now; ++fired) {
+            // Copies: the call may add or remove timers.
+            Timer timer = timers_[i];
+            if (timer.once) {
+                timers_.erase(timers_.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                timers_[i].dueMs += timer.periodMs;
+                if (timers_[i].dueMs <= now - timer.periodMs * kMaxTimerCallsPerTick) timers_[i].dueMs = now;
+            }
+            call(timer.function, timer.self, timer.args);
+            stack_.clear();
+            if (timer.once) {
+                --i;
+                break;
+            }
+        }
     }
 }
 
@@ -161,6 +206,11 @@ void Avm1::collectGarbage() {
         reach(o);
     for (const auto& [id, constructor] : classes_) reachValue(constructor);
     for (const Queued& q : queue_) reach(q.clip);
+    for (const Timer& t : timers_) {
+        reachValue(t.function);
+        reachValue(t.self);
+        for (const Value& v : t.args) reachValue(v);
+    }
     std::vector<Instance*> clips{&player_.rootInstance()};
     while (!clips.empty()) {
         Instance* instance = clips.back();

@@ -230,6 +230,30 @@ TEST(ActionScript, LongMoviesKeepCallingFunctions) {
     EXPECT_EQ(played.trace, "1500\n");
 }
 
+TEST(ActionScript, IntervalsRunOnTheMovieClock) {
+    // At 24 frames a second: n = 0; id = setInterval(function () { n++ }, 100); setTimeout(once, 10);
+    // frame 10: trace(n); clearInterval(id);  frame 20: trace(n).
+    Actions bump, once, start, stopIt, show;
+    bump.push("n").push("n").op(kGetVariable).op(kIncrement).op(kSetVariable);
+    once.push("once").op(kTrace);
+    start.push("n").push(0.0).op(kSetVariable);
+    start.function("bump", {}, bump).function("once", {}, once);
+    start.push("id").push(100.0).push("bump").op(kGetVariable).push(2.0).push("setInterval").op(kCallFunction);
+    start.op(kSetVariable);
+    start.push(10.0).push("once").op(kGetVariable).push(2.0).push("setTimeout").op(kCallFunction).op(0x17);
+    show.push("n").op(kGetVariable).op(kTrace);
+    stopIt.push("id").op(kGetVariable).push(1.0).push("clearInterval").op(kCallFunction).op(0x17);
+    std::vector<std::vector<std::uint8_t>> tags{doAction(start), showFrame()};
+    for (int frame = 2; frame <= 20; ++frame) {
+        if (frame == 10 || frame == 20) tags.push_back(doAction(show));
+        if (frame == 10) tags.push_back(doAction(stopIt));
+        tags.push_back(showFrame());
+    }
+    auto played = play(movie(10, 10, 20, tags));
+    // Due at 141.7, 241.7 and 341.7 ms: ticks 4, 6 and 9 of 41.7 ms each.
+    EXPECT_EQ(played.trace, "once\n3\n3\n");
+}
+
 TEST(ActionScript, EndlessLoopEndsTheFrameNotTheMovie) {
     // Frame 1 loops forever; the step budget ends it, and frame 2 still draws and runs its script.
     auto played =
