@@ -73,6 +73,10 @@ Options parseArguments(const std::vector<std::string>& arguments) {
     Options options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        if (argument == "-trace") {
+            options.trace = true;
+            continue;
+        }
         if (argument.size() < 2 || argument[0] != '-') continue;
         // Every option takes a value; the last one without it is ignored.
         if (i + 1 < arguments.size() && setOption(options, argument.substr(1), arguments[i + 1])) ++i;
@@ -84,6 +88,7 @@ Options parseCommandLine(const std::string& line) {
     Options options;
     for (const std::string& piece : split(line, '-')) {
         std::vector<std::string> words = split(piece, ' ');
+        if (words.size() == 1 && trim(words[0]) == "trace") options.trace = true;
         if (words.size() < 2) continue;
         std::string value = trim(words[1]);
         const std::string& name = words[0];

@@ -17,16 +17,17 @@ struct Options {
     // move on) but not sent; lastFrame 0 is the movie's last.
     int firstFrame = 1;
     int lastFrame = 0;
+    bool trace = false;  // -trace: the movie's trace() output goes to standard error
 };
 
 // The options as separate arguments ("-file", path, "-p", id, ...): a value is taken whole, so any
-// path works. A single argument holding the whole line ("-file a.swf -p 7 ...") is read as
-// parseCommandLine reads it, for callers that still pass one string. Later occurrences win;
-// unknown options are ignored.
+// path works; "-trace" alone is a switch. A single argument holding the whole line ("-file a.swf
+// -p 7 ...") is read as parseCommandLine reads it, for callers that still pass one string. Later
+// occurrences win; unknown options are ignored.
 Options parseArguments(const std::vector<std::string>& arguments);
 
 // The older form: splits at every "-" into pieces and each piece at blanks; a piece's first word names the option and
-// its second word is the value. Later occurrences win; unknown options are ignored.
+// its second word is the value. Later occurrences win; unknown options are ignored. "-trace" alone is a switch.
 Options parseCommandLine(const std::string& line);
 
 // The frame size when both values are decimal numbers within what we can allocate; nullopt otherwise.

@@ -13,6 +13,7 @@ EditText readEditText(std::span<const std::uint8_t> body) {
     field.wordWrap = flags1 & 0x40;
     field.multiline = flags1 & 0x20;
     field.border = flags2 & 0x08;
+    field.background = field.border;
     field.html = flags2 & 0x02;
     field.useOutlines = flags2 & 0x01;
     if (flags1 & 0x01) field.fontId = in.u16();

@@ -17,6 +17,8 @@ struct EditText {
     double height = 240;  // twips
     Rgba color{0, 0, 0, 255};
     bool wordWrap = false, multiline = false, html = false, border = false, useOutlines = false;
+    bool background = false;  // the tag's border flag draws both; scripts set them apart
+    Rgba backgroundColor{255, 255, 255, 255}, borderColor{0, 0, 0, 255};
     int align = 0;  // 0 left, 1 right, 2 centre, 3 justify (drawn left)
     double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
     std::string text;  // HTML when html is set

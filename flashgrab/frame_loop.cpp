@@ -8,11 +8,13 @@
 
 namespace flashgrab {
 
-int playFrames(const Movie& movie, FrameSize size, Quality quality, FrameSpan span, const FrameSink& sink) {
+int playFrames(const Movie& movie, FrameSize size, Quality quality, FrameSpan span, const FrameSink& sink,
+               std::FILE* trace) {
     if (movie.frameCount() < 1) return 0;
     Renderer renderer(movie, size.width, size.height, quality == Quality::High);
     if (!renderer.ok()) return 0;
     Player player(movie);
+    player.setTraceOutput(trace);
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) * 3);
     int written = 0;
     const int last = span.last > 0 ? std::min(span.last, movie.frameCount()) : movie.frameCount();

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 
 #include "flashgrab/command_line.h"
@@ -19,8 +20,9 @@ struct FrameSpan {
 
 // Plays frames 1..frameCount and renders those of span, each width * height * 3 bytes of BGR24, into
 // sink; the frames before the span are played without being drawn, so the span starts with the
-// timeline where it would be. Stops early when the sink refuses a frame. Returns the number of frames the
-// sink took.
-int playFrames(const Movie& movie, FrameSize size, Quality quality, FrameSpan span, const FrameSink& sink);
+// timeline and its scripts where they would be. Stops early when the sink refuses a frame. Returns the
+// number of frames the sink took. The scripts' trace() goes to trace when given.
+int playFrames(const Movie& movie, FrameSize size, Quality quality, FrameSpan span, const FrameSink& sink,
+               std::FILE* trace = nullptr);
 
 }  // namespace flashgrab

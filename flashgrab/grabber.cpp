@@ -48,9 +48,10 @@ int runGrabber(const Options& options) {
         return 1;
     }
     if (!movie) return 1;
-    const int frames =
-        playFrames(*movie, *size, options.quality, {options.firstFrame, options.lastFrame},
-                   [&pipe](const std::uint8_t* data, std::size_t bytes) { return pipe.write(data, bytes); });
+    const int frames = playFrames(
+        *movie, *size, options.quality, {options.firstFrame, options.lastFrame},
+        [&pipe](const std::uint8_t* data, std::size_t bytes) { return pipe.write(data, bytes); },
+        options.trace ? stderr : nullptr);
     // The converter compares this with the frames the movie has.
     std::printf("frames %d\n", frames);
     std::fflush(stdout);

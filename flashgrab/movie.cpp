@@ -1,5 +1,7 @@
 #include "flashgrab/movie.h"
 
+#include <cctype>
+
 #include "flashgrab/bitmap_decode.h"
 #include "flashgrab/filters.h"
 #include "flashgrab/place_object.h"
@@ -9,10 +11,6 @@ namespace {
 
 // How deep DefineSprite may nest inside DefineSprite before we stop reading; real movies never come close.
 constexpr int kMaxSpriteNesting = 32;
-
-bool isPlainStop(std::span<const std::uint8_t> actions) {
-    return (actions.size() == 1 || (actions.size() == 2 && actions[1] == 0x00)) && actions[0] == 0x07;
-}
 
 class MovieReader {
 public:
@@ -33,11 +31,38 @@ public:
                 case 28:
                 case 70:
                 case 94:
-                    timeline.frames[frame].commands.push_back(readDisplayCommand(tag.code, tag.data));
+                    timeline.frames[frame].commands.push_back(
+                        readDisplayCommand(tag.code, tag.data, movie_.file.version));
+                    if (timeline.frames[frame].commands.back().clipActions) movie_.hasScript = true;
                     break;
                 case 12:
-                    if (isPlainStop(tag.data)) timeline.frames[frame].stop = true;
+                    timeline.frames[frame].actions.push_back({readActions(tag.data), -1});
+                    movie_.hasScript = true;
                     break;
+                case 59:
+                    if (tag.data.size() >= 2) {
+                        int sprite = tag.data[0] | (tag.data[1] << 8);
+                        timeline.frames[frame].actions.push_back({readActions(tag.data.subspan(2)), sprite});
+                        movie_.hasScript = true;
+                    }
+                    break;
+                case 43: {
+                    BitReader in(tag.data);
+                    std::string label = in.cstring();
+                    for (char& c : label) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                    timeline.labels.emplace(label, static_cast<int>(frame) + 1);
+                    break;
+                }
+                case 56: {
+                    BitReader in(tag.data);
+                    int count = in.u16();
+                    for (int i = 0; i < count && in.ok(); ++i) {
+                        int id = in.u16();
+                        std::string name = in.cstring();
+                        if (in.ok()) movie_.exports[name] = id;
+                    }
+                    break;
+                }
                 default:
                     readDefinition(tag, nesting);
                     break;

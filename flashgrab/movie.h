@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "flashgrab/avm1_actions.h"
 #include "flashgrab/edit_text.h"
 #include "flashgrab/filters.h"
 #include "flashgrab/font_text.h"
@@ -32,14 +33,25 @@ struct DisplayCommand {
     std::optional<int> blendMode;
     std::optional<std::vector<Filter>> filters;
     bool visible = true;
+    std::string name;  // the instance name scripts address it by
+    std::optional<Rgba> opaqueBackground;
+    std::optional<bool> cacheAsBitmap;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions;
+};
+
+// A frame's DoAction, or a DoInitAction (run once, ahead of the frame's own actions) for initSprite.
+struct FrameAction {
+    std::shared_ptr<const ActionBlock> block;
+    int initSprite = -1;
 };
 
 struct Timeline {
     struct Frame {
         std::vector<DisplayCommand> commands;
-        bool stop = false;  // a DoAction holding nothing but stop()
+        std::vector<FrameAction> actions;
     };
     std::vector<Frame> frames;
+    std::map<std::string, int> labels;  // lower-case frame label -> 1-based frame
 };
 
 struct ShapeCharacter {
@@ -91,6 +103,8 @@ struct Movie {
     std::map<int, Character> characters;
     std::map<int, Font> fonts;
     Timeline root;
+    std::map<std::string, int> exports;  // ExportAssets linkage name -> character id
+    bool hasScript = false;              // any DoAction, DoInitAction or clip event
     int frameCount() const { return file.frameCount; }
 };
 

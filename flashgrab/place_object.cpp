@@ -1,10 +1,11 @@
 #include "flashgrab/place_object.h"
 
+#include "flashgrab/avm1_actions.h"
 #include "flashgrab/filters.h"
 
 namespace flashgrab {
 
-DisplayCommand readDisplayCommand(int tagCode, std::span<const std::uint8_t> body) {
+DisplayCommand readDisplayCommand(int tagCode, std::span<const std::uint8_t> body, int swfVersion) {
     DisplayCommand cmd;
     BitReader in(body);
     if (tagCode == 5) {
@@ -35,7 +36,7 @@ DisplayCommand readDisplayCommand(int tagCode, std::span<const std::uint8_t> bod
     if (flags & 0x04) cmd.matrix = readMatrix(in);
     if (flags & 0x08) cmd.colorTransform = readColorTransform(in, true);
     if (flags & 0x10) cmd.ratio = in.u16();
-    if (flags & 0x20) in.cstring();
+    if (flags & 0x20) cmd.name = in.cstring();
     if (flags & 0x40) cmd.clipDepth = in.u16();
     if (flags2 & 0x01) {
         std::vector<Filter> filters;
@@ -47,10 +48,25 @@ DisplayCommand readDisplayCommand(int tagCode, std::span<const std::uint8_t> bod
         int mode = in.u8();
         if (in.ok()) cmd.blendMode = mode;
     }
-    if (flags2 & 0x04) in.u8();
+    if (flags2 & 0x04) {
+        int cache = in.u8();
+        if (in.ok()) cmd.cacheAsBitmap = cache != 0;
+    }
     if (flags2 & 0x20) {
         int visible = in.u8();
         if (in.ok()) cmd.visible = visible != 0;
+    }
+    if (flags2 & 0x40) {
+        Rgba c;
+        c.r = in.u8();
+        c.g = in.u8();
+        c.b = in.u8();
+        c.a = in.u8();
+        if (in.ok()) cmd.opaqueBackground = c;
+    }
+    if ((flags & 0x80) && in.ok() && !in.atEnd()) {
+        auto actions = readClipActions(in.rest(), swfVersion);
+        if (!actions.empty()) cmd.clipActions = std::make_shared<const std::vector<ClipAction>>(std::move(actions));
     }
     return cmd;
 }

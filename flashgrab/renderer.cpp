@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "flashgrab/avm1_value.h"
+#include "flashgrab/drawing.h"
 #include "flashgrab/mipmap.h"
 #include "flashgrab/text_layout.h"
 
@@ -77,7 +79,11 @@ void Renderer::render(TimelineState& root) {
     cairo_set_source_rgb(cr_, bg.r / 255.0, bg.g / 255.0, bg.b / 255.0);
     cairo_paint(cr_);
     cairo_restore(cr_);
-    drawChildren(root, stage_, ColorTransform{}, 0, false);
+    // Scripts may move, scale or tint the root like any clip.
+    Matrix m = root.owner ? multiply(stage_, root.owner->matrix) : stage_;
+    ColorTransform cx = root.owner ? root.owner->colorTransform : ColorTransform{};
+    if (root.owner && root.owner->drawing) drawDrawing(*root.owner, m, m, cx, false);
+    if (usable(m) && (!root.owner || root.owner->visible)) drawChildren(root, m, cx, 0, false);
     cairo_surface_flush(surface_);
     // A context in an error state draws nothing more; start the next frame with a fresh one.
     if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
@@ -154,12 +160,77 @@ void Renderer::drawRange(const Items& items, std::size_t begin, std::size_t end,
 
 void Renderer::drawInstance(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting,
                             bool mask) {
-    if (!instance.visible || ++drawBudget_ > kMaxInstancesPerTick) return;
+    // A clip that serves as another's mask (setMask) only shapes that one.
+    if (!instance.visible || (instance.isMask && !mask) || ++drawBudget_ > kMaxInstancesPerTick) return;
+    if (instance.mask && instance.mask->instance && !mask) {
+        drawMasked(instance, parent, parentCx, nesting);
+        return;
+    }
     auto found = movie_.characters.find(instance.characterId);
-    if (found == movie_.characters.end()) return;
+    bool scripted = instance.timeline || instance.text;
+    if (found == movie_.characters.end() && !scripted) return;
     Matrix m = multiply(parent, instance.matrix);
     if (!usable(m)) return;
+    // A clip cached as a bitmap is a picture of its bounds placed on whole device pixels.
+    if (instance.cacheAsBitmap) {
+        auto box = boundsIn(instance, Matrix{}, movie_);
+        double x = box ? m.a * box->xMin + m.c * box->yMin + m.tx : m.tx;
+        double y = box ? m.b * box->xMin + m.d * box->yMin + m.ty : m.ty;
+        m.tx += std::floor(x + 0.5) - x;
+        m.ty += std::floor(y + 0.5) - y;
+    }
     ColorTransform cx = compose(parentCx, instance.colorTransform);
+    if (instance.opaqueBackground && !mask) {
+        // An opaque clip fills its bounds with its background colour behind what it draws.
+        if (auto box = boundsIn(instance, Matrix{}, movie_)) {
+            cairo_matrix_t cm = toCairo(m);
+            cairo_set_matrix(cr_, &cm);
+            cairo_new_path(cr_);
+            cairo_rectangle(cr_, box->xMin, box->yMin, static_cast<double>(box->xMax) - box->xMin,
+                            static_cast<double>(box->yMax) - box->yMin);
+            Rgba c = apply(cx, *instance.opaqueBackground);
+            cairo_set_source_rgba(cr_, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
+            cairo_fill(cr_);
+        }
+    }
+    if (instance.text) {
+        drawTextField(instance, instance.text->field, parent, m, cx, nesting, mask);
+        return;
+    }
+    if (instance.timeline) {
+        // The clip shows its scroll rectangle at its origin, cut to that rectangle; drawn as a mask it is
+        // moved the same way but not cut.
+        const Rect* scroll = instance.scrollRect ? &*instance.scrollRect : nullptr;
+        bool cut = scroll && !mask;
+        if (scroll)
+            m = multiply(m, Matrix{1, 0, 0, 1, -static_cast<double>(scroll->xMin), -static_cast<double>(scroll->yMin)});
+        if (cut) {
+            const Rect& r = *scroll;
+            cairo_save(cr_);
+            cairo_matrix_t cm = toCairo(m);
+            cairo_set_matrix(cr_, &cm);
+            cairo_new_path(cr_);
+            cairo_rectangle(cr_, r.xMin, r.yMin, static_cast<double>(r.xMax) - r.xMin,
+                            static_cast<double>(r.yMax) - r.yMin);
+            cairo_identity_matrix(cr_);
+            cairo_clip(cr_);
+        }
+        if (instance.drawing) {
+            Drawing& d = *instance.drawing;
+            if (d.changed) {
+                d.geometry = buildGeometry(d.shape.records, d.shape.groups.size());
+                d.changed = false;
+            }
+            Matrix own = instance.matrix;
+            if (scroll)
+                own = multiply(
+                    own, Matrix{1, 0, 0, 1, -static_cast<double>(scroll->xMin), -static_cast<double>(scroll->yMin)});
+            drawGeometry(d.geometry, d.shape.groups, false, m, penMatrix(parent, own), cx, mask);
+        }
+        drawChildren(*instance.timeline, m, cx, nesting + 1, mask);
+        if (cut) cairo_restore(cr_);
+        return;
+    }
     const Character& character = found->second;
     if (auto* shape = std::get_if<ShapeCharacter>(&character)) {
         drawGeometry(shape->geometry, shape->shape.groups, shape->shape.windingFill, m,
@@ -167,55 +238,12 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
     } else if (auto* morph = std::get_if<MorphCharacter>(&character)) {
         const auto& [s, geometry] = morphShape(instance.characterId, morph->morph, instance.ratio);
         drawGeometry(geometry, s.groups, false, m, penMatrix(parent, instance.matrix), cx, mask);
-    } else if (instance.timeline) {
-        drawChildren(*instance.timeline, m, cx, nesting + 1, mask);
     } else if (auto* text = std::get_if<TextCharacter>(&character)) {
         Matrix textMatrix = multiply(m, text->text.matrix);
         if (usable(textMatrix))
             drawGlyphs(deviceFonts_.staticText(instance.characterId, text->text, movie_.fonts), textMatrix, cx, mask);
     } else if (auto* edit = std::get_if<EditTextCharacter>(&character)) {
-        const EditText& field = edit->field;
-        if (field.border && !mask) {
-            // The border is a one-pixel line on the pixel grid, covering the box's first and last pixel rows.
-            Box box = boundsOf(instance, parent, nesting).value_or(Box{0, 0, 0, 0});
-            double x0 = std::round(box.x0), y0 = std::round(box.y0);
-            double x1 = std::round(box.x1), y1 = std::round(box.y1);
-            cairo_identity_matrix(cr_);
-            cairo_new_path(cr_);
-            cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
-            Rgba white = apply(cx, Rgba{255, 255, 255, 255});
-            Rgba black = apply(cx, Rgba{0, 0, 0, 255});
-            cairo_set_source_rgba(cr_, white.r / 255.0, white.g / 255.0, white.b / 255.0, white.a / 255.0);
-            cairo_fill(cr_);
-            if (x1 > x0 && y1 > y0) {
-                // Drawn as four one-pixel lines the way Flash does, which leaves out the bottom-right corner pixel.
-                cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, 1);
-                cairo_rectangle(cr_, x0, y0, 1, y1 - y0 + 1);
-                cairo_rectangle(cr_, x0, y1, x1 - x0, 1);
-                cairo_rectangle(cr_, x1, y0, 1, y1 - y0);
-                cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
-                cairo_set_source_rgba(cr_, black.r / 255.0, black.g / 255.0, black.b / 255.0, black.a / 255.0);
-                cairo_fill(cr_);
-            }
-        }
-        auto layout = editTextLayouts_.find(instance.characterId);
-        if (layout == editTextLayouts_.end()) {
-            int version = movie_.file.version;
-            std::vector<PlacedGlyph> glyphs =
-                layoutText(formattedText(field, movie_.fonts, version), field, movie_.fonts, version, &deviceFonts_);
-            layout = editTextLayouts_.emplace(instance.characterId, std::move(glyphs)).first;
-        }
-        // Text is cut at the field's sides, a gutter inside its bounds; above and below it may reach the bounds.
-        cairo_save(cr_);
-        cairo_matrix_t fieldMatrix = toCairo(m);
-        cairo_set_matrix(cr_, &fieldMatrix);
-        cairo_new_path(cr_);
-        cairo_rectangle(cr_, field.bounds.xMin + kTextGutter, field.bounds.yMin,
-                        std::max(0.0, static_cast<double>(field.bounds.xMax) - field.bounds.xMin - 2 * kTextGutter),
-                        static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
-        cairo_clip(cr_);
-        drawGlyphs(layout->second, m, cx, mask);
-        cairo_restore(cr_);
+        drawTextField(instance, edit->field, parent, m, cx, nesting, mask);
     } else if (auto* bitmap = std::get_if<BitmapCharacter>(&character)) {
         if (bitmap->image)
             drawImage(*bitmap->image, bitmap->image->width * 20.0, bitmap->image->height * 20.0, true, m, cx, mask);
@@ -224,10 +252,111 @@ void Renderer::drawInstance(Instance& instance, const Matrix& parent, const Colo
     }
 }
 
+void Renderer::drawTextField(Instance& instance, const EditText& field, const Matrix& parent, const Matrix& m,
+                             const ColorTransform& cx, int nesting, bool mask) {
+    if ((field.border || field.background) && !mask) {
+        // The border is a one-pixel line on the pixel grid, covering the box's first and last pixel rows.
+        Box box = boundsOf(instance, parent, nesting).value_or(Box{0, 0, 0, 0});
+        // Halves round down, as the reference draws fields that sit half-way between pixels.
+        auto snap = [](double v) { return std::ceil(v - 0.5); };
+        double x0 = snap(box.x0), y0 = snap(box.y0);
+        double x1 = snap(box.x1), y1 = snap(box.y1);
+        cairo_identity_matrix(cr_);
+        if (field.background) {
+            cairo_new_path(cr_);
+            // With a border the background reaches the box's last column and row (and the corner the border
+            // leaves out); without one it stops short of them.
+            double edge = field.border ? 1 : 0;
+            cairo_rectangle(cr_, x0, y0, x1 - x0 + edge, y1 - y0 + edge);
+            Rgba fill = apply(cx, field.backgroundColor);
+            cairo_set_source_rgba(cr_, fill.r / 255.0, fill.g / 255.0, fill.b / 255.0, fill.a / 255.0);
+            cairo_fill(cr_);
+        }
+        if (field.border && x1 > x0 && y1 > y0) {
+            // Drawn as four one-pixel lines the way Flash does, which leaves out the bottom-right corner pixel.
+            cairo_new_path(cr_);
+            cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, 1);
+            cairo_rectangle(cr_, x0, y0, 1, y1 - y0 + 1);
+            cairo_rectangle(cr_, x0, y1, x1 - x0, 1);
+            cairo_rectangle(cr_, x1, y0, 1, y1 - y0);
+            cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+            Rgba line = apply(cx, field.borderColor);
+            cairo_set_source_rgba(cr_, line.r / 255.0, line.g / 255.0, line.b / 255.0, line.a / 255.0);
+            cairo_fill(cr_);
+        }
+    }
+    // Placed fields are laid out once per character; fields scripts change once per change.
+    auto& layouts = instance.text ? textLayouts_ : editTextLayouts_;
+    int key = instance.text ? instance.text->layoutVersion : instance.characterId;
+    if (instance.text && layouts.size() > kTextLayoutCacheSize) layouts.clear();
+    auto layout = layouts.find(key);
+    if (layout == layouts.end()) {
+        int version = movie_.file.version;
+        std::vector<PlacedGlyph> glyphs =
+            layoutText(formattedText(field, movie_.fonts, version), field, movie_.fonts, version, &deviceFonts_);
+        layout = layouts.emplace(key, std::move(glyphs)).first;
+    }
+    // Text is cut at the field's sides, a gutter inside its bounds; above and below it may reach the bounds.
+    // A field that masks (setMask) covers with all of its text.
+    cairo_save(cr_);
+    if (!(mask && instance.isMask)) {
+        cairo_matrix_t fieldMatrix = toCairo(m);
+        cairo_set_matrix(cr_, &fieldMatrix);
+        cairo_new_path(cr_);
+        cairo_rectangle(cr_, field.bounds.xMin + kTextGutter, field.bounds.yMin,
+                        std::max(0.0, static_cast<double>(field.bounds.xMax) - field.bounds.xMin - 2 * kTextGutter),
+                        static_cast<double>(field.bounds.yMax) - field.bounds.yMin);
+        cairo_clip(cr_);
+    }
+    drawGlyphs(layout->second, m, cx, mask);
+    cairo_restore(cr_);
+}
+
+void Renderer::drawDrawing(Instance& instance, const Matrix& m, const Matrix& pen, const ColorTransform& cx,
+                           bool mask) {
+    Drawing& d = *instance.drawing;
+    if (d.changed) {
+        d.geometry = buildGeometry(d.shape.records, d.shape.groups.size());
+        d.changed = false;
+    }
+    drawGeometry(d.geometry, d.shape.groups, false, m, pen, cx, mask);
+}
+
+// A clip with a setMask mask: drawn into a group that is painted through the coverage of the mask clip,
+// drawn where it stands on the stage.
+void Renderer::drawMasked(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting) {
+    Instance& maskInstance = *instance.mask->instance;
+    Matrix maskMatrix = maskInstance.matrix;
+    int depth = 0;
+    for (Instance* p = maskInstance.parent; p && depth < kMaxNesting; p = p->parent, ++depth)
+        maskMatrix = multiply(p->matrix, maskMatrix);
+    cairo_save(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_push_group(cr_);
+    Object* keep = instance.mask;
+    instance.mask = nullptr;
+    drawInstance(instance, parent, parentCx, nesting, false);
+    instance.mask = keep;
+    cairo_pattern_t* content = cairo_pop_group(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_push_group_with_content(cr_, CAIRO_CONTENT_ALPHA);
+    // The mask is drawn as itself, not offset by its own matrix twice.
+    Matrix maskParent = multiply(stage_, multiply(maskMatrix, [&] {
+                                     Matrix inverse;
+                                     return invert(maskInstance.matrix, inverse) ? inverse : Matrix{};
+                                 }()));
+    drawInstance(maskInstance, maskParent, ColorTransform{}, nesting, true);
+    cairo_pattern_t* coverage = cairo_pop_group(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_set_source(cr_, content);
+    cairo_mask(cr_, coverage);
+    cairo_restore(cr_);
+    cairo_pattern_destroy(coverage);
+    cairo_pattern_destroy(content);
+}
+
 std::optional<Renderer::Box> Renderer::boundsOf(const Instance& instance, const Matrix& parent, int nesting) const {
     if (nesting > kMaxNesting) return std::nullopt;
-    auto found = movie_.characters.find(instance.characterId);
-    if (found == movie_.characters.end()) return std::nullopt;
     Matrix m = multiply(parent, instance.matrix);
     auto boxOf = [&m](double x0, double y0, double x1, double y1) {
         Box box{1e300, 1e300, -1e300, -1e300};
@@ -237,6 +366,26 @@ std::optional<Renderer::Box> Renderer::boundsOf(const Instance& instance, const 
         }
         return box;
     };
+    if (instance.text) {
+        const Rect& r = instance.text->field.bounds;
+        return boxOf(r.xMin, r.yMin, r.xMax, r.yMax);
+    }
+    if (instance.timeline) {
+        Box box{1e300, 1e300, -1e300, -1e300};
+        if (instance.drawing && instance.drawing->hasBounds) {
+            const Rect& r = instance.drawing->shape.bounds;
+            box = boxOf(r.xMin, r.yMin, r.xMax, r.yMax);
+        }
+        for (const auto& [depth, child] : instance.timeline->children) {
+            auto inner = boundsOf(child, m, nesting + 1);
+            if (!inner) return std::nullopt;
+            box = {std::min(box.x0, inner->x0), std::min(box.y0, inner->y0), std::max(box.x1, inner->x1),
+                   std::max(box.y1, inner->y1)};
+        }
+        return box;
+    }
+    auto found = movie_.characters.find(instance.characterId);
+    if (found == movie_.characters.end()) return std::nullopt;
     const Character& character = found->second;
     if (auto* shape = std::get_if<ShapeCharacter>(&character)) {
         const Rect& r = shape->shape.bounds;
@@ -245,16 +394,6 @@ std::optional<Renderer::Box> Renderer::boundsOf(const Instance& instance, const 
     if (auto* edit = std::get_if<EditTextCharacter>(&character)) {
         const Rect& r = edit->field.bounds;
         return boxOf(r.xMin, r.yMin, r.xMax, r.yMax);
-    }
-    if (instance.timeline) {
-        Box box{1e300, 1e300, -1e300, -1e300};
-        for (const auto& [depth, child] : instance.timeline->children) {
-            auto inner = boundsOf(child, m, nesting + 1);
-            if (!inner) return std::nullopt;
-            box = {std::min(box.x0, inner->x0), std::min(box.y0, inner->y0), std::max(box.x1, inner->x1),
-                   std::max(box.y1, inner->y1)};
-        }
-        return box;
     }
     return std::nullopt;
 }

@@ -35,6 +35,11 @@ private:
                    int nesting, bool mask);
     void drawBlended(Instance& instance, const Matrix& m, const ColorTransform& cx, int nesting, bool inLayer);
     void drawInstance(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting, bool mask);
+    void drawTextField(Instance& instance, const EditText& field, const Matrix& parent, const Matrix& m,
+                       const ColorTransform& cx, int nesting, bool mask);
+    // What the drawing API drew into the instance, below its children.
+    void drawDrawing(Instance& instance, const Matrix& m, const Matrix& pen, const ColorTransform& cx, bool mask);
+    void drawMasked(Instance& instance, const Matrix& parent, const ColorTransform& parentCx, int nesting);
     void drawGeometry(const ShapeGeometry& geometry, const std::vector<StyleGroup>& groups, bool winding,
                       const Matrix& m, const Matrix& pen, const ColorTransform& cx, bool mask);
     // The device width of a round pen for a stroke that does not simply scale with its shape: one whose
@@ -70,8 +75,10 @@ private:
     std::map<int, cairo_surface_t*> bitmaps_;
     std::map<std::pair<int, int>, cairo_surface_t*> halvedBitmaps_;
     std::map<std::pair<int, int>, std::pair<Shape, ShapeGeometry>> morphs_;
-    DeviceFonts deviceFonts_;  // before the layouts, whose glyphs point into its fonts
-    std::map<int, std::vector<PlacedGlyph>> editTextLayouts_;
+    DeviceFonts deviceFonts_;                                  // before the layouts, whose glyphs point into its fonts
+    std::map<int, std::vector<PlacedGlyph>> editTextLayouts_;  // by character id
+    std::map<int, std::vector<PlacedGlyph>> textLayouts_;      // fields scripts made or changed, by layout version
+    static constexpr std::size_t kTextLayoutCacheSize = 256;
 };
 
 }  // namespace flashgrab

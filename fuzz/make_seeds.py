@@ -142,7 +142,66 @@ def signed_movie(signature, body_and_header):
     return b"ZWS" + bytes([13]) + struct.pack("<II", length, len(raw)) + properties + raw
 
 
+def action(code, data=b""):
+    """One action record; codes from 0x80 carry a length and data."""
+    if code < 0x80:
+        return bytes([code])
+    return bytes([code]) + struct.pack("<H", len(data)) + data
+
+
+def push(*values):
+    data = b""
+    for value in values:
+        if isinstance(value, str):
+            data += b"\x00" + value.encode() + b"\x00"
+        elif isinstance(value, tuple):  # ("c", index): a constant
+            data += bytes([8, value[1]])
+        else:
+            data += b"\x06" + struct.pack("<d", float(value))[4:] + struct.pack("<d", float(value))[:4]
+    return action(0x96, data)
+
+
+def scripted_movie():
+    """A movie whose frames run ActionScript: a constant pool, a loop with branches, clip properties, the
+    drawing API, a defineFunction2 called with registers, a label goto, and a clip with event handlers."""
+    pool = ["i", "box", "_x", "m", "lineTo"]
+    code = action(0x88, struct.pack("<H", len(pool)) + b"".join(p.encode() + b"\x00" for p in pool))
+    code += push(("c", 0), 0) + action(0x1D)
+    body = push(("c", 0), ("c", 0)) + action(0x1C) + action(0x50) + action(0x1D)
+    test = push(("c", 0)) + action(0x1C) + push(5) + action(0x48) + action(0x12)
+    exit_if = action(0x9D, struct.pack("<h", len(body) + 5))
+    back = action(0x99, struct.pack("<h", -(len(test) + len(exit_if) + len(body) + 5)))
+    code += test + exit_if + body + back
+    code += push(("c", 1)) + action(0x1C) + push(("c", 2), ("c", 0)) + action(0x1C) + push(10) + action(0x0C)
+    code += action(0x4F)
+    code += push(1, ("c", 3), 2, "_root") + action(0x1C) + push("createEmptyMovieClip") + action(0x52) + action(0x17)
+    for name, args in (("beginFill", (100, 0xFF0000)), ("moveTo", (0, 0)), ("lineTo", (0, 50)),
+                       ("lineTo", (50, 50)), ("curveTo", (0, 0, 25, -20)), ("endFill", ())):
+        code += push(*args, len(args), ("c", 3)) + action(0x1C) + push(name) + action(0x52) + action(0x17)
+    function_body = action(0x96, bytes([4, 1])) + push(1) + action(0x47) + action(0x3E)
+    header = b"f\x00" + struct.pack("<HBH", 1, 2, 0x02) + bytes([1]) + b"x\x00" + struct.pack("<H", len(function_body))
+    code += action(0x8E, header) + function_body
+    code += push(2, 1, "f") + action(0x3D) + action(0x26)
+    code += action(0x8C, b"two\x00") + action(0x06) + b"\x00"
+    events = push("_rotation", "_rotation") + action(0x1C) + push(15) + action(0x47) + action(0x1D) + b"\x00"
+    clip_actions = struct.pack("<HI", 0, 0x03) + struct.pack("<II", 0x02, len(events)) + events + struct.pack("<I", 0)
+    matrix = Bits()
+    matrix.put(0, 1); matrix.put(0, 1); matrix.put(16, 5); matrix.signed(400, 16); matrix.signed(400, 16)
+    named = tag(26, bytes([0xA6]) + struct.pack("<HH", 2, 3) + matrix.bytes() + b"spinner\x00" + clip_actions)
+    header = rect(0, 2000, 0, 1500) + struct.pack("<HH", 12 << 8, 3)
+    body = tag(9, bytes([255, 255, 255])) + square_shape(1, 400, (200, 30, 30)) + square_shape(2, 200, (30, 30, 200))
+    body += tag(39, struct.pack("<HH", 3, 1) + place(2, 1, 0, 0) + tag(1, b"") + tag(0, b""))
+    box = Bits()
+    box.put(0, 1); box.put(0, 1); box.put(16, 5); box.signed(0, 16); box.signed(0, 16)
+    body += tag(26, bytes([0x26]) + struct.pack("<HH", 1, 1) + box.bytes() + b"box\x00") + named
+    body += tag(12, code) + tag(1, b"")
+    body += tag(1, b"")
+    body += tag(43, b"two\x00") + tag(12, action(0x07) + b"\x00") + tag(1, b"") + tag(0, b"")
+    return header + body
+
+
 def movie_seeds(work):
+    write(MOVIE, "actions_fws.swf", signed_movie(b"FWS", scripted_movie()))
     plain = movie(range(6))
     for signature in (b"FWS", b"CWS", b"ZWS"):
         write(MOVIE, "squares_" + signature.decode().lower() + ".swf", signed_movie(signature, plain))

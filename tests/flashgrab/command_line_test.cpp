@@ -37,6 +37,16 @@ TEST(CommandLine, LaterOccurrencesWinAndUnknownOptionsAreIgnored) {
     EXPECT_EQ(parseCommandLine("-q medium").quality, Quality::High);
 }
 
+TEST(CommandLine, TraceIsASwitchAnywhereOnTheLine) {
+    EXPECT_FALSE(parseCommandLine("-file a.swf -w 1 -h 1").trace);
+    Options o = parseCommandLine("-file a.swf -trace -w 320 -h 240");
+    EXPECT_TRUE(o.trace);
+    EXPECT_EQ(o.moviePath, "a.swf");
+    EXPECT_EQ(o.width, "320");
+    EXPECT_TRUE(parseCommandLine("-w 1 -h 1 -trace\n").trace);
+    EXPECT_FALSE(parseCommandLine("-tracer -w 1").trace);
+}
+
 TEST(CommandLine, PiecesWithoutValueAreIgnored) {
     Options o = parseCommandLine("-w -h 240 -p -file");
     EXPECT_EQ(o.width, "");
@@ -89,6 +99,9 @@ TEST(Arguments, EachValueIsTakenWholeSoAnyPathWorks) {
     EXPECT_EQ(parseArguments({"-file", "-odd.swf", "-from", "x", "-to", "0"}).moviePath, "-odd.swf");
     EXPECT_EQ(parseArguments({"-file", "-odd.swf", "-from", "x", "-to", "0"}).firstFrame, 1);
     EXPECT_EQ(parseArguments({"-file", "-odd.swf", "-from", "x", "-to", "0"}).lastFrame, 0);
+    EXPECT_TRUE(parseArguments({"-file", "a.swf", "-trace", "-w", "1"}).trace);
+    EXPECT_EQ(parseArguments({"-file", "a.swf", "-trace", "-w", "1"}).width, "1");
+    EXPECT_FALSE(parseArguments({"-file", "-trace"}).trace) << "a value, not the switch";
     // The whole line in one argument is read the older way.
     const Options joined = parseArguments({"-file a.swf -p 3 -w 32 -h 24 -from 5"});
     EXPECT_EQ(joined.moviePath, "a.swf");

@@ -46,6 +46,8 @@ std::vector<CorpusCase> readManifest(const std::string& manifestPath) {
         c.script = cells[column["script"]];
         c.fills = listOf(cells[column["fills"]]);
         c.features = listOf(cells[column["features"]]);
+        c.stageSized = cells[column["png_matches_stage"]].rfind("yes", 0) == 0;
+        c.knownFailure = !cells[column["known_failure"]].empty();
         std::string primary = cells[column["primary_image"]];
         // "<image>: after iteration N (...)", entries separated by " | "
         const std::string& images = cells[column["expected_images"]];
@@ -73,6 +75,8 @@ Comparison compareCase(const std::string& caseFolder, const CorpusCase& c, const
     int height = cairo_image_surface_get_height(expected);
     Renderer renderer(*movie, width, height, !low);
     Player player(*movie);
+    // FLASHGRAB_TRACE shows the case's trace() output, to see where a script goes another way.
+    if (std::getenv("FLASHGRAB_TRACE")) player.setTraceOutput(stderr);
     for (int i = 0; i < c.iterations; ++i) player.advance();
     renderer.render(player.root());
     if (!dumpFolder.empty())

@@ -10,7 +10,9 @@ namespace flashgrab::test {
 struct CorpusCase {
     std::string name;
     std::string script;
-    int iterations = 1;  // frames played before the primary image is taken
+    int iterations = 1;         // frames played before the primary image is taken
+    bool stageSized = true;     // the expected image has the stage's size
+    bool knownFailure = false;  // the reference player itself is known to draw it wrongly
     std::vector<std::string> fills, features;
 };
 

@@ -25,7 +25,8 @@ using torvane::test::TempFolder;
 // A running flashgrab with its standard output on a pipe.
 class Grabber {
 public:
-    Grabber(const std::vector<std::string>& args, const std::string& runtimeDir) {
+    // errorsPath, when given, receives the program's standard error.
+    Grabber(const std::vector<std::string>& args, const std::string& runtimeDir, const std::string& errorsPath = {}) {
         std::vector<std::string> argv{torvane::test::buildDir() + "/flashgrab"};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char*> cargv;
@@ -43,6 +44,8 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
+        if (!errorsPath.empty())
+            posix_spawn_file_actions_addopen(&actions, 2, errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (posix_spawn(&pid_, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(fds[1]);
@@ -115,6 +118,29 @@ std::string drain(const std::string& fifo, std::size_t maxBytes = SIZE_MAX) {
         data.append(buffer, static_cast<std::size_t>(n));
     close(fd);
     return data.substr(0, std::min(maxBytes, data.size()));
+}
+
+TEST(FramePipe, TraceGoesToStandardErrorOnlyWhenAsked) {
+    using namespace flashgrab::test;
+    TempFolder temp;
+    PlainFolder folder;
+    std::string runtime = temp / "run";
+    mkdir(runtime.c_str(), 0700);
+    std::string movie = folder / "traced.swf";
+    torvane::test::writeFile(
+        movie, asString(test::movie(
+                   40, 30, 2, {doAction(Actions().push("hello from frame 1").op(0x26)), showFrame(), showFrame()})));
+    for (bool asked : {true, false}) {
+        SCOPED_TRACE(asked ? "with -trace" : "without -trace");
+        std::string errors = temp / "errors.txt";
+        std::vector<std::string> args{"-file", movie, "-p", "6", "-w", "40", "-h", "30"};
+        if (asked) args.emplace_back("-trace");
+        Grabber grabber(args, runtime, errors);
+        ASSERT_EQ(grabber.firstLine(), "ready\n");
+        EXPECT_EQ(drain(runtime + "/Torvane6").size(), 2u * 40 * 30 * 3);
+        EXPECT_EQ(grabber.wait(), 0);
+        EXPECT_EQ(torvane::test::readFile(errors), asked ? "hello from frame 1\n" : "");
+    }
 }
 
 TEST(FramePipe, StreamsEveryFrameAndLeavesNoFifo) {

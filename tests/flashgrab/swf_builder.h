@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -134,9 +136,9 @@ inline std::vector<std::uint8_t> removeObject(int depth) {
     return tag(28, {std::uint8_t(depth & 0xFF), std::uint8_t(depth >> 8)});
 }
 
-// An uncompressed movie of widthPx x heightPx pixels.
+// An uncompressed movie of widthPx x heightPx pixels (SWF version 10 unless said).
 inline std::vector<std::uint8_t> movie(int widthPx, int heightPx, int frameCount,
-                                       const std::vector<std::vector<std::uint8_t>>& tags) {
+                                       const std::vector<std::vector<std::uint8_t>>& tags, int version = 10) {
     BitWriter body;
     rect(body, 0, widthPx * 20, 0, heightPx * 20);
     body.u16(24 << 8);
@@ -147,10 +149,155 @@ inline std::vector<std::uint8_t> movie(int widthPx, int heightPx, int frameCount
     file.u8('F');
     file.u8('W');
     file.u8('S');
-    file.u8(10);
+    file.u8(version);
     file.u32(static_cast<std::uint32_t>(body.bytes().size() + 8));
     file.append(body.bytes());
     return file.bytes();
+}
+
+// Writes ActionScript action records. Jumps name a label placed anywhere in the same block; their
+// offsets are filled in by bytes().
+class Actions {
+public:
+    Actions& op(int code) {
+        out_.push_back(static_cast<std::uint8_t>(code));
+        return *this;
+    }
+    Actions& record(int code, const std::vector<std::uint8_t>& data) {
+        op(code);
+        out_.push_back(static_cast<std::uint8_t>(data.size() & 0xFF));
+        out_.push_back(static_cast<std::uint8_t>(data.size() >> 8));
+        out_.insert(out_.end(), data.begin(), data.end());
+        return *this;
+    }
+    Actions& push(const std::string& text) {
+        std::vector<std::uint8_t> data{0};
+        data.insert(data.end(), text.begin(), text.end());
+        data.push_back(0);
+        return record(0x96, data);
+    }
+    Actions& push(double number) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &number, sizeof bits);
+        std::vector<std::uint8_t> data{6};
+        // The high word first, each word little-endian.
+        for (int word : {1, 0})
+            for (int i = 0; i < 4; ++i) data.push_back(static_cast<std::uint8_t>(bits >> (word * 32 + i * 8)));
+        return record(0x96, data);
+    }
+    Actions& pushRegister(int index) { return record(0x96, {4, static_cast<std::uint8_t>(index)}); }
+    Actions& gotoLabel(const std::string& label) { return record(0x8C, cstring(label)); }
+    Actions& gotoFrame(int zeroBased) {
+        return record(0x81, {static_cast<std::uint8_t>(zeroBased & 0xFF), static_cast<std::uint8_t>(zeroBased >> 8)});
+    }
+    Actions& setTarget(const std::string& path) { return record(0x8B, cstring(path)); }
+    Actions& label(const std::string& name) {
+        labels_[name] = out_.size();
+        return *this;
+    }
+    Actions& jump(const std::string& to) { return branch(0x99, to); }
+    Actions& ifTrue(const std::string& to) { return branch(0x9D, to); }
+    // defineFunction (version 1) or, with registers, defineFunction2 whose parameters go to registers 1...
+    Actions& function(const std::string& name, const std::vector<std::string>& parameters, const Actions& body,
+                      bool toRegisters = false) {
+        std::vector<std::uint8_t> data = cstring(name);
+        data.push_back(static_cast<std::uint8_t>(parameters.size()));
+        data.push_back(0);
+        if (toRegisters) {
+            data.push_back(static_cast<std::uint8_t>(parameters.size() + 1));
+            data.push_back(0x02);  // suppress this
+            data.push_back(0x00);
+        }
+        int reg = 1;
+        for (const std::string& p : parameters) {
+            if (toRegisters) data.push_back(static_cast<std::uint8_t>(reg++));
+            auto text = cstring(toRegisters ? std::string() : p);
+            data.insert(data.end(), text.begin(), text.end());
+        }
+        std::vector<std::uint8_t> code = body.bytes(false);
+        data.push_back(static_cast<std::uint8_t>(code.size() & 0xFF));
+        data.push_back(static_cast<std::uint8_t>(code.size() >> 8));
+        record(toRegisters ? 0x8E : 0x9B, data);
+        out_.insert(out_.end(), code.begin(), code.end());
+        return *this;
+    }
+    std::vector<std::uint8_t> bytes(bool withEnd = true) const {
+        std::vector<std::uint8_t> out = out_;
+        for (const auto& [at, name] : branches_) {
+            auto offset = static_cast<std::int16_t>(static_cast<long>(labels_.at(name)) - static_cast<long>(at + 5));
+            out[at + 3] = static_cast<std::uint8_t>(offset & 0xFF);
+            out[at + 4] = static_cast<std::uint8_t>((offset >> 8) & 0xFF);
+        }
+        if (withEnd) out.push_back(0);
+        return out;
+    }
+
+private:
+    static std::vector<std::uint8_t> cstring(const std::string& text) {
+        std::vector<std::uint8_t> data(text.begin(), text.end());
+        data.push_back(0);
+        return data;
+    }
+    Actions& branch(int code, const std::string& to) {
+        branches_.emplace_back(out_.size(), to);
+        return record(code, {0, 0});
+    }
+    std::vector<std::uint8_t> out_;
+    std::map<std::string, std::size_t> labels_;
+    std::vector<std::pair<std::size_t, std::string>> branches_;
+};
+
+inline std::vector<std::uint8_t> doAction(const Actions& actions) {
+    return tag(12, actions.bytes());
+}
+
+inline std::vector<std::uint8_t> frameLabel(const std::string& label) {
+    std::vector<std::uint8_t> body(label.begin(), label.end());
+    body.push_back(0);
+    return tag(43, body);
+}
+
+// A DefineSprite holding tags (ShowFrame included) of frameCount frames.
+inline std::vector<std::uint8_t> defineSprite(int id, int frameCount,
+                                              const std::vector<std::vector<std::uint8_t>>& tags) {
+    BitWriter w;
+    w.u16(id);
+    w.u16(frameCount);
+    for (const auto& t : tags) w.append(t);
+    w.append(tag(0, {}));
+    return tag(39, w.bytes());
+}
+
+// PlaceObject2 of a named instance, optionally with onClipEvent handlers (SWF 6+ event flags).
+inline std::vector<std::uint8_t> placeNamed(int depth, int id, const std::string& name, int tx = 0, int ty = 0,
+                                            const std::vector<std::pair<std::uint32_t, Actions>>& events = {}) {
+    BitWriter w;
+    w.u8(0x26 | (events.empty() ? 0 : 0x80));
+    w.u16(depth);
+    w.u16(id);
+    w.ub(1, 0);
+    w.ub(1, 0);
+    int bits = bitsFor({tx, ty});
+    w.ub(5, static_cast<std::uint32_t>(bits));
+    w.sb(bits, tx);
+    w.sb(bits, ty);
+    w.align();
+    for (char c : name) w.u8(c);
+    w.u8(0);
+    if (!events.empty()) {
+        std::uint32_t all = 0;
+        for (const auto& e : events) all |= e.first;
+        w.u16(0);
+        w.u32(all);
+        for (const auto& [flags, actions] : events) {
+            auto code = actions.bytes();
+            w.u32(flags);
+            w.u32(static_cast<std::uint32_t>(code.size()));
+            w.append(code);
+        }
+        w.u32(0);
+    }
+    return tag(26, w.bytes());
 }
 
 inline std::string asString(const std::vector<std::uint8_t>& bytes) {

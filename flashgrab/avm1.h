@@ -1,0 +1,189 @@
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "flashgrab/avm1_value.h"
+#include "flashgrab/movie.h"
+
+namespace flashgrab {
+
+class Player;
+struct TimelineState;
+struct TextFieldState;
+
+// Actions run per tick before the frame ends: a script that loops forever stops here.
+inline constexpr long kMaxActionsPerTick = 300000;
+// Calls nested deeper than this return undefined.
+inline constexpr int kMaxCallDepth = 64;
+// Objects alive at once (unreachable ones are freed between ticks); past this newObject and friends
+// yield undefined.
+inline constexpr std::size_t kMaxObjects = 1u << 20;
+// Memory scripts may hold in objects and array elements, plus what they join into strings over the
+// whole movie; past it arrays stop growing and joined strings come out empty, so a hostile script
+// cannot exhaust memory.
+inline constexpr std::size_t kMaxScriptBytes = 256u << 20;
+// setInterval timers alive at once, and the calls one timer may make in a tick.
+inline constexpr std::size_t kMaxTimers = 1024;
+inline constexpr int kMaxTimerCallsPerTick = 8;
+// Values on the stack; a script that pushes without end loses the oldest half.
+inline constexpr std::size_t kMaxStack = 1u << 16;
+
+// The ActionScript 1/2 virtual machine of one playing movie: its objects, its queue of frame actions and
+// clip events, and the stack machine that runs them. The player queues work while it builds a frame's
+// display list and runs the queue when the display list is complete.
+class Avm1 {
+public:
+    Avm1(Player& player, const Movie& movie);
+    ~Avm1();
+    Avm1(const Avm1&) = delete;
+    Avm1& operator=(const Avm1&) = delete;
+
+    // Where trace() writes; null writes nothing.
+    void setTraceOutput(std::FILE* out) { trace_ = out; }
+
+    // Queueing, in the order the player builds the display list. at: the position to insert at, to put a
+    // parent's actions ahead of its children's; npos appends.
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::size_t queueSize() const { return queue_.size(); }
+    void queueActions(Instance& clip, const ActionBlock* block, std::size_t at = npos);
+    void queueEvent(Instance& clip, std::uint32_t event, std::size_t at = npos);
+    void queueInitActions(int spriteId, const ActionBlock* block);
+    // Starts a tick's budget and runs everything queued, including what running it queues.
+    void beginTick() {
+        steps_ = 0;
+        ++ticks_;
+    }
+    void runQueue();
+    // setInterval and setTimeout: calls function on self every period of movie time (once for a
+    // timeout), checked once per tick. Returns the id clearInterval takes.
+    int addTimer(const Value& function, const Value& self, std::vector<Value> args, double periodMs, bool once);
+    void removeTimer(int id);
+
+    // The object that stands for a clip or text field in scripts, made on first use.
+    Object* objectOf(Instance& instance);
+
+    // Used by the bindings.
+    int swfVersion() const { return movie_.file.version; }
+    const Movie& movie() const { return movie_; }
+    Player& player() { return player_; }
+    Object* newObject(Object* proto);
+    // Takes bytes from the movie's allowance; false when it would run out.
+    bool allocate(std::size_t bytes) {
+        if (bytes > kMaxScriptBytes - allocated_) return false;
+        allocated_ += bytes;
+        return true;
+    }
+    // a + b, or an empty string when the allowance is spent.
+    Value join(const std::string& a, const std::string& b);
+    // Resizes an array's elements within the allowance; false (and unchanged) when refused.
+    bool resizeElements(Object* array, std::size_t size);
+    Object* newArray();
+    Object* newNative(NativeFunction function);
+    Value call(const Value& function, const Value& self, const std::vector<Value>& args);
+    Value getMember(const Value& object, std::string_view name);
+    void setMember(const Value& object, const std::string& name, const Value& value);
+    Object* clipProto() const { return clipProto_; }
+    Object* textFieldProto() const { return textFieldProto_; }
+    Object* objectProto() const { return objectProto_; }
+    Object* arrayProto() const { return arrayProto_; }
+    Object* stringProto() const { return stringProto_; }
+    Object* functionProto() const { return functionProto_; }
+    // Object.registerClass: clips of the exported symbol get the class's prototype and constructor.
+    void registerClass(const std::string& linkage, const Value& constructor);
+    // Runs the registered class's constructor on a clip that has just been attached.
+    void constructClip(Object* clip);
+    // Milliseconds of movie time, one frame interval per tick played.
+    double movieTime() const;
+    // A fixed pseudo-random sequence, so a movie renders the same every time.
+    std::uint32_t nextRandom() {
+        random_ = random_ * 1103515245u + 12345u;
+        return random_ >> 8;
+    }
+    Object* global() const { return global_; }
+    Object* root();
+    // A target path ("_root.a.b", "/a/b", "../c") from a clip; null when it names nothing.
+    Object* resolveTarget(std::string_view path, Object* from);
+    std::FILE* traceOutput() const { return trace_; }
+
+private:
+    struct Activation;
+    struct Queued {
+        Object* clip = nullptr;
+        const ActionBlock* block = nullptr;
+        std::uint32_t event = 0;
+    };
+
+    void run(const ActionBlock& block, Activation& frame);
+    void runEvent(Object* clip, std::uint32_t event);
+    Value runFunction(Object* function, const Value& self, const std::vector<Value>& args, Object* super);
+    Value getVariable(Activation& frame, std::string_view name);
+    void setVariable(Activation& frame, std::string_view name, const Value& value);
+    Value clipProperty(Instance& instance, Object* object, std::string_view name, bool& found);
+    bool setClipProperty(Instance& instance, std::string_view name, const Value& value);
+    // A clip's transform object: its matrix and colorTransform read and write the clip.
+    // Frees the objects nothing can reach any more: from the globals, the registered classes, and the
+    // clips on the display list. Runs between ticks, when no script is running.
+    void collectGarbage();
+    Value transformMember(Object* transform, std::string_view name);
+    bool setTransformMember(Object* transform, std::string_view name, const Value& value);
+    Value getProperty(Object* clip, int index);
+    void setProperty(Object* clip, int index, const Value& value);
+    Object* targetOf(const Value& v, Object* from);
+
+public:
+    enum class GotoMode { Keep, Play, Stop };
+    // A goto on clip to a frame number (1-based), a label or "path:frame"; bias is added to numbers.
+    void gotoFrame(Object* clip, const Value& frame, GotoMode mode, int bias);
+    // The 1-based frame a value names on a timeline, 0 for none.
+    int frameNumber(const TimelineState* timeline, const Value& frame);
+    Value construct(const Value& constructor, const std::vector<Value>& args);
+    std::string clipPath(Object* clip);
+    // The editable state of a text field, copied from its character on first change.
+    TextFieldState& textFieldOf(Instance& instance);
+    int nextTextVersion() { return ++textVersion_; }
+
+private:
+    Value pop();
+    void installGlobals();
+
+    Player& player_;
+    const Movie& movie_;
+    std::FILE* trace_ = nullptr;
+    std::vector<std::unique_ptr<Object>> heap_;
+    std::vector<Queued> queue_;
+    struct Timer {
+        int id = 0;
+        Value function, self;
+        std::vector<Value> args;
+        double periodMs = 0, dueMs = 0;
+        bool once = false;
+    };
+    std::vector<Timer> timers_;
+    int nextTimerId_ = 1;
+    void runTimers();
+    std::vector<Value> stack_;
+    std::set<int> initDone_;
+    std::map<int, Value> classes_;  // character id -> registered constructor
+    long steps_ = 0;
+    std::size_t allocated_ = 0;
+    std::size_t nextCollection_ = 1u << 14;  // heap size that starts the next collection
+    long ticks_ = 0;
+    int textVersion_ = 0;
+    std::uint32_t random_ = 1;
+    int callDepth_ = 0;
+    Object* global_ = nullptr;
+    Object* objectProto_ = nullptr;
+    Object* functionProto_ = nullptr;
+    Object* arrayProto_ = nullptr;
+    Object* clipProto_ = nullptr;
+    Object* textFieldProto_ = nullptr;
+    Object* stringProto_ = nullptr;
+};
+
+}  // namespace flashgrab

@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+
+#include "flashgrab/frame_loop.h"
+#include "swf_builder.h"
+
+namespace flashgrab {
+namespace {
+
+using namespace flashgrab::test;
+
+constexpr int kBlue = 1, kGreen = 2, kRed = 3;
+// Action codes used below.
+constexpr int kStop = 0x07, kNot = 0x12, kGetVariable = 0x1C, kSetVariable = 0x1D, kTrace = 0x26, kCallFunction = 0x3D,
+              kReturn = 0x3E, kAdd2 = 0x47, kLess2 = 0x48, kSetMember = 0x4F, kIncrement = 0x50, kMultiply = 0x0C;
+
+// Three 40x40 pixel squares at the stage's origin, blue, green and red.
+std::vector<std::vector<std::uint8_t>> squares() {
+    return {rectangleShape(kBlue, 0, 0, 800, 800, 0, 0, 255), rectangleShape(kGreen, 0, 0, 800, 800, 0, 255, 0),
+            rectangleShape(kRed, 0, 0, 800, 800, 255, 0, 0)};
+}
+
+std::vector<std::vector<std::uint8_t>> with(std::vector<std::vector<std::uint8_t>> tags,
+                                            const std::vector<std::vector<std::uint8_t>>& more) {
+    tags.insert(tags.end(), more.begin(), more.end());
+    return tags;
+}
+
+struct Played {
+    std::vector<std::vector<std::uint8_t>> frames;  // BGR24, 100x50
+    std::string trace;
+};
+
+Played play(const std::vector<std::uint8_t>& bytes) {
+    Played out;
+    auto file = parseSwf(bytes);
+    EXPECT_TRUE(file);
+    if (!file) return out;
+    auto movie = buildMovie(std::move(*file));
+    std::FILE* trace = std::tmpfile();
+    playFrames(
+        *movie, {100, 50}, Quality::Low, {},
+        [&out](const std::uint8_t* data, std::size_t size) {
+            out.frames.emplace_back(data, data + size);
+            return true;
+        },
+        trace);
+    std::rewind(trace);
+    for (int c; (c = std::fgetc(trace)) != EOF;) out.trace.push_back(static_cast<char>(c));
+    std::fclose(trace);
+    return out;
+}
+
+// The colour at a pixel as R, G, B.
+std::array<int, 3> at(const std::vector<std::uint8_t>& frame, int x, int y) {
+    std::size_t i = (static_cast<std::size_t>(y) * 100 + x) * 3;
+    return {frame[i + 2], frame[i + 1], frame[i]};
+}
+
+const std::array<int, 3> blue{0, 0, 255}, green{0, 255, 0}, red{255, 0, 0}, white{255, 255, 255};
+
+TEST(ActionScript, TimelineControlGoesToLabelsAndStops) {
+    // The first frame jumps to the label of the third and stops there: every frame shows red.
+    auto jumping =
+        play(movie(100, 50, 3,
+                   with(squares(), {placeObject(1, kBlue), doAction(Actions().gotoLabel("END").op(kStop)), showFrame(),
+                                    removeObject(1), placeObject(1, kGreen), showFrame(), frameLabel("end"),
+                                    removeObject(1), placeObject(1, kRed), showFrame()})));
+    ASSERT_EQ(jumping.frames.size(), 3u);
+    for (const auto& frame : jumping.frames) EXPECT_EQ(at(frame, 10, 10), red);
+
+    // A clip of two frames stops itself on its second; without the stop it would loop back to blue.
+    auto sprite = defineSprite(10, 2,
+                               {placeObject(1, kBlue), showFrame(), removeObject(1), placeObject(1, kRed),
+                                doAction(Actions().op(kStop)), showFrame()});
+    auto stopping = play(movie(
+        100, 50, 4, with(squares(), {sprite, placeObject(1, 10), showFrame(), showFrame(), showFrame(), showFrame()})));
+    ASSERT_EQ(stopping.frames.size(), 4u);
+    EXPECT_EQ(at(stopping.frames[0], 10, 10), blue);
+    for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(at(stopping.frames[i], 10, 10), red) << "frame " << i + 1;
+
+    // tellTarget("clip") { gotoAndStop(2) } from the root reaches into the named clip.
+    auto told = play(movie(100, 50, 2,
+                           with(squares(), {sprite, placeNamed(1, 10, "clip"),
+                                            doAction(Actions().setTarget("clip").gotoFrame(1).op(kStop).setTarget("")),
+                                            showFrame(), showFrame()})));
+    ASSERT_EQ(told.frames.size(), 2u);
+    EXPECT_EQ(at(told.frames[0], 10, 10), red);
+    EXPECT_EQ(at(told.frames[1], 10, 10), red);
+}
+
+TEST(ActionScript, LoopCounterDrivesAClipProperty) {
+    // i = 0; while (i < 10) i++; trace(i); box._x = i * 5;
+    Actions script;
+    script.push("i").push(0.0).op(kSetVariable);
+    script.label("loop").push("i").op(kGetVariable).push(10.0).op(kLess2).op(kNot).ifTrue("done");
+    script.push("i").push("i").op(kGetVariable).op(kIncrement).op(kSetVariable).jump("loop");
+    script.label("done").push("i").op(kGetVariable).op(kTrace);
+    script.push("box").op(kGetVariable).push("_x").push("i").op(kGetVariable).push(5.0).op(kMultiply).op(kSetMember);
+    auto played =
+        play(movie(100, 50, 1, with(squares(), {placeNamed(1, kBlue, "box"), doAction(script), showFrame()})));
+    ASSERT_EQ(played.frames.size(), 1u);
+    EXPECT_EQ(played.trace, "10\n");
+    EXPECT_EQ(at(played.frames[0], 45, 10), white) << "the box left the origin";
+    EXPECT_EQ(at(played.frames[0], 55, 10), blue) << "the box stands at x = 50";
+    EXPECT_EQ(at(played.frames[0], 95, 10), white);
+}
+
+// PlaceObject2 moving the object at depth to (tx, ty) twips.
+std::vector<std::uint8_t> moveObject(int depth, int tx, int ty) {
+    BitWriter w;
+    w.u8(0x05);
+    w.u16(depth);
+    w.ub(1, 0);
+    w.ub(1, 0);
+    int bits = bitsFor({tx, ty});
+    w.ub(5, static_cast<std::uint32_t>(bits));
+    w.sb(bits, tx);
+    w.sb(bits, ty);
+    w.align();
+    return tag(26, w.bytes());
+}
+
+TEST(ActionScript, TimelineNoLongerMovesAClipAScriptMoved) {
+    // The timeline moves both clips back to the origin on frame 2; the one the script placed stays put.
+    auto sprite = defineSprite(10, 1, {placeObject(1, kBlue), showFrame()});
+    auto other = defineSprite(11, 1, {placeObject(1, kRed), showFrame()});
+    Actions script;
+    script.push("moved").op(kGetVariable).push("_x").push(50.0).op(kSetMember);
+    auto played = play(movie(
+        100, 50, 2,
+        with(squares(), {sprite, other, placeNamed(1, 10, "moved", 0, 0), placeNamed(2, 11, "timed", 0, 900),
+                         doAction(script), showFrame(), moveObject(1, 0, 0), moveObject(2, 0, 200), showFrame()})));
+    ASSERT_EQ(played.frames.size(), 2u);
+    EXPECT_EQ(at(played.frames[1], 55, 5), blue) << "the script's position holds";
+    EXPECT_EQ(at(played.frames[1], 5, 5), white);
+    EXPECT_EQ(at(played.frames[1], 5, 15), red) << "a clip no script touched follows the timeline";
+}
+
+TEST(ActionScript, DuplicatedClipsAreDrawnAndRemovable) {
+    constexpr int kCloneSprite = 0x24, kRemoveSprite = 0x25;
+    // duplicateMovieClip("box", "copy", 1); copy._x = 50; then a second copy, removed again.
+    auto sprite = defineSprite(10, 1, {placeObject(1, kBlue), showFrame()});
+    Actions script;
+    script.push("box").push("copy").push(1.0).op(kCloneSprite);
+    script.push("copy").op(kGetVariable).push("_x").push(50.0).op(kSetMember);
+    script.push("box").push("gone").push(2.0).op(kCloneSprite).push("gone").op(kRemoveSprite);
+    script.push("gone").op(kGetVariable).op(0x44).op(kTrace);  // typeof gone
+    auto played =
+        play(movie(100, 50, 1, with(squares(), {sprite, placeNamed(1, 10, "box"), doAction(script), showFrame()})));
+    ASSERT_EQ(played.frames.size(), 1u);
+    EXPECT_EQ(at(played.frames[0], 5, 5), blue);
+    EXPECT_EQ(at(played.frames[0], 55, 5), blue) << "the copy stands where the script put it";
+    EXPECT_EQ(played.trace, "undefined\n");
+}
+
+TEST(ActionScript, TextFieldsMadeByScriptsResizeTheirBox) {
+    constexpr int kCallMethod = 0x52, kGetMember = 0x4E, kPop = 0x17;
+    // tf = createTextField("tf", 1, 10, 10, 20, 20); tf.border = true; tf.borderColor = 0xFF0000;
+    // tf._width = 60; trace(tf._width); trace(tf._xscale);
+    Actions script;
+    script.push(20.0).push(20.0).push(10.0).push(10.0).push(1.0).push("tf").push(6.0).push("_root").op(kGetVariable);
+    script.push("createTextField").op(kCallMethod).op(kPop);
+    script.push("tf").op(kGetVariable).push("border").push(1.0).op(kSetMember);
+    script.push("tf").op(kGetVariable).push("borderColor").push(16711680.0).op(kSetMember);
+    script.push("tf").op(kGetVariable).push("_width").push(60.0).op(kSetMember);
+    script.push("tf").op(kGetVariable).push("_width").op(kGetMember).op(kTrace);
+    script.push("tf").op(kGetVariable).push("_xscale").op(kGetMember).op(kTrace);
+    auto played = play(movie(100, 50, 1, {doAction(script), showFrame()}));
+    ASSERT_EQ(played.frames.size(), 1u);
+    EXPECT_EQ(played.trace, "60\n100\n");
+    EXPECT_EQ(at(played.frames[0], 10, 20), red) << "left border";
+    EXPECT_EQ(at(played.frames[0], 70, 20), red) << "right border, 60 pixels on";
+    EXPECT_EQ(at(played.frames[0], 40, 20), white) << "no background asked for";
+}
+
+TEST(ActionScript, MoviesBeforeSwf7NameThingsWithoutCase) {
+    // Count = 5; trace(count); and the clip "Box" reached as "box".
+    Actions script;
+    script.push("Count").push(5.0).op(kSetVariable).push("count").op(kGetVariable).op(kTrace);
+    script.push("box").op(kGetVariable).push("_x").push(50.0).op(kSetMember);
+    auto sprite = defineSprite(10, 1, {placeObject(1, kBlue), showFrame()});
+    auto tags = with(squares(), {sprite, placeNamed(1, 10, "Box"), doAction(script), showFrame()});
+    auto old = play(movie(100, 50, 1, tags, 6));
+    EXPECT_EQ(old.trace, "5\n");
+    ASSERT_EQ(old.frames.size(), 1u);
+    EXPECT_EQ(at(old.frames[0], 55, 5), blue);
+    auto newer = play(movie(100, 50, 1, tags, 7));
+    EXPECT_EQ(newer.trace, "undefined\n");
+    ASSERT_EQ(newer.frames.size(), 1u);
+    EXPECT_EQ(at(newer.frames[0], 5, 5), blue) << "SWF 7 names are exact: box is not Box";
+}
+
+TEST(ActionScript, FunctionsTakeArgumentsAndReturn) {
+    // function add(a, b) { return a + b }  function twice(x) { return x + x }  (x in a register)
+    // trace(add(2, 3)); trace(twice(add(1, 2)));
+    Actions add, twice, script;
+    add.push("a").op(kGetVariable).push("b").op(kGetVariable).op(kAdd2).op(kReturn);
+    twice.pushRegister(1).pushRegister(1).op(kAdd2).op(kReturn);
+    script.function("add", {"a", "b"}, add).function("twice", {"x"}, twice, true);
+    script.push(3.0).push(2.0).push(2.0).push("add").op(kCallFunction).op(kTrace);
+    script.push(2.0).push(1.0).push(2.0).push("add").op(kCallFunction);
+    script.push(1.0).push("twice").op(kCallFunction).op(kTrace);
+    auto played = play(movie(100, 50, 1, {doAction(script), showFrame()}));
+    EXPECT_EQ(played.trace, "5\n6\n");
+}
+
+TEST(ActionScript, LongMoviesKeepCallingFunctions) {
+    // Every call makes objects (its locals, its arguments). 1,500 calls in each of 800 frames make far
+    // more than the object cap; freeing the unreachable ones between frames keeps the last call working.
+    Actions add, script;
+    add.push("a").op(kGetVariable).push(1.0).op(kAdd2).op(kReturn);
+    script.push("n").push(0.0).op(kSetVariable);
+    script.label("loop").push("n").op(kGetVariable).push(1500.0).op(kLess2).op(kNot).ifTrue("done");
+    script.push("n").push("n").op(kGetVariable).push(1.0).push("add").op(kCallFunction).op(kSetVariable);
+    script.jump("loop");
+    script.label("done");
+    Actions check;
+    check.push("n").op(kGetVariable).op(kTrace);
+    std::vector<std::vector<std::uint8_t>> tags{doAction(Actions().function("add", {"a"}, add))};
+    for (int frame = 0; frame < 800; ++frame) {
+        tags.push_back(doAction(script));
+        if (frame == 799) tags.push_back(doAction(check));
+        tags.push_back(showFrame());
+    }
+    auto played = play(movie(10, 10, 800, tags));
+    EXPECT_EQ(played.frames.size(), 800u);
+    EXPECT_EQ(played.trace, "1500\n");
+}
+
+TEST(ActionScript, IntervalsRunOnTheMovieClock) {
+    // At 24 frames a second: n = 0; id = setInterval(function () { n++ }, 100); setTimeout(once, 10);
+    // frame 10: trace(n); clearInterval(id);  frame 20: trace(n).
+    Actions bump, once, start, stopIt, show;
+    bump.push("n").push("n").op(kGetVariable).op(kIncrement).op(kSetVariable);
+    once.push("once").op(kTrace);
+    start.push("n").push(0.0).op(kSetVariable);
+    start.function("bump", {}, bump).function("once", {}, once);
+    start.push("id").push(100.0).push("bump").op(kGetVariable).push(2.0).push("setInterval").op(kCallFunction);
+    start.op(kSetVariable);
+    start.push(10.0).push("once").op(kGetVariable).push(2.0).push("setTimeout").op(kCallFunction).op(0x17);
+    show.push("n").op(kGetVariable).op(kTrace);
+    stopIt.push("id").op(kGetVariable).push(1.0).push("clearInterval").op(kCallFunction).op(0x17);
+    std::vector<std::vector<std::uint8_t>> tags{doAction(start), showFrame()};
+    for (int frame = 2; frame <= 20; ++frame) {
+        if (frame == 10 || frame == 20) tags.push_back(doAction(show));
+        if (frame == 10) tags.push_back(doAction(stopIt));
+        tags.push_back(showFrame());
+    }
+    auto played = play(movie(10, 10, 20, tags));
+    // Due at 141.7, 241.7 and 341.7 ms: ticks 4, 6 and 9 of 41.7 ms each.
+    EXPECT_EQ(played.trace, "once\n3\n3\n");
+}
+
+TEST(ActionScript, EndlessLoopEndsTheFrameNotTheMovie) {
+    // Frame 1 loops forever; the step budget ends it, and frame 2 still draws and runs its script.
+    auto played =
+        play(movie(100, 50, 2,
+                   with(squares(), {doAction(Actions().label("top").jump("top")), showFrame(), placeObject(1, kRed),
+                                    doAction(Actions().push("after").op(kTrace)), showFrame()})));
+    ASSERT_EQ(played.frames.size(), 2u);
+    EXPECT_EQ(at(played.frames[1], 10, 10), red);
+    EXPECT_EQ(played.trace, "after\n");
+
+    // A function that calls itself without end is cut at the call depth, then the frame goes on.
+    Actions recurse, script;
+    recurse.push(0.0).push("again").op(kCallFunction).op(kReturn);
+    script.function("again", {}, recurse).push(0.0).push("again").op(kCallFunction).push("survived").op(kTrace);
+    auto deep = play(movie(100, 50, 1, {doAction(script), showFrame()}));
+    EXPECT_EQ(deep.trace, "survived\n");
+}
+
+TEST(ActionScript, ClipEventsRunOnLoadAndEveryFrame) {
+    // onClipEvent(load) { trace("load") }  onClipEvent(enterFrame) { _x += 10 }
+    Actions load, enterFrame;
+    load.push("load").op(kTrace);
+    enterFrame.push("_x").push("_x").op(kGetVariable).push(10.0).op(kAdd2).op(kSetVariable);
+    auto played = play(movie(100, 50, 3,
+                             with(squares(), {defineSprite(10, 1, {placeObject(1, kBlue), showFrame()}),
+                                              placeNamed(1, 10, "mover", 0, 0, {{0x01, load}, {0x02, enterFrame}}),
+                                              showFrame(), showFrame(), showFrame()})));
+    ASSERT_EQ(played.frames.size(), 3u);
+    EXPECT_EQ(played.trace, "load\n");
+    // Each later frame moves the clip 10 pixels right.
+    EXPECT_EQ(at(played.frames[0], 5, 10), blue);
+    EXPECT_EQ(at(played.frames[1], 5, 10), white);
+    EXPECT_EQ(at(played.frames[1], 15, 10), blue);
+    EXPECT_EQ(at(played.frames[2], 15, 10), white);
+    EXPECT_EQ(at(played.frames[2], 25, 10), blue);
+}
+
+TEST(ActionScript, HostileScriptsAreBoundedAndPlayOn) {
+    constexpr int kGetProperty = 0x22, kSetProperty = 0x23, kInitArray = 0x42, kPushDuplicate = 0x4C, kDivide = 0x0D,
+                  kToString = 0x4B, kStringLength = 0x14, kPop = 0x17;
+    // s = "ab"; 64 times s = s + s: the memory allowance stops the growth, not the machine's memory.
+    Actions doubling;
+    doubling.push("s").push("ab").op(kSetVariable).push("n").push(0.0).op(kSetVariable);
+    doubling.label("loop").push("n").op(kGetVariable).push(64.0).op(kLess2).op(kNot).ifTrue("done");
+    doubling.push("s").push("s").op(kGetVariable).push("s").op(kGetVariable).op(kAdd2).op(kSetVariable);
+    doubling.push("n").push("n").op(kGetVariable).op(kIncrement).op(kSetVariable).jump("loop");
+    doubling.label("done").push("s").op(kGetVariable).op(kStringLength).push(512.0 * 1024 * 1024).op(kLess2).op(kTrace);
+    // A property index that is not a number (0 / 0) reads and writes nothing.
+    Actions nanIndex;
+    nanIndex.push("").push(0.0).push(0.0).op(kDivide).op(kGetProperty).op(kTrace);
+    nanIndex.push("").push(0.0).push(0.0).op(kDivide).push(5.0).op(kSetProperty);
+    // a = [1]; a[1] = a; a is printed without end? No: nested arrays print to a fixed depth.
+    Actions cycle;
+    cycle.push("a").push(1.0).push(1.0).op(kInitArray).op(kSetVariable);
+    cycle.push("a").op(kGetVariable).push("1").push("a").op(kGetVariable).op(kSetMember);
+    cycle.push("a").op(kGetVariable).op(kToString).op(kStringLength).push(100.0).op(kLess2).op(kTrace);
+    // Pushing without end fills no more than the stack's bound.
+    Actions flood;
+    flood.push(1.0).label("again").op(kPushDuplicate).jump("again");
+    auto played =
+        play(movie(100, 50, 5,
+                   {doAction(doubling), showFrame(), doAction(nanIndex), showFrame(), doAction(cycle), showFrame(),
+                    doAction(flood), showFrame(), doAction(Actions().push("done").op(kTrace).op(kPop)), showFrame()}));
+    EXPECT_EQ(played.frames.size(), 5u);
+    EXPECT_EQ(played.trace, "true\nundefined\ntrue\ndone\n");
+}
+
+TEST(ActionScript, MalformedActionRecordsAreSkipped) {
+    // Truncated records, unknown codes, a push of an unknown type, branches out of the block and a pop
+    // from an empty stack: the movie plays on and the valid trace after them still runs.
+    std::vector<std::uint8_t> garbage = {0x17, 0x17, 0xFF, 0x02, 0x00, 0x01, 0x02, 0x96, 0x02, 0x00, 0x0B, 0x00,
+                                         0x99, 0x02, 0x00, 0xFF, 0x7F, 0x4E, 0x52, 0x3D, 0x40, 0x53, 0x21};
+    auto tail = Actions().push("still here").op(kTrace).bytes();
+    std::vector<std::uint8_t> first = garbage;
+    first.resize(first.size() - 11);  // up to before the jump, so the trace after it runs
+    first.insert(first.end(), tail.begin(), tail.end());
+    std::vector<std::uint8_t> cut = tail;
+    cut.resize(5);  // a push whose length runs past the tag
+    // A branch to before the block's start ends the block.
+    std::vector<std::uint8_t> backwards = {0x99, 0x02, 0x00, 0x00, 0x80};
+    backwards.insert(backwards.end(), tail.begin(), tail.end());
+    auto played = play(movie(100, 50, 4,
+                             {tag(12, first), showFrame(), tag(12, garbage), showFrame(), tag(12, cut), showFrame(),
+                              tag(12, backwards), showFrame()}));
+    EXPECT_EQ(played.frames.size(), 4u);
+    EXPECT_EQ(played.trace, "still here\n");
+}
+
+}  // namespace
+}  // namespace flashgrab
