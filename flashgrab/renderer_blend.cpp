@@ -3,6 +3,9 @@
 #include "flashgrab/renderer.h"
 
 #include <cmath>
+#include <optional>
+
+#include "flashgrab/separable_blend.h"
 
 namespace flashgrab {
 namespace {
@@ -12,6 +15,28 @@ namespace {
 double snapOffset(double devicePixels) {
     double corner = std::round(devicePixels * 20) / 20;
     return std::round(corner) - devicePixels;
+}
+
+// The blend modes composited by compositeSeparable.
+std::optional<SeparableBlend> separableBlendOf(int blendMode) {
+    switch (blendMode) {
+        case 3:
+            return SeparableBlend::Multiply;
+        case 4:
+            return SeparableBlend::Screen;
+        case 5:
+            return SeparableBlend::Lighten;
+        case 6:
+            return SeparableBlend::Darken;
+        case 7:
+            return SeparableBlend::Difference;
+        case 13:
+            return SeparableBlend::Overlay;
+        case 14:
+            return SeparableBlend::HardLight;
+        default:
+            return std::nullopt;
+    }
 }
 
 }  // namespace
@@ -109,10 +134,14 @@ void Renderer::drawBlended(Instance& instance, const Matrix& m, const ColorTrans
         }
     }
     bool pixelBlend = instance.blendMode == 9 || instance.blendMode == 10;
+    const std::optional<SeparableBlend> separable = separableBlendOf(instance.blendMode);
     cairo_surface_t* content = nullptr;
-    if (pixelBlend && cairo_pattern_get_surface(group, &content) == CAIRO_STATUS_SUCCESS) {
+    const bool hasContent = cairo_pattern_get_surface(group, &content) == CAIRO_STATUS_SUCCESS;
+    if (pixelBlend && hasContent) {
         blendPixels(cairo_get_group_target(cr_), content,
                     instance.blendMode == 9 ? PixelBlend::Subtract : PixelBlend::Invert);
+    } else if (separable && hasContent && compositeSeparable(cairo_get_group_target(cr_), content, *separable)) {
+        // Composited in one pass of our own: cairo's operator gives the same pixels, slower.
     } else {
         cairo_save(cr_);
         cairo_identity_matrix(cr_);
