@@ -24,22 +24,23 @@ cairo_surface_t* halvedSurface(cairo_surface_t* source) {
     int inStride = cairo_image_surface_get_stride(source), outStride = cairo_image_surface_get_stride(out);
     for (int y = 0; y < outHeight; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * outStride);
+        const auto* top = reinterpret_cast<const std::uint32_t*>(in + static_cast<std::ptrdiff_t>(2 * y) * inStride);
+        // The last row of an odd height has no row below: it is averaged with itself.
+        const auto* bottom =
+            2 * y + 1 < height
+                ? reinterpret_cast<const std::uint32_t*>(in + static_cast<std::ptrdiff_t>(2 * y + 1) * inStride)
+                : top;
+        const int rowsCovered = 2 * y + 1 < height ? 2 : 1;
         for (int x = 0; x < outWidth; ++x) {
-            std::uint32_t sum[4] = {0, 0, 0, 0};
-            std::uint32_t count = 0;
-            for (int dy = 0; dy < 2; ++dy) {
-                int sy = 2 * y + dy;
-                if (sy >= height) continue;
-                auto* src = reinterpret_cast<const std::uint32_t*>(in + static_cast<std::ptrdiff_t>(sy) * inStride);
-                for (int dx = 0; dx < 2; ++dx) {
-                    int sx = 2 * x + dx;
-                    if (sx >= width) continue;
-                    for (int c = 0; c < 4; ++c) sum[c] += (src[sx] >> (8 * c)) & 0xFF;
-                    ++count;
-                }
-            }
+            const int sx = 2 * x;
+            const bool pair = sx + 1 < width;
+            const std::uint32_t count = static_cast<std::uint32_t>(rowsCovered * (pair ? 2 : 1));
             std::uint32_t pixel = 0;
-            for (int c = 0; c < 4; ++c) pixel |= ((sum[c] + count / 2) / count) << (8 * c);
+            for (int c = 0; c < 32; c += 8) {
+                std::uint32_t sum = ((top[sx] >> c) & 0xFF) + (pair ? (top[sx + 1] >> c) & 0xFF : 0);
+                if (rowsCovered == 2) sum += ((bottom[sx] >> c) & 0xFF) + (pair ? (bottom[sx + 1] >> c) & 0xFF : 0);
+                pixel |= ((sum + count / 2) / count) << c;
+            }
             row[x] = pixel;
         }
     }
