@@ -53,16 +53,24 @@ struct HardLight {
     }
 };
 
+// Where the layer's rows lie over the target's.
+struct Rows {
+    unsigned char* target;
+    int targetStride;
+    const unsigned char* source;
+    int sourceStride;
+    long dx, dy, x0, x1, y0, y1;
+};
+
+// Straight-line work on whole pixels, so that the compiler can do several at once.
 template <typename Mode>
-void compositeRows(unsigned char* dst, int tstride, const unsigned char* src, int sstride, long dx, long dy, long x0,
-                   long x1, long y0, long y1) {
-    for (long y = y0; y < y1; ++y) {
-        auto* in = reinterpret_cast<const std::uint32_t*>(src + y * sstride);
-        auto* out = reinterpret_cast<std::uint32_t*>(dst + (y + dy) * tstride) + dx;
-        for (long x = x0; x < x1; ++x) {
+[[gnu::always_inline]] inline void compositeRows(const Rows& r) {
+    for (long y = r.y0; y < r.y1; ++y) {
+        const auto* in = reinterpret_cast<const std::uint32_t*>(r.source + y * r.sourceStride);
+        auto* out = reinterpret_cast<std::uint32_t*>(r.target + (y + r.dy) * r.targetStride) + r.dx;
+        for (long x = r.x0; x < r.x1; ++x) {
+            // A clear layer pixel comes out as what is below, exactly.
             const std::uint32_t s = in[x];
-            // A pixel the layer does not cover leaves what is below as it is.
-            if (s == 0) continue;
             const std::uint32_t d = out[x];
             const auto sa = static_cast<std::int32_t>(s >> 24), da = static_cast<std::int32_t>(d >> 24);
             const std::int32_t isa = 255 - sa, ida = 255 - da;
@@ -76,6 +84,36 @@ void compositeRows(unsigned char* dst, int tstride, const unsigned char* src, in
             out[x] = result;
         }
     }
+}
+
+// Each mode once for the processors of today (eight pixels at a time with AVX2) and once for any
+// x86-64; the loader picks one when flashgrab starts.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+#define FLASHGRAB_WIDE [[gnu::target_clones("avx2", "default")]]
+#else
+#define FLASHGRAB_WIDE
+#endif
+
+FLASHGRAB_WIDE void multiplyRows(const Rows& r) {
+    compositeRows<Multiply>(r);
+}
+FLASHGRAB_WIDE void screenRows(const Rows& r) {
+    compositeRows<Screen>(r);
+}
+FLASHGRAB_WIDE void lightenRows(const Rows& r) {
+    compositeRows<Lighten>(r);
+}
+FLASHGRAB_WIDE void darkenRows(const Rows& r) {
+    compositeRows<Darken>(r);
+}
+FLASHGRAB_WIDE void differenceRows(const Rows& r) {
+    compositeRows<Difference>(r);
+}
+FLASHGRAB_WIDE void overlayRows(const Rows& r) {
+    compositeRows<Overlay>(r);
+}
+FLASHGRAB_WIDE void hardLightRows(const Rows& r) {
+    compositeRows<HardLight>(r);
 }
 
 }  // namespace
@@ -101,27 +139,28 @@ bool compositeSeparable(cairo_surface_t* target, cairo_surface_t* source, Separa
     const int tstride = cairo_image_surface_get_stride(target), sstride = cairo_image_surface_get_stride(source);
     const long y0 = std::max(0L, -dy), y1 = std::min(static_cast<long>(sh), th - dy);
     const long x0 = std::max(0L, -dx), x1 = std::min(static_cast<long>(sw), tw - dx);
+    const Rows rows{dst, tstride, src, sstride, dx, dy, x0, x1, y0, y1};
     switch (blend) {
         case SeparableBlend::Multiply:
-            compositeRows<Multiply>(dst, tstride, src, sstride, dx, dy, x0, x1, y0, y1);
+            multiplyRows(rows);
             break;
         case SeparableBlend::Screen:
-            compositeRows<Screen>(dst, tstride, src, sstride, dx, dy, x0, x1, y0, y1);
+            screenRows(rows);
             break;
         case SeparableBlend::Lighten:
-            compositeRows<Lighten>(dst, tstride, src, sstride, dx, dy, x0, x1, y0, y1);
+            lightenRows(rows);
             break;
         case SeparableBlend::Darken:
-            compositeRows<Darken>(dst, tstride, src, sstride, dx, dy, x0, x1, y0, y1);
+            darkenRows(rows);
             break;
         case SeparableBlend::Difference:
-            compositeRows<Difference>(dst, tstride, src, sstride, dx, dy, x0, x1, y0, y1);
+            differenceRows(rows);
             break;
         case SeparableBlend::Overlay:
-            compositeRows<Overlay>(dst, tstride, src, sstride, dx, dy, x0, x1, y0, y1);
+            overlayRows(rows);
             break;
         case SeparableBlend::HardLight:
-            compositeRows<HardLight>(dst, tstride, src, sstride, dx, dy, x0, x1, y0, y1);
+            hardLightRows(rows);
             break;
     }
     cairo_surface_mark_dirty(target);
