@@ -65,6 +65,8 @@ public:
     int addTimer(const Value& function, const Value& self, std::vector<Value> args, double periodMs, bool once);
     void removeTimer(int id);
 
+    // The player placed a clip from the timeline.
+    void instancePlaced(Instance& instance);
     // The object that stands for a clip or text field in scripts, made on first use.
     Object* objectOf(Instance& instance);
 

@@ -109,6 +109,7 @@ Value attachMovie(Avm1& vm, Value self, const Args& args) {
     if (init.isObject())
         for (const auto& [name, value] : init.object->properties) vm.setMember(Value::obj(object), name, value);
     vm.constructClip(object);
+    vm.queueEvent(*clip, kEventLoad);
     return Value::obj(object);
 }
 

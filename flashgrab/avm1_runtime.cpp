@@ -104,11 +104,10 @@ void Avm1::queueEvent(Instance& clip, std::uint32_t event, std::size_t at) {
     bool wanted = false;
     if (clip.clipActions)
         for (const ClipAction& action : *clip.clipActions) wanted = wanted || (action.events & event);
-    if (!wanted && clip.link.object && event == kEventEnterFrame) {
-        auto found = clip.link.object->properties.find("onEnterFrame");
-        wanted = found != clip.link.object->properties.end() && found->second.isObject();
-    }
-    if (!wanted && clip.link.object && event == kEventLoad) wanted = true;
+    // onEnterFrame may be the clip's own or its class's (an ActionScript 2 class's prototype).
+    if (!wanted && clip.link.object && event == kEventEnterFrame)
+        wanted = getMember(Value::obj(clip.link.object), "onEnterFrame").isObject();
+    if (!wanted && clip.link.object && (event == kEventLoad || event == kEventConstruct)) wanted = true;
     if (!wanted) return;
     Queued entry{objectOf(clip), nullptr, event};
     if (at == npos || at >= queue_.size())
@@ -260,14 +259,29 @@ void Avm1::runEvent(Object* clip, std::uint32_t event) {
             stack_.clear();
         }
     }
+    if (!clip->instance) return;
+    if (event == kEventConstruct) {
+        constructClip(clip);
+        stack_.clear();
+        return;
+    }
     const char* handler = event == kEventEnterFrame ? "onEnterFrame" : event == kEventLoad ? "onLoad" : nullptr;
-    if (!handler || !clip->instance) return;
-    auto found = clip->properties.find(handler);
-    if (found != clip->properties.end() && found->second.isObject()) {
-        Value function = found->second;
+    if (!handler) return;
+    Value function = getMember(Value::obj(clip), handler);
+    if (function.isObject()) {
         call(function, Value::obj(clip), {});
         stack_.clear();
     }
+}
+
+void Avm1::instancePlaced(Instance& instance) {
+    // A clip whose symbol has a registered class is made with it; then it is told it loaded.
+    bool registered = classes_.count(instance.characterId) > 0;
+    if (registered) {
+        objectOf(instance);
+        queueEvent(instance, kEventConstruct);
+    }
+    if (registered || instance.clipActions) queueEvent(instance, kEventLoad);
 }
 
 }  // namespace flashgrab

@@ -193,6 +193,37 @@ TEST(ActionScript, MoviesBeforeSwf7NameThingsWithoutCase) {
     EXPECT_EQ(at(newer.frames[0], 5, 5), blue) << "SWF 7 names are exact: box is not Box";
 }
 
+TEST(ActionScript, RegisteredClassesGiveClipsTheirHandlers) {
+    constexpr int kCallMethod = 0x52, kGetMember = 0x4E, kNewObject = 0x40, kPop = 0x17;
+    // function Mover() { trace("made") }  Mover.prototype = new MovieClip();
+    // Mover.prototype.onLoad = function () { trace("loaded") }
+    // Mover.prototype.onEnterFrame = function () { this._x += 10 }
+    // Object.registerClass("mover", Mover);  -- and frame 2 places the exported symbol.
+    Actions constructor, onLoad, onEnterFrame, script;
+    constructor.push("made").op(kTrace);
+    onLoad.push("loaded").op(kTrace);
+    onEnterFrame.push("this").op(kGetVariable).push("_x").push("this").op(kGetVariable).push("_x").op(kGetMember);
+    onEnterFrame.push(10.0).op(kAdd2).op(kSetMember);
+    script.function("Mover", {}, constructor);
+    script.push("Mover").op(kGetVariable).push("prototype").push(0.0).push("MovieClip").op(kNewObject).op(kSetMember);
+    script.push("Mover").op(kGetVariable).push("prototype").op(kGetMember).push("onLoad").function("", {}, onLoad);
+    script.op(kSetMember);
+    script.push("Mover").op(kGetVariable).push("prototype").op(kGetMember).push("onEnterFrame");
+    script.function("", {}, onEnterFrame).op(kSetMember);
+    script.push("Mover").op(kGetVariable).push("mover").push(2.0).push("Object").op(kGetVariable);
+    script.push("registerClass").op(kCallMethod).op(kPop);
+    std::vector<std::uint8_t> exportMover{1, 0, 10, 0, 'm', 'o', 'v', 'e', 'r', 0};
+    auto played = play(movie(100, 50, 4,
+                             with(squares(), {defineSprite(10, 1, {placeObject(1, kBlue), showFrame()}),
+                                              tag(56, exportMover), doAction(script), showFrame(),
+                                              placeNamed(1, 10, "m"), showFrame(), showFrame(), showFrame()})));
+    ASSERT_EQ(played.frames.size(), 4u);
+    EXPECT_EQ(played.trace, "made\nloaded\n");
+    EXPECT_EQ(at(played.frames[1], 5, 5), blue) << "placed at the origin";
+    EXPECT_EQ(at(played.frames[3], 5, 5), white) << "moved by its class's onEnterFrame";
+    EXPECT_EQ(at(played.frames[3], 25, 5), blue);
+}
+
 TEST(ActionScript, FunctionsTakeArgumentsAndReturn) {
     // function add(a, b) { return a + b }  function twice(x) { return x + x }  (x in a register)
     // trace(add(2, 3)); trace(twice(add(1, 2)));
