@@ -167,6 +167,9 @@ private:
         bool once = false;
     };
     std::vector<Timer> timers_;
+    // Text fields bound to a variable; they show its value after every tick.
+    std::vector<Object*> boundFields_;
+    void updateBoundFields();
     int nextTimerId_ = 1;
     void runTimers();
     std::vector<Value> stack_;

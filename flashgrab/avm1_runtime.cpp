@@ -139,6 +139,7 @@ void Avm1::runQueue() {
     }
     queue_.clear();
     runTimers();
+    updateBoundFields();
     // Scripts make objects every frame (each call makes its locals); a long movie must not run out.
     if (heap_.size() >= nextCollection_) {
         collectGarbage();
@@ -205,6 +206,7 @@ void Avm1::collectGarbage() {
         reach(o);
     for (const auto& [id, constructor] : classes_) reachValue(constructor);
     for (const Queued& q : queue_) reach(q.clip);
+    for (Object* field : boundFields_) reach(field);
     for (const Timer& t : timers_) {
         reachValue(t.function);
         reachValue(t.self);
@@ -274,6 +276,33 @@ void Avm1::runEvent(Object* clip, std::uint32_t event) {
     }
 }
 
+// A field bound to a variable shows the variable's value; a variable not yet set takes the field's text.
+void Avm1::updateBoundFields() {
+    std::size_t kept = 0;
+    for (Object* object : boundFields_) {
+        Instance* instance = object->instance;
+        if (!instance) continue;
+        boundFields_[kept++] = object;
+        TextFieldState& state = textFieldOf(*instance);
+        Object* owner = instance->parent ? objectOf(*instance->parent) : root();
+        Activation frame;
+        frame.target = frame.home = owner;
+        frame.self = Value::obj(owner);
+        const std::string& name = state.field.variable;
+        Value value = getVariable(frame, name);
+        if (value.isUndefined()) {
+            setVariable(frame, name, Value::str(state.field.text));
+            continue;
+        }
+        std::string text = toString(value);
+        if (text != state.field.text) {
+            state.field.text = std::move(text);
+            state.layoutVersion = ++textVersion_;
+        }
+    }
+    boundFields_.resize(kept);
+}
+
 void Avm1::instancePlaced(Instance& instance) {
     // A clip whose symbol has a registered class is made with it; then it is told it loaded.
     bool registered = classes_.count(instance.characterId) > 0;
@@ -282,6 +311,10 @@ void Avm1::instancePlaced(Instance& instance) {
         queueEvent(instance, kEventConstruct);
     }
     if (registered || instance.clipActions) queueEvent(instance, kEventLoad);
+    auto character = movie_.characters.find(instance.characterId);
+    if (character != movie_.characters.end())
+        if (auto* edit = std::get_if<EditTextCharacter>(&character->second); edit && !edit->field.variable.empty())
+            boundFields_.push_back(objectOf(instance));
 }
 
 }  // namespace flashgrab

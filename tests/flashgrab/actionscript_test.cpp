@@ -224,6 +224,36 @@ TEST(ActionScript, RegisteredClassesGiveClipsTheirHandlers) {
     EXPECT_EQ(at(played.frames[3], 25, 5), blue);
 }
 
+// DefineEditText without a font: its box, the variable it shows and its first text.
+std::vector<std::uint8_t> boundField(int id, const std::string& variable, const std::string& text) {
+    BitWriter w;
+    w.u16(id);
+    rect(w, 0, 2000, 0, 400);
+    w.u8(0x80);  // has text
+    w.u8(0x00);
+    for (char c : variable) w.u8(c);
+    w.u8(0);
+    for (char c : text) w.u8(c);
+    w.u8(0);
+    return tag(37, w.bytes());
+}
+
+TEST(ActionScript, TextFieldsShowTheVariableTheyAreBoundTo) {
+    constexpr int kGetMember = 0x4E;
+    // Frame 1: score = 5 (the field "tf" shows it); "greeting" is unset, so it takes its field's text.
+    // Frame 2: trace(tf.text); trace(greeting); score = "ten"; frame 3: trace(tf.text).
+    Actions first, second, third;
+    first.push("score").push(5.0).op(kSetVariable);
+    second.push("tf").op(kGetVariable).push("text").op(kGetMember).op(kTrace);
+    second.push("greeting").op(kGetVariable).op(kTrace).push("score").push("ten").op(kSetVariable);
+    third.push("tf").op(kGetVariable).push("text").op(kGetMember).op(kTrace);
+    auto played = play(movie(100, 50, 3,
+                             {boundField(20, "score", "0"), boundField(21, "_root.greeting", "hello"),
+                              placeNamed(1, 20, "tf"), placeNamed(2, 21, "hi"), doAction(first), showFrame(),
+                              doAction(second), showFrame(), doAction(third), showFrame()}));
+    EXPECT_EQ(played.trace, "5\nhello\nten\n");
+}
+
 TEST(ActionScript, FunctionsTakeArgumentsAndReturn) {
     // function add(a, b) { return a + b }  function twice(x) { return x + x }  (x in a register)
     // trace(add(2, 3)); trace(twice(add(1, 2)));
