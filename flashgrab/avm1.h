@@ -159,6 +159,9 @@ private:
     std::FILE* trace_ = nullptr;
     std::vector<std::unique_ptr<Object>> heap_;
     std::vector<Queued> queue_;
+    bool running_ = false;  // runQueue is at work, at runIndex_
+    std::size_t runIndex_ = 0;
+    std::size_t initCount_ = 0;  // init actions queued ahead since the queue started or moved on
     struct Timer {
         int id = 0;
         Value function, self;
@@ -170,6 +173,7 @@ private:
     // Text fields bound to a variable; they show its value after every tick.
     std::vector<Object*> boundFields_;
     void updateBoundFields();
+    void drainQueue();
     int nextTimerId_ = 1;
     void runTimers();
     std::vector<Value> stack_;

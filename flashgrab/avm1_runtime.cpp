@@ -118,12 +118,31 @@ void Avm1::queueEvent(Instance& clip, std::uint32_t event, std::size_t at) {
 
 void Avm1::queueInitActions(int spriteId, const ActionBlock* block) {
     if (!block || !initDone_.insert(spriteId).second) return;
-    // Initialisation runs ahead of the frame's other actions.
-    queue_.insert(queue_.begin(), Queued{root(), block, 0});
+    // Initialisation runs ahead of the frame's other actions, in the order it came; once the queue is
+    // running (a goto reached the frame) it runs next.
+    std::size_t at = running_ ? runIndex_ + 1 + initCount_ : initCount_;
+    queue_.insert(queue_.begin() + static_cast<std::ptrdiff_t>(std::min(at, queue_.size())), Queued{root(), block, 0});
+    ++initCount_;
 }
 
 void Avm1::runQueue() {
+    drainQueue();
+    // Timers fire after the frame's actions; what their gotos queue runs in the same tick.
+    runTimers();
+    drainQueue();
+    updateBoundFields();
+    // Scripts make objects every frame (each call makes its locals); a long movie must not run out.
+    if (heap_.size() >= nextCollection_) {
+        collectGarbage();
+        nextCollection_ = std::max<std::size_t>(1u << 14, heap_.size() * 2);
+    }
+}
+
+void Avm1::drainQueue() {
+    running_ = true;
     for (std::size_t i = 0; i < queue_.size() && steps_ <= kMaxActionsPerTick; ++i) {
+        runIndex_ = i;
+        initCount_ = 0;
         Queued entry = queue_[i];
         if (!entry.clip || !entry.clip->instance) continue;  // the clip left the display list
         if (entry.event) {
@@ -138,13 +157,8 @@ void Avm1::runQueue() {
         stack_.clear();
     }
     queue_.clear();
-    runTimers();
-    updateBoundFields();
-    // Scripts make objects every frame (each call makes its locals); a long movie must not run out.
-    if (heap_.size() >= nextCollection_) {
-        collectGarbage();
-        nextCollection_ = std::max<std::size_t>(1u << 14, heap_.size() * 2);
-    }
+    running_ = false;
+    initCount_ = 0;
 }
 
 int Avm1::addTimer(const Value& function, const Value& self, std::vector<Value> args, double periodMs, bool once) {

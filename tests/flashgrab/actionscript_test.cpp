@@ -91,6 +91,23 @@ TEST(ActionScript, TimelineControlGoesToLabelsAndStops) {
     EXPECT_EQ(at(told.frames[1], 10, 10), red);
 }
 
+TEST(ActionScript, InitActionsRunOnceAheadOfTheirFrame) {
+    // Frame 1: trace("frame 1"); gotoAndStop(2). Frame 2 holds an init action and a frame action: the
+    // goto runs the init action first, each script once.
+    auto initTag = [](int sprite, const Actions& actions) {
+        std::vector<std::uint8_t> body{static_cast<std::uint8_t>(sprite), 0};
+        auto code = actions.bytes();
+        body.insert(body.end(), code.begin(), code.end());
+        return tag(59, body);
+    };
+    auto played = play(movie(
+        100, 50, 3,
+        {defineSprite(10, 1, {showFrame()}), doAction(Actions().push("frame 1").op(kTrace).gotoFrame(1).op(kStop)),
+         showFrame(), initTag(10, Actions().push("init").op(kTrace)), doAction(Actions().push("frame 2").op(kTrace)),
+         showFrame(), showFrame()}));
+    EXPECT_EQ(played.trace, "frame 1\ninit\nframe 2\n");
+}
+
 TEST(ActionScript, LoopCounterDrivesAClipProperty) {
     // i = 0; while (i < 10) i++; trace(i); box._x = i * 5;
     Actions script;
