@@ -332,6 +332,24 @@ TEST(ActionScript, IntervalsRunOnTheMovieClock) {
     EXPECT_EQ(played.trace, "once\n3\n3\n");
 }
 
+TEST(ActionScript, BuiltInsOfNumbersStringsArraysAndMath) {
+    constexpr int kCallMethod = 0x52, kInitArray = 0x42;
+    Actions script;
+    // (255).toString(16)
+    script.push(16.0).push(1.0).push(255.0).push("toString").op(kCallMethod).op(kTrace);
+    // "flash".toUpperCase().substr(1, 3)
+    script.push(3.0).push(1.0).push(2.0).push(0.0).push("flash").push("toUpperCase").op(kCallMethod);
+    script.push("substr").op(kCallMethod).op(kTrace);
+    // [3, 1, 2].sort().join("-")
+    script.push("-").push(1.0).push(0.0).push(2.0).push(1.0).push(3.0).push(3.0).op(kInitArray);
+    script.push("sort").op(kCallMethod).push("join").op(kCallMethod).op(kTrace);
+    // Math.max(2, 7) + Math.floor(2.5)
+    script.push(7.0).push(2.0).push(2.0).push("Math").op(kGetVariable).push("max").op(kCallMethod);
+    script.push(2.5).push(1.0).push("Math").op(kGetVariable).push("floor").op(kCallMethod).op(kAdd2).op(kTrace);
+    auto played = play(movie(10, 10, 1, {doAction(script), showFrame()}));
+    EXPECT_EQ(played.trace, "ff\nLAS\n1-2-3\n9\n");
+}
+
 TEST(ActionScript, EndlessLoopEndsTheFrameNotTheMovie) {
     // Frame 1 loops forever; the step budget ends it, and frame 2 still draws and runs its script.
     auto played =
