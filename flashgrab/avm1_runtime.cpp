@@ -205,6 +205,29 @@ void Avm1::runTimers() {
     }
 }
 
+bool Avm1::affordDisplay(std::size_t bytes) {
+    // Counting walks the display list, so it waits until scripts have made a good deal.
+    if (displayMade_ + bytes > kMaxDisplayBytes / 32) countDisplay();
+    if (displayBytes_ + displayMade_ + bytes > kMaxDisplayBytes) return false;
+    displayMade_ += bytes;
+    return true;
+}
+
+void Avm1::countDisplay() {
+    std::size_t bytes = 0;
+    std::vector<Instance*> clips{&player_.rootInstance()};
+    while (!clips.empty()) {
+        Instance* instance = clips.back();
+        clips.pop_back();
+        bytes += kScriptClipBytes;
+        if (instance->drawing) bytes += instance->drawing->shape.records.size() * kDrawingRecordBytes;
+        if (instance->timeline)
+            for (auto& [depth, child] : instance->timeline->children) clips.push_back(&child);
+    }
+    displayBytes_ = bytes;
+    displayMade_ = 0;
+}
+
 void Avm1::collectGarbage() {
     std::vector<Object*> work;
     auto reach = [&work](Object* o) {

@@ -201,6 +201,9 @@ Value Avm1::getMember(const Value& object, std::string_view name) {
         auto found = findProperty(p->properties, name, swfVersion() < 7);
         if (found != p->properties.end()) return found->second;
     }
+    // Children come after variables and methods: finding them walks the display list's depths.
+    if ((o->kind == ObjectKind::Clip || o->kind == ObjectKind::TextField) && o->instance)
+        return childNamed(*o->instance, name);
     return Value{};
 }
 

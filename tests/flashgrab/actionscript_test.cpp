@@ -417,6 +417,26 @@ TEST(ActionScript, HostileScriptsAreBoundedAndPlayOn) {
     EXPECT_EQ(played.trace, "true\nundefined\ntrue\ndone\n");
 }
 
+TEST(ActionScript, ScriptsMakingClipsWithoutEndAreBounded) {
+    constexpr int kCallMethod = 0x52, kPop = 0x17;
+    // Every frame: for (;;) createEmptyMovieClip("c", d++); the clips stop coming once the display
+    // list holds its allowance, and the movie plays on.
+    Actions script;
+    script.label("again").push("d").push("d").op(kGetVariable).op(kIncrement).op(kSetVariable);
+    script.push("d").op(kGetVariable).push("c").push(2.0).push("_root").op(kGetVariable);
+    script.push("createEmptyMovieClip").op(kCallMethod).op(kPop).jump("again");
+    std::vector<std::vector<std::uint8_t>> tags{doAction(Actions().push("d").push(0.0).op(kSetVariable))};
+    for (int frame = 0; frame < 12; ++frame) {
+        tags.push_back(doAction(script));
+        tags.push_back(showFrame());
+    }
+    tags.push_back(doAction(Actions().push("end").op(kTrace)));
+    tags.push_back(showFrame());
+    auto played = play(movie(10, 10, 13, tags));
+    EXPECT_EQ(played.frames.size(), 13u);
+    EXPECT_EQ(played.trace, "end\n");
+}
+
 TEST(ActionScript, MalformedActionRecordsAreSkipped) {
     // Truncated records, unknown codes, a push of an unknown type, branches out of the block and a pop
     // from an empty stack: the movie plays on and the valid trace after them still runs.
