@@ -28,6 +28,12 @@ inline constexpr std::size_t kMaxObjects = 1u << 20;
 // whole movie; past it arrays stop growing and joined strings come out empty, so a hostile script
 // cannot exhaust memory.
 inline constexpr std::size_t kMaxScriptBytes = 256u << 20;
+// What the display list may hold of what scripts make: clips (counted at this size each, with their
+// timeline and object) and drawing records. Counted over what is on the display list now, so a movie
+// that makes and removes clips, or clears and redraws, every frame can go on for ever.
+inline constexpr std::size_t kMaxDisplayBytes = 256u << 20;
+inline constexpr std::size_t kScriptClipBytes = 1024;
+inline constexpr std::size_t kDrawingRecordBytes = 2 * sizeof(ShapeRecord);
 // setInterval timers alive at once, and the calls one timer may make in a tick.
 inline constexpr std::size_t kMaxTimers = 1024;
 inline constexpr int kMaxTimerCallsPerTick = 8;
@@ -65,6 +71,8 @@ public:
     int addTimer(const Value& function, const Value& self, std::vector<Value> args, double periodMs, bool once);
     void removeTimer(int id);
 
+    // The player placed a clip from the timeline.
+    void instancePlaced(Instance& instance);
     // The object that stands for a clip or text field in scripts, made on first use.
     Object* objectOf(Instance& instance);
 
@@ -79,6 +87,8 @@ public:
         allocated_ += bytes;
         return true;
     }
+    // Takes bytes from the display list's allowance (clips and drawings scripts make); false when spent.
+    bool affordDisplay(std::size_t bytes);
     // a + b, or an empty string when the allowance is spent.
     Value join(const std::string& a, const std::string& b);
     // Resizes an array's elements within the allowance; false (and unchanged) when refused.
@@ -125,6 +135,8 @@ private:
     Value getVariable(Activation& frame, std::string_view name);
     void setVariable(Activation& frame, std::string_view name, const Value& value);
     Value clipProperty(Instance& instance, Object* object, std::string_view name, bool& found);
+    // The clip's child of that instance name; undefined when none.
+    Value childNamed(Instance& instance, std::string_view name);
     bool setClipProperty(Instance& instance, std::string_view name, const Value& value);
     // A clip's transform object: its matrix and colorTransform read and write the clip.
     // Frees the objects nothing can reach any more: from the globals, the registered classes, and the
@@ -157,6 +169,9 @@ private:
     std::FILE* trace_ = nullptr;
     std::vector<std::unique_ptr<Object>> heap_;
     std::vector<Queued> queue_;
+    bool running_ = false;  // runQueue is at work, at runIndex_
+    std::size_t runIndex_ = 0;
+    std::size_t initCount_ = 0;  // init actions queued ahead since the queue started or moved on
     struct Timer {
         int id = 0;
         Value function, self;
@@ -165,6 +180,10 @@ private:
         bool once = false;
     };
     std::vector<Timer> timers_;
+    // Text fields bound to a variable; they show its value after every tick.
+    std::vector<Object*> boundFields_;
+    void updateBoundFields();
+    void drainQueue();
     int nextTimerId_ = 1;
     void runTimers();
     std::vector<Value> stack_;
@@ -172,6 +191,9 @@ private:
     std::map<int, Value> classes_;  // character id -> registered constructor
     long steps_ = 0;
     std::size_t allocated_ = 0;
+    std::size_t displayBytes_ = 0;  // held by the display list when last counted
+    std::size_t displayMade_ = 0;   // made by scripts since
+    void countDisplay();
     std::size_t nextCollection_ = 1u << 14;  // heap size that starts the next collection
     long ticks_ = 0;
     int textVersion_ = 0;

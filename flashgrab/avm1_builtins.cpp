@@ -63,6 +63,22 @@ Value numberConstructor(Avm1&, Value, const Args& args) {
     return Value::num(args.empty() ? 0 : toNumber(args[0]));
 }
 
+// n.toString(radix): whole numbers in bases 2 to 36, everything else in base 10.
+Value numberToStringMethod(Avm1&, Value self, const Args& args) {
+    double n = toNumber(self);
+    double radix = args.empty() ? 10 : number(args, 0);
+    if (!(radix >= 2 && radix <= 36) || radix == 10 || !std::isfinite(n) || n != std::floor(n) || std::fabs(n) > 9e15)
+        return Value::str(flashgrab::numberToString(n));
+    auto base = static_cast<unsigned long long>(radix);
+    auto magnitude = static_cast<unsigned long long>(std::fabs(n));
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[magnitude % base]);
+        magnitude /= base;
+    } while (magnitude > 0);
+    return Value::str(n < 0 ? "-" + digits : digits);
+}
+
 Value booleanConstructor(Avm1& vm, Value, const Args& args) {
     return Value::boolean(!args.empty() && toBoolean(args[0], vm.swfVersion()));
 }
@@ -297,8 +313,12 @@ void installBuiltins(Avm1& vm, Object* global) {
 
     installArrayAndString(vm, global);
 
-    makeClass(global, "Number", numberConstructor, nullptr);
-    makeClass(global, "Boolean", booleanConstructor, nullptr);
+    Object* numberProto = makeClass(global, "Number", numberConstructor, nullptr);
+    method(numberProto, "toString", numberToStringMethod);
+    method(numberProto, "valueOf", returnSelf);
+    Object* booleanProto = makeClass(global, "Boolean", booleanConstructor, nullptr);
+    method(booleanProto, "toString", objectToString);
+    method(booleanProto, "valueOf", returnSelf);
     method(global, "parseInt", parseIntFunction);
     method(global, "parseFloat", parseFloatFunction);
     method(global, "isNaN", isNaNFunction);

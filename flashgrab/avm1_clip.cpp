@@ -76,13 +76,18 @@ Object* Avm1::resolveTarget(std::string_view path, Object* from) {
         } else {
             Value next = getMember(Value::obj(current), part);
             if (!next.isObject() && current->instance) {
-                Instance* child = childNamed(*current->instance, part, caseless);
+                Instance* child = flashgrab::childNamed(*current->instance, part, caseless);
                 next = child ? Value::obj(objectOf(*child)) : Value{};
             }
             current = next.isObject() ? next.object : nullptr;
         }
     }
     return current;
+}
+
+Value Avm1::childNamed(Instance& instance, std::string_view name) {
+    Instance* child = flashgrab::childNamed(instance, name, swfVersion() < 7);
+    return child ? Value::obj(objectOf(*child)) : Value{};
 }
 
 Object* Avm1::targetOf(const Value& v, Object* from) {
@@ -199,7 +204,6 @@ Value Avm1::clipProperty(Instance& instance, Object* object, std::string_view na
         transform->target = Value::obj(object);
         return Value::obj(transform);
     }
-    if (Instance* child = childNamed(instance, name, swfVersion() < 7)) return Value::obj(objectOf(*child));
     found = false;
     return Value{};
 }

@@ -39,6 +39,11 @@ Rgba colour(double rgb, double alphaPercent) {
                 static_cast<std::uint8_t>(std::lround(a))};
 }
 
+// Drawing commands take their records from the display list's allowance.
+bool affordDrawing(Avm1& vm) {
+    return vm.affordDisplay(kDrawingRecordBytes);
+}
+
 Drawing& drawingOf(Instance& instance) {
     if (!instance.drawing) instance.drawing = std::make_unique<Drawing>();
     return *instance.drawing;
@@ -76,6 +81,7 @@ Value prevFrame(Avm1& vm, Value self, const Args&) {
 }
 
 Value createEmptyMovieClip(Avm1& vm, Value self, const Args& args) {
+    if (!vm.affordDisplay(kScriptClipBytes)) return {};
     Instance* parent = clipOf(self);
     if (!parent) return {};
     Instance* clip = vm.player().placeClip(*parent, -1, depthArg(args, 1), toString(arg(args, 0)));
@@ -83,6 +89,7 @@ Value createEmptyMovieClip(Avm1& vm, Value self, const Args& args) {
 }
 
 Value createTextField(Avm1& vm, Value self, const Args& args) {
+    if (!vm.affordDisplay(kScriptClipBytes)) return {};
     Instance* parent = clipOf(self);
     if (!parent) return {};
     Instance* field = vm.player().placeClip(*parent, -1, depthArg(args, 1), toString(arg(args, 0)));
@@ -98,6 +105,7 @@ Value createTextField(Avm1& vm, Value self, const Args& args) {
 }
 
 Value attachMovie(Avm1& vm, Value self, const Args& args) {
+    if (!vm.affordDisplay(kScriptClipBytes)) return {};
     Instance* parent = clipOf(self);
     if (!parent) return {};
     auto found = vm.movie().exports.find(toString(arg(args, 0)));
@@ -109,10 +117,12 @@ Value attachMovie(Avm1& vm, Value self, const Args& args) {
     if (init.isObject())
         for (const auto& [name, value] : init.object->properties) vm.setMember(Value::obj(object), name, value);
     vm.constructClip(object);
+    vm.queueEvent(*clip, kEventLoad);
     return Value::obj(object);
 }
 
 Value duplicateMovieClip(Avm1& vm, Value self, const Args& args) {
+    if (!vm.affordDisplay(kScriptClipBytes)) return {};
     Instance* source = clipOf(self);
     if (!source || !source->parent) return {};
     Instance* copy =
@@ -197,32 +207,38 @@ Value setMask(Avm1&, Value self, const Args& args) {
     return {};
 }
 
-Value beginFill(Avm1&, Value self, const Args& args) {
+Value beginFill(Avm1& vm, Value self, const Args& args) {
+    if (!affordDrawing(vm)) return {};
     if (Instance* i = clipOf(self); i && !args.empty() && !arg(args, 0).isUndefined())
         drawing::beginFill(drawingOf(*i), colour(number(args, 0), args.size() > 1 ? number(args, 1, 100) : 100));
     return {};
 }
-Value lineStyle(Avm1&, Value self, const Args& args) {
+Value lineStyle(Avm1& vm, Value self, const Args& args) {
+    if (!affordDrawing(vm)) return {};
     if (Instance* i = clipOf(self)) {
         double width = args.empty() || arg(args, 0).isUndefined() ? -1 : number(args, 0, -1);
         drawing::lineStyle(drawingOf(*i), width, colour(number(args, 1), args.size() > 2 ? number(args, 2, 100) : 100));
     }
     return {};
 }
-Value moveTo(Avm1&, Value self, const Args& args) {
+Value moveTo(Avm1& vm, Value self, const Args& args) {
+    if (!affordDrawing(vm)) return {};
     if (Instance* i = clipOf(self)) drawing::moveTo(drawingOf(*i), number(args, 0), number(args, 1));
     return {};
 }
-Value lineTo(Avm1&, Value self, const Args& args) {
+Value lineTo(Avm1& vm, Value self, const Args& args) {
+    if (!affordDrawing(vm)) return {};
     if (Instance* i = clipOf(self)) drawing::lineTo(drawingOf(*i), number(args, 0), number(args, 1));
     return {};
 }
-Value curveTo(Avm1&, Value self, const Args& args) {
+Value curveTo(Avm1& vm, Value self, const Args& args) {
+    if (!affordDrawing(vm)) return {};
     if (Instance* i = clipOf(self))
         drawing::curveTo(drawingOf(*i), number(args, 0), number(args, 1), number(args, 2), number(args, 3));
     return {};
 }
-Value endFill(Avm1&, Value self, const Args&) {
+Value endFill(Avm1& vm, Value self, const Args&) {
+    if (!affordDrawing(vm)) return {};
     if (Instance* i = clipOf(self)) drawing::endFill(drawingOf(*i));
     return {};
 }

@@ -104,11 +104,10 @@ void Avm1::queueEvent(Instance& clip, std::uint32_t event, std::size_t at) {
     bool wanted = false;
     if (clip.clipActions)
         for (const ClipAction& action : *clip.clipActions) wanted = wanted || (action.events & event);
-    if (!wanted && clip.link.object && event == kEventEnterFrame) {
-        auto found = clip.link.object->properties.find("onEnterFrame");
-        wanted = found != clip.link.object->properties.end() && found->second.isObject();
-    }
-    if (!wanted && clip.link.object && event == kEventLoad) wanted = true;
+    // onEnterFrame may be the clip's own or its class's (an ActionScript 2 class's prototype).
+    if (!wanted && clip.link.object && event == kEventEnterFrame)
+        wanted = getMember(Value::obj(clip.link.object), "onEnterFrame").isObject();
+    if (!wanted && clip.link.object && (event == kEventLoad || event == kEventConstruct)) wanted = true;
     if (!wanted) return;
     Queued entry{objectOf(clip), nullptr, event};
     if (at == npos || at >= queue_.size())
@@ -119,12 +118,31 @@ void Avm1::queueEvent(Instance& clip, std::uint32_t event, std::size_t at) {
 
 void Avm1::queueInitActions(int spriteId, const ActionBlock* block) {
     if (!block || !initDone_.insert(spriteId).second) return;
-    // Initialisation runs ahead of the frame's other actions.
-    queue_.insert(queue_.begin(), Queued{root(), block, 0});
+    // Initialisation runs ahead of the frame's other actions, in the order it came; once the queue is
+    // running (a goto reached the frame) it runs next.
+    std::size_t at = running_ ? runIndex_ + 1 + initCount_ : initCount_;
+    queue_.insert(queue_.begin() + static_cast<std::ptrdiff_t>(std::min(at, queue_.size())), Queued{root(), block, 0});
+    ++initCount_;
 }
 
 void Avm1::runQueue() {
+    drainQueue();
+    // Timers fire after the frame's actions; what their gotos queue runs in the same tick.
+    runTimers();
+    drainQueue();
+    updateBoundFields();
+    // Scripts make objects every frame (each call makes its locals); a long movie must not run out.
+    if (heap_.size() >= nextCollection_) {
+        collectGarbage();
+        nextCollection_ = std::max<std::size_t>(1u << 14, heap_.size() * 2);
+    }
+}
+
+void Avm1::drainQueue() {
+    running_ = true;
     for (std::size_t i = 0; i < queue_.size() && steps_ <= kMaxActionsPerTick; ++i) {
+        runIndex_ = i;
+        initCount_ = 0;
         Queued entry = queue_[i];
         if (!entry.clip || !entry.clip->instance) continue;  // the clip left the display list
         if (entry.event) {
@@ -139,12 +157,8 @@ void Avm1::runQueue() {
         stack_.clear();
     }
     queue_.clear();
-    runTimers();
-    // Scripts make objects every frame (each call makes its locals); a long movie must not run out.
-    if (heap_.size() >= nextCollection_) {
-        collectGarbage();
-        nextCollection_ = std::max<std::size_t>(1u << 14, heap_.size() * 2);
-    }
+    running_ = false;
+    initCount_ = 0;
 }
 
 int Avm1::addTimer(const Value& function, const Value& self, std::vector<Value> args, double periodMs, bool once) {
@@ -191,6 +205,29 @@ void Avm1::runTimers() {
     }
 }
 
+bool Avm1::affordDisplay(std::size_t bytes) {
+    // Counting walks the display list, so it waits until scripts have made a good deal.
+    if (displayMade_ + bytes > kMaxDisplayBytes / 32) countDisplay();
+    if (displayBytes_ + displayMade_ + bytes > kMaxDisplayBytes) return false;
+    displayMade_ += bytes;
+    return true;
+}
+
+void Avm1::countDisplay() {
+    std::size_t bytes = 0;
+    std::vector<Instance*> clips{&player_.rootInstance()};
+    while (!clips.empty()) {
+        Instance* instance = clips.back();
+        clips.pop_back();
+        bytes += kScriptClipBytes;
+        if (instance->drawing) bytes += instance->drawing->shape.records.size() * kDrawingRecordBytes;
+        if (instance->timeline)
+            for (auto& [depth, child] : instance->timeline->children) clips.push_back(&child);
+    }
+    displayBytes_ = bytes;
+    displayMade_ = 0;
+}
+
 void Avm1::collectGarbage() {
     std::vector<Object*> work;
     auto reach = [&work](Object* o) {
@@ -206,6 +243,7 @@ void Avm1::collectGarbage() {
         reach(o);
     for (const auto& [id, constructor] : classes_) reachValue(constructor);
     for (const Queued& q : queue_) reach(q.clip);
+    for (Object* field : boundFields_) reach(field);
     for (const Timer& t : timers_) {
         reachValue(t.function);
         reachValue(t.self);
@@ -260,14 +298,60 @@ void Avm1::runEvent(Object* clip, std::uint32_t event) {
             stack_.clear();
         }
     }
+    if (!clip->instance) return;
+    if (event == kEventConstruct) {
+        constructClip(clip);
+        stack_.clear();
+        return;
+    }
     const char* handler = event == kEventEnterFrame ? "onEnterFrame" : event == kEventLoad ? "onLoad" : nullptr;
-    if (!handler || !clip->instance) return;
-    auto found = clip->properties.find(handler);
-    if (found != clip->properties.end() && found->second.isObject()) {
-        Value function = found->second;
+    if (!handler) return;
+    Value function = getMember(Value::obj(clip), handler);
+    if (function.isObject()) {
         call(function, Value::obj(clip), {});
         stack_.clear();
     }
+}
+
+// A field bound to a variable shows the variable's value; a variable not yet set takes the field's text.
+void Avm1::updateBoundFields() {
+    std::size_t kept = 0;
+    for (Object* object : boundFields_) {
+        Instance* instance = object->instance;
+        if (!instance) continue;
+        boundFields_[kept++] = object;
+        TextFieldState& state = textFieldOf(*instance);
+        Object* owner = instance->parent ? objectOf(*instance->parent) : root();
+        Activation frame;
+        frame.target = frame.home = owner;
+        frame.self = Value::obj(owner);
+        const std::string& name = state.field.variable;
+        Value value = getVariable(frame, name);
+        if (value.isUndefined()) {
+            setVariable(frame, name, Value::str(state.field.text));
+            continue;
+        }
+        std::string text = toString(value);
+        if (text != state.field.text) {
+            state.field.text = std::move(text);
+            state.layoutVersion = ++textVersion_;
+        }
+    }
+    boundFields_.resize(kept);
+}
+
+void Avm1::instancePlaced(Instance& instance) {
+    // A clip whose symbol has a registered class is made with it; then it is told it loaded.
+    bool registered = classes_.count(instance.characterId) > 0;
+    if (registered) {
+        objectOf(instance);
+        queueEvent(instance, kEventConstruct);
+    }
+    if (registered || instance.clipActions) queueEvent(instance, kEventLoad);
+    auto character = movie_.characters.find(instance.characterId);
+    if (character != movie_.characters.end())
+        if (auto* edit = std::get_if<EditTextCharacter>(&character->second); edit && !edit->field.variable.empty())
+            boundFields_.push_back(objectOf(instance));
 }
 
 }  // namespace flashgrab

@@ -172,6 +172,11 @@ Value Avm1::getMember(const Value& object, std::string_view name) {
         if (name == "length") return Value::num(static_cast<double>(object.text->size()));
         return stringProto_ ? getMember(Value::obj(stringProto_), name) : Value{};
     }
+    // Numbers and booleans find their methods on their class's prototype.
+    if (object.type == Value::Type::Number || object.type == Value::Type::Boolean) {
+        Value type = getMember(Value::obj(global_), object.type == Value::Type::Number ? "Number" : "Boolean");
+        return getMember(getMember(type, "prototype"), name);
+    }
     if (!object.isObject()) return Value{};
     Object* o = object.object;
     if ((o->kind == ObjectKind::Clip || o->kind == ObjectKind::TextField) && o->instance) {
@@ -196,6 +201,9 @@ Value Avm1::getMember(const Value& object, std::string_view name) {
         auto found = findProperty(p->properties, name, swfVersion() < 7);
         if (found != p->properties.end()) return found->second;
     }
+    // Children come after variables and methods: finding them walks the display list's depths.
+    if ((o->kind == ObjectKind::Clip || o->kind == ObjectKind::TextField) && o->instance)
+        return childNamed(*o->instance, name);
     return Value{};
 }
 

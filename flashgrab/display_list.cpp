@@ -190,7 +190,7 @@ void Player::apply(TimelineState& state, const DisplayCommand& cmd, int frame, i
     target->visible = cmd.visible;
     if (!move) {
         initialise(*target, nesting + 1);
-        if (script_ && target->clipActions) script_->queueEvent(*target, kEventLoad);
+        if (script_) script_->instancePlaced(*target);
     }
 }
 

@@ -28,7 +28,7 @@ EditText readEditText(std::span<const std::uint8_t> body) {
         field.indent = in.u16();
         field.leading = in.s16();
     }
-    in.cstring();  // variable name
+    field.variable = in.cstring();
     if ((flags1 & 0x80) && in.ok()) field.text = in.cstring();
     return field;
 }

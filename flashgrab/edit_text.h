@@ -21,7 +21,8 @@ struct EditText {
     Rgba backgroundColor{255, 255, 255, 255}, borderColor{0, 0, 0, 255};
     int align = 0;  // 0 left, 1 right, 2 centre, 3 justify (drawn left)
     double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
-    std::string text;  // HTML when html is set
+    std::string text;      // HTML when html is set
+    std::string variable;  // the script variable the field shows, if bound to one
 };
 
 // The padding Flash keeps between a field's bounds and its text, in twips.

@@ -91,6 +91,23 @@ TEST(ActionScript, TimelineControlGoesToLabelsAndStops) {
     EXPECT_EQ(at(told.frames[1], 10, 10), red);
 }
 
+TEST(ActionScript, InitActionsRunOnceAheadOfTheirFrame) {
+    // Frame 1: trace("frame 1"); gotoAndStop(2). Frame 2 holds an init action and a frame action: the
+    // goto runs the init action first, each script once.
+    auto initTag = [](int sprite, const Actions& actions) {
+        std::vector<std::uint8_t> body{static_cast<std::uint8_t>(sprite), 0};
+        auto code = actions.bytes();
+        body.insert(body.end(), code.begin(), code.end());
+        return tag(59, body);
+    };
+    auto played = play(movie(
+        100, 50, 3,
+        {defineSprite(10, 1, {showFrame()}), doAction(Actions().push("frame 1").op(kTrace).gotoFrame(1).op(kStop)),
+         showFrame(), initTag(10, Actions().push("init").op(kTrace)), doAction(Actions().push("frame 2").op(kTrace)),
+         showFrame(), showFrame()}));
+    EXPECT_EQ(played.trace, "frame 1\ninit\nframe 2\n");
+}
+
 TEST(ActionScript, LoopCounterDrivesAClipProperty) {
     // i = 0; while (i < 10) i++; trace(i); box._x = i * 5;
     Actions script;
@@ -193,6 +210,67 @@ TEST(ActionScript, MoviesBeforeSwf7NameThingsWithoutCase) {
     EXPECT_EQ(at(newer.frames[0], 5, 5), blue) << "SWF 7 names are exact: box is not Box";
 }
 
+TEST(ActionScript, RegisteredClassesGiveClipsTheirHandlers) {
+    constexpr int kCallMethod = 0x52, kGetMember = 0x4E, kNewObject = 0x40, kPop = 0x17;
+    // function Mover() { trace("made") }  Mover.prototype = new MovieClip();
+    // Mover.prototype.onLoad = function () { trace("loaded") }
+    // Mover.prototype.onEnterFrame = function () { this._x += 10 }
+    // Object.registerClass("mover", Mover);  -- and frame 2 places the exported symbol.
+    Actions constructor, onLoad, onEnterFrame, script;
+    constructor.push("made").op(kTrace);
+    onLoad.push("loaded").op(kTrace);
+    onEnterFrame.push("this").op(kGetVariable).push("_x").push("this").op(kGetVariable).push("_x").op(kGetMember);
+    onEnterFrame.push(10.0).op(kAdd2).op(kSetMember);
+    script.function("Mover", {}, constructor);
+    script.push("Mover").op(kGetVariable).push("prototype").push(0.0).push("MovieClip").op(kNewObject).op(kSetMember);
+    script.push("Mover").op(kGetVariable).push("prototype").op(kGetMember).push("onLoad").function("", {}, onLoad);
+    script.op(kSetMember);
+    script.push("Mover").op(kGetVariable).push("prototype").op(kGetMember).push("onEnterFrame");
+    script.function("", {}, onEnterFrame).op(kSetMember);
+    script.push("Mover").op(kGetVariable).push("mover").push(2.0).push("Object").op(kGetVariable);
+    script.push("registerClass").op(kCallMethod).op(kPop);
+    std::vector<std::uint8_t> exportMover{1, 0, 10, 0, 'm', 'o', 'v', 'e', 'r', 0};
+    auto played = play(movie(100, 50, 4,
+                             with(squares(), {defineSprite(10, 1, {placeObject(1, kBlue), showFrame()}),
+                                              tag(56, exportMover), doAction(script), showFrame(),
+                                              placeNamed(1, 10, "m"), showFrame(), showFrame(), showFrame()})));
+    ASSERT_EQ(played.frames.size(), 4u);
+    EXPECT_EQ(played.trace, "made\nloaded\n");
+    EXPECT_EQ(at(played.frames[1], 5, 5), blue) << "placed at the origin";
+    EXPECT_EQ(at(played.frames[3], 5, 5), white) << "moved by its class's onEnterFrame";
+    EXPECT_EQ(at(played.frames[3], 25, 5), blue);
+}
+
+// DefineEditText without a font: its box, the variable it shows and its first text.
+std::vector<std::uint8_t> boundField(int id, const std::string& variable, const std::string& text) {
+    BitWriter w;
+    w.u16(id);
+    rect(w, 0, 2000, 0, 400);
+    w.u8(0x80);  // has text
+    w.u8(0x00);
+    for (char c : variable) w.u8(c);
+    w.u8(0);
+    for (char c : text) w.u8(c);
+    w.u8(0);
+    return tag(37, w.bytes());
+}
+
+TEST(ActionScript, TextFieldsShowTheVariableTheyAreBoundTo) {
+    constexpr int kGetMember = 0x4E;
+    // Frame 1: score = 5 (the field "tf" shows it); "greeting" is unset, so it takes its field's text.
+    // Frame 2: trace(tf.text); trace(greeting); score = "ten"; frame 3: trace(tf.text).
+    Actions first, second, third;
+    first.push("score").push(5.0).op(kSetVariable);
+    second.push("tf").op(kGetVariable).push("text").op(kGetMember).op(kTrace);
+    second.push("greeting").op(kGetVariable).op(kTrace).push("score").push("ten").op(kSetVariable);
+    third.push("tf").op(kGetVariable).push("text").op(kGetMember).op(kTrace);
+    auto played = play(movie(100, 50, 3,
+                             {boundField(20, "score", "0"), boundField(21, "_root.greeting", "hello"),
+                              placeNamed(1, 20, "tf"), placeNamed(2, 21, "hi"), doAction(first), showFrame(),
+                              doAction(second), showFrame(), doAction(third), showFrame()}));
+    EXPECT_EQ(played.trace, "5\nhello\nten\n");
+}
+
 TEST(ActionScript, FunctionsTakeArgumentsAndReturn) {
     // function add(a, b) { return a + b }  function twice(x) { return x + x }  (x in a register)
     // trace(add(2, 3)); trace(twice(add(1, 2)));
@@ -252,6 +330,24 @@ TEST(ActionScript, IntervalsRunOnTheMovieClock) {
     auto played = play(movie(10, 10, 20, tags));
     // Due at 141.7, 241.7 and 341.7 ms: ticks 4, 6 and 9 of 41.7 ms each.
     EXPECT_EQ(played.trace, "once\n3\n3\n");
+}
+
+TEST(ActionScript, BuiltInsOfNumbersStringsArraysAndMath) {
+    constexpr int kCallMethod = 0x52, kInitArray = 0x42;
+    Actions script;
+    // (255).toString(16)
+    script.push(16.0).push(1.0).push(255.0).push("toString").op(kCallMethod).op(kTrace);
+    // "flash".toUpperCase().substr(1, 3)
+    script.push(3.0).push(1.0).push(2.0).push(0.0).push("flash").push("toUpperCase").op(kCallMethod);
+    script.push("substr").op(kCallMethod).op(kTrace);
+    // [3, 1, 2].sort().join("-")
+    script.push("-").push(1.0).push(0.0).push(2.0).push(1.0).push(3.0).push(3.0).op(kInitArray);
+    script.push("sort").op(kCallMethod).push("join").op(kCallMethod).op(kTrace);
+    // Math.max(2, 7) + Math.floor(2.5)
+    script.push(7.0).push(2.0).push(2.0).push("Math").op(kGetVariable).push("max").op(kCallMethod);
+    script.push(2.5).push(1.0).push("Math").op(kGetVariable).push("floor").op(kCallMethod).op(kAdd2).op(kTrace);
+    auto played = play(movie(10, 10, 1, {doAction(script), showFrame()}));
+    EXPECT_EQ(played.trace, "ff\nLAS\n1-2-3\n9\n");
 }
 
 TEST(ActionScript, EndlessLoopEndsTheFrameNotTheMovie) {
@@ -319,6 +415,26 @@ TEST(ActionScript, HostileScriptsAreBoundedAndPlayOn) {
                     doAction(flood), showFrame(), doAction(Actions().push("done").op(kTrace).op(kPop)), showFrame()}));
     EXPECT_EQ(played.frames.size(), 5u);
     EXPECT_EQ(played.trace, "true\nundefined\ntrue\ndone\n");
+}
+
+TEST(ActionScript, ScriptsMakingClipsWithoutEndAreBounded) {
+    constexpr int kCallMethod = 0x52, kPop = 0x17;
+    // Every frame: for (;;) createEmptyMovieClip("c", d++); the clips stop coming once the display
+    // list holds its allowance, and the movie plays on.
+    Actions script;
+    script.label("again").push("d").push("d").op(kGetVariable).op(kIncrement).op(kSetVariable);
+    script.push("d").op(kGetVariable).push("c").push(2.0).push("_root").op(kGetVariable);
+    script.push("createEmptyMovieClip").op(kCallMethod).op(kPop).jump("again");
+    std::vector<std::vector<std::uint8_t>> tags{doAction(Actions().push("d").push(0.0).op(kSetVariable))};
+    for (int frame = 0; frame < 12; ++frame) {
+        tags.push_back(doAction(script));
+        tags.push_back(showFrame());
+    }
+    tags.push_back(doAction(Actions().push("end").op(kTrace)));
+    tags.push_back(showFrame());
+    auto played = play(movie(10, 10, 13, tags));
+    EXPECT_EQ(played.frames.size(), 13u);
+    EXPECT_EQ(played.trace, "end\n");
 }
 
 TEST(ActionScript, MalformedActionRecordsAreSkipped) {
