@@ -59,7 +59,7 @@ std::array<int, 3> at(const std::vector<std::uint8_t>& frame, int x, int y) {
     return {frame[i + 2], frame[i + 1], frame[i]};
 }
 
-const std::array<int, 3> blue{0, 0, 255}, green{0, 255, 0}, red{255, 0, 0}, white{255, 255, 255};
+const std::array<int, 3> blue{0, 0, 255}, red{255, 0, 0}, white{255, 255, 255};
 
 TEST(ActionScript, TimelineControlGoesToLabelsAndStops) {
     // The first frame jumps to the label of the third and stops there: every frame shows red.
