@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "flashgrab/avm1_value.h"
+#include "flashgrab/bgr_rows.h"
 #include "flashgrab/drawing.h"
 #include "flashgrab/mipmap.h"
 #include "flashgrab/text_layout.h"
@@ -98,13 +99,8 @@ void Renderer::writeBgr(std::uint8_t* out) const {
     int stride = cairo_image_surface_get_stride(surface_);
     for (int y = 0; y < height_; ++y) {
         auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-        for (int x = 0; x < width_; ++x) {
-            std::uint32_t p = row[x];
-            out[0] = static_cast<std::uint8_t>(p);
-            out[1] = static_cast<std::uint8_t>(p >> 8);
-            out[2] = static_cast<std::uint8_t>(p >> 16);
-            out += 3;
-        }
+        argbRowToBgr(row, width_, out);
+        out += static_cast<std::ptrdiff_t>(width_) * 3;
     }
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "flashgrab/wide_loops.h"
+
 namespace flashgrab {
 namespace {
 
@@ -85,14 +87,6 @@ template <typename Mode>
         }
     }
 }
-
-// Each mode once for the processors of today (eight pixels at a time with AVX2) and once for any
-// x86-64; the loader picks one when flashgrab starts.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
-#define FLASHGRAB_WIDE [[gnu::target_clones("avx2", "default")]]
-#else
-#define FLASHGRAB_WIDE
-#endif
 
 FLASHGRAB_WIDE void multiplyRows(const Rows& r) {
     compositeRows<Multiply>(r);
