@@ -7,16 +7,6 @@
 namespace flashgrab {
 namespace {
 
-using Args = std::vector<Value>;
-
-Value arg(const Args& args, std::size_t i) {
-    return i < args.size() ? args[i] : Value{};
-}
-
-double number(const Args& args, std::size_t i) {
-    return toNumber(arg(args, i));
-}
-
 Value stringToString(Avm1&, Value self, const Args&) {
     return Value::str(toString(self));
 }

@@ -11,16 +11,6 @@
 namespace flashgrab {
 namespace {
 
-using Args = std::vector<Value>;
-
-Value arg(const Args& args, std::size_t i) {
-    return i < args.size() ? args[i] : Value{};
-}
-
-double number(const Args& args, std::size_t i) {
-    return toNumber(arg(args, i));
-}
-
 Value nothing(Avm1&, Value, const Args&) {
     return {};
 }

@@ -1,8 +1,20 @@
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "flashgrab/avm1.h"
 
 namespace flashgrab {
+
+// A built-in's arguments as the script passed them; one it left out reads as undefined.
+using Args = std::vector<Value>;
+inline Value arg(const Args& args, std::size_t i) {
+    return i < args.size() ? args[i] : Value{};
+}
+inline double number(const Args& args, std::size_t i) {
+    return toNumber(arg(args, i));
+}
 
 // Fills the global object with the classes and functions scripts use (Object, Array, String, Math,
 // Color, flash.geom, ...); defined in avm1_builtins.cpp.

@@ -10,18 +10,13 @@
 namespace flashgrab {
 namespace {
 
-using Args = std::vector<Value>;
-
 Instance* clipOf(const Value& self) {
     return self.isObject() ? self.object->instance : nullptr;
 }
 
-Value arg(const Args& args, std::size_t i) {
-    return i < args.size() ? args[i] : Value{};
-}
-
-double number(const Args& args, std::size_t i, double fallback = 0) {
-    double n = toNumber(arg(args, i));
+// A number argument, with fallback for NaN and the infinities, which no clip property takes.
+double finiteNumber(const Args& args, std::size_t i, double fallback = 0) {
+    double n = number(args, i);
     return std::isfinite(n) ? n : fallback;
 }
 
@@ -29,7 +24,7 @@ double number(const Args& args, std::size_t i, double fallback = 0) {
 constexpr int kDepthOffset = 16384;
 
 int depthArg(const Args& args, std::size_t i) {
-    return static_cast<int>(std::clamp(number(args, i), -16384.0, 2130690045.0)) + kDepthOffset;
+    return static_cast<int>(std::clamp(finiteNumber(args, i), -16384.0, 2130690045.0)) + kDepthOffset;
 }
 
 Rgba colour(double rgb, double alphaPercent) {
@@ -97,9 +92,9 @@ Value createTextField(Avm1& vm, Value self, const Args& args) {
     field->timeline.reset();
     field->text = std::make_unique<TextFieldState>();
     field->text->layoutVersion = vm.nextTextVersion();
-    field->matrix.tx = number(args, 2) * 20;
-    field->matrix.ty = number(args, 3) * 20;
-    double w = std::clamp(number(args, 4), 0.0, 1e6), h = std::clamp(number(args, 5), 0.0, 1e6);
+    field->matrix.tx = finiteNumber(args, 2) * 20;
+    field->matrix.ty = finiteNumber(args, 3) * 20;
+    double w = std::clamp(finiteNumber(args, 4), 0.0, 1e6), h = std::clamp(finiteNumber(args, 5), 0.0, 1e6);
     field->text->field.bounds = Rect{0, static_cast<std::int32_t>(w * 20), 0, static_cast<std::int32_t>(h * 20)};
     return Value::obj(vm.objectOf(*field));
 }
@@ -210,31 +205,34 @@ Value setMask(Avm1&, Value self, const Args& args) {
 Value beginFill(Avm1& vm, Value self, const Args& args) {
     if (!affordDrawing(vm)) return {};
     if (Instance* i = clipOf(self); i && !args.empty() && !arg(args, 0).isUndefined())
-        drawing::beginFill(drawingOf(*i), colour(number(args, 0), args.size() > 1 ? number(args, 1, 100) : 100));
+        drawing::beginFill(drawingOf(*i),
+                           colour(finiteNumber(args, 0), args.size() > 1 ? finiteNumber(args, 1, 100) : 100));
     return {};
 }
 Value lineStyle(Avm1& vm, Value self, const Args& args) {
     if (!affordDrawing(vm)) return {};
     if (Instance* i = clipOf(self)) {
-        double width = args.empty() || arg(args, 0).isUndefined() ? -1 : number(args, 0, -1);
-        drawing::lineStyle(drawingOf(*i), width, colour(number(args, 1), args.size() > 2 ? number(args, 2, 100) : 100));
+        double width = args.empty() || arg(args, 0).isUndefined() ? -1 : finiteNumber(args, 0, -1);
+        drawing::lineStyle(drawingOf(*i), width,
+                           colour(finiteNumber(args, 1), args.size() > 2 ? finiteNumber(args, 2, 100) : 100));
     }
     return {};
 }
 Value moveTo(Avm1& vm, Value self, const Args& args) {
     if (!affordDrawing(vm)) return {};
-    if (Instance* i = clipOf(self)) drawing::moveTo(drawingOf(*i), number(args, 0), number(args, 1));
+    if (Instance* i = clipOf(self)) drawing::moveTo(drawingOf(*i), finiteNumber(args, 0), finiteNumber(args, 1));
     return {};
 }
 Value lineTo(Avm1& vm, Value self, const Args& args) {
     if (!affordDrawing(vm)) return {};
-    if (Instance* i = clipOf(self)) drawing::lineTo(drawingOf(*i), number(args, 0), number(args, 1));
+    if (Instance* i = clipOf(self)) drawing::lineTo(drawingOf(*i), finiteNumber(args, 0), finiteNumber(args, 1));
     return {};
 }
 Value curveTo(Avm1& vm, Value self, const Args& args) {
     if (!affordDrawing(vm)) return {};
     if (Instance* i = clipOf(self))
-        drawing::curveTo(drawingOf(*i), number(args, 0), number(args, 1), number(args, 2), number(args, 3));
+        drawing::curveTo(drawingOf(*i), finiteNumber(args, 0), finiteNumber(args, 1), finiteNumber(args, 2),
+                         finiteNumber(args, 3));
     return {};
 }
 Value endFill(Avm1& vm, Value self, const Args&) {

@@ -130,13 +130,7 @@ std::vector<std::uint8_t> moveObject(int depth, int tx, int ty) {
     BitWriter w;
     w.u8(0x05);
     w.u16(depth);
-    w.ub(1, 0);
-    w.ub(1, 0);
-    int bits = bitsFor({tx, ty});
-    w.ub(5, static_cast<std::uint32_t>(bits));
-    w.sb(bits, tx);
-    w.sb(bits, ty);
-    w.align();
+    translation(w, tx, ty);
     return tag(26, w.bytes());
 }
 

@@ -73,22 +73,13 @@ TEST(Rendering, TimelineRemovesAndZeroFramesGiveNothing) {
     EXPECT_TRUE(frames(*empty, 10, 10).empty());
 }
 
-std::vector<std::uint8_t> sprite(int id, int frameCount, const std::vector<std::vector<std::uint8_t>>& tags) {
-    BitWriter w;
-    w.u16(id);
-    w.u16(frameCount);
-    for (const auto& t : tags) w.append(t);
-    w.append(tag(0, {}));
-    return tag(39, w.bytes());
-}
-
 std::vector<std::uint8_t> stopAction() {
     return tag(12, {0x07, 0x00});
 }
 
 TEST(Rendering, SpritesAdvanceFromTheFrameTheyWerePlacedAndPlainStopHolds) {
     // Sprite 2: frame 1 shows the black square, frame 2 removes it, then it loops.
-    auto blinking = sprite(2, 2, {placeObject(1, 1), showFrame(), removeObject(1), showFrame()});
+    auto blinking = defineSprite(2, 2, {placeObject(1, 1), showFrame(), removeObject(1), showFrame()});
     auto movie = build(test::movie(10, 10, 4,
                                    {rectangleShape(1, 0, 0, 200, 200, 0, 0, 0), blinking, showFrame(),
                                     placeObject(1, 2), showFrame(), showFrame(), showFrame()}));
@@ -101,7 +92,7 @@ TEST(Rendering, SpritesAdvanceFromTheFrameTheyWerePlacedAndPlainStopHolds) {
     EXPECT_EQ(pixel(out[3], 10, 5, 5)[0], 0) << "looped to its frame 1";
 
     // The same sprite with stop() in its first frame stays there.
-    auto held = sprite(2, 2, {placeObject(1, 1), stopAction(), showFrame(), removeObject(1), showFrame()});
+    auto held = defineSprite(2, 2, {placeObject(1, 1), stopAction(), showFrame(), removeObject(1), showFrame()});
     auto stopped = build(test::movie(
         10, 10, 3,
         {rectangleShape(1, 0, 0, 200, 200, 0, 0, 0), held, placeObject(1, 2), showFrame(), showFrame(), showFrame()}));

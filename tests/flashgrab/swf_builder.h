@@ -117,18 +117,23 @@ inline std::vector<std::uint8_t> rectangleShape(int id, int x0, int y0, int x1, 
     return tag(2, w.bytes());
 }
 
-inline std::vector<std::uint8_t> placeObject(int depth, int id, int tx = 0, int ty = 0) {
-    BitWriter w;
-    w.u8(0x06);
-    w.u16(depth);
-    w.u16(id);
-    w.ub(1, 0);
-    w.ub(1, 0);
+// A MATRIX record that only moves, by (tx, ty) twips.
+inline void translation(BitWriter& w, int tx, int ty) {
+    w.ub(1, 0);  // no scale
+    w.ub(1, 0);  // no rotation or skew
     int bits = bitsFor({tx, ty});
     w.ub(5, static_cast<std::uint32_t>(bits));
     w.sb(bits, tx);
     w.sb(bits, ty);
     w.align();
+}
+
+inline std::vector<std::uint8_t> placeObject(int depth, int id, int tx = 0, int ty = 0) {
+    BitWriter w;
+    w.u8(0x06);
+    w.u16(depth);
+    w.u16(id);
+    translation(w, tx, ty);
     return tag(26, w.bytes());
 }
 
@@ -275,13 +280,7 @@ inline std::vector<std::uint8_t> placeNamed(int depth, int id, const std::string
     w.u8(0x26 | (events.empty() ? 0 : 0x80));
     w.u16(depth);
     w.u16(id);
-    w.ub(1, 0);
-    w.ub(1, 0);
-    int bits = bitsFor({tx, ty});
-    w.ub(5, static_cast<std::uint32_t>(bits));
-    w.sb(bits, tx);
-    w.sb(bits, ty);
-    w.align();
+    translation(w, tx, ty);
     for (char c : name) w.u8(c);
     w.u8(0);
     if (!events.empty()) {
