@@ -519,12 +519,11 @@ void SettingsDialog::buildLayout() {
     auto* content = new QWidget;
     auto* contentLayout = new QVBoxLayout(content);
     contentLayout->addWidget(row({newLabel("파일 포맷 (형태)"), c.containerList}, true));
-    columns_ = new StackingColumns({buildVideoGroup(c), buildAudioGroup(c), buildSubtitleGroup(c)});
-    contentLayout->addWidget(columns_, 1);
+    contentLayout->addWidget(new StackingColumns({buildVideoGroup(c), buildAudioGroup(c), buildSubtitleGroup(c)}), 1);
     contentLayout->addWidget(buildOtherGroup(c));
     contentLayout->addWidget(buildExtraOptions(c));
     auto* scroll = new QScrollArea;
-    scroll->setObjectName("settingsScroll");
+    scroll_ = scroll;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -543,7 +542,7 @@ void SettingsDialog::buildLayout() {
 void SettingsDialog::fitToScreen() {
     // As large as its contents want with the columns side by side, but never larger than the
     // screen it opens on.
-    QWidget* content = findChild<QScrollArea*>("settingsScroll")->widget();
+    QWidget* content = scroll_->widget();
     const QMargins margins = layout()->contentsMargins();
     const QSize wanted(content->sizeHint().width() + margins.left() + margins.right(),
                        content->sizeHint().height() + margins.top() + margins.bottom() + layout()->spacing() +

@@ -7,6 +7,8 @@
 #include "command/placeholders.h"
 #include "settings/encode_settings.h"
 
+class QScrollArea;
+
 namespace torvane {
 class FormatCatalogue;
 class OptionStore;
@@ -16,7 +18,6 @@ struct ContainerEntry;
 namespace torvane::app {
 
 struct SettingsControls;
-class StackingColumns;
 
 // Who opened "변환값 설정"; on "적 용" the dialog ends with this number (1 when it is below 1).
 inline constexpr int kSettingsBeforeStart = 200;  // before a run; the run goes on only on 200
@@ -87,7 +88,7 @@ private:
     EncodeSettings& dialogSettings_;
     int dialogMode_;
     std::unique_ptr<SettingsControls> controls_;
-    StackingColumns* columns_ = nullptr;  // video, audio and subtitles, stacking on a narrow screen
+    QScrollArea* scroll_ = nullptr;  // every panel but the buttons, the columns stacking on a narrow screen
     bool subtitlesOffered_ = true;
     bool subtitleTickAside_ = false;
 };
