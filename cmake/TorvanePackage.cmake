@@ -25,10 +25,19 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://torvane.kr)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Started as programs: the encoders, the player (preview and "재생"). Loaded with dlopen: the
-# MediaInfo library. Read at run time: the Hangul font the window and subtitles are drawn with,
-# Qt's own Korean texts, and the helper process Qt's browser view runs the web panels in.
+# MediaInfo library, and the libav libraries flashgrab decodes Flash video and PNG/GIF bitmaps with
+# (Debian names their packages by major version). Read at run time: the Hangul font the window and
+# subtitles are drawn with, Qt's own Korean texts, and the helper process Qt's browser view runs
+# the web panels in.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(TORVANE_PACKAGE_AV REQUIRED libavcodec libavutil libswscale)
+set(av_packages "")
+foreach(library libavcodec libavutil libswscale)
+  string(REGEX MATCH "^[0-9]+" major "${TORVANE_PACKAGE_AV_${library}_VERSION}")
+  string(APPEND av_packages ", ${library}${major}")
+endforeach()
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "ffmpeg, mencoder, mplayer, libmediainfo0v5, fonts-nanum, qt6-translations-l10n, libqt6webenginecore6-bin")
+    "ffmpeg, mencoder, mplayer, libmediainfo0v5${av_packages}, fonts-nanum, qt6-translations-l10n, libqt6webenginecore6-bin")
 # Opening folders and pages in the desktop's programs, and finding the Documents folder; the
 # sans-serif font Flash movies' device-font text is measured against (without it the text is drawn
 # in the system's own sans-serif, a few pixels off).

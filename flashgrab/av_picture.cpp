@@ -5,13 +5,7 @@
 #include <cstring>
 #include <memory>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
-}
-
+#include "flashgrab/av_library.h"
 #include "flashgrab/decode_support.h"
 
 namespace flashgrab::detail {
@@ -34,14 +28,15 @@ bool headerSizeAcceptable(std::span<const std::uint8_t> data) {
     return data.size() >= 10 && acceptableSize(data[6] | (data[7] << 8), data[8] | (data[9] << 8));
 }
 
+// Only ever given what the loaded library made, so the library is there to free it.
 struct CodecContextDeleter {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+    void operator()(AVCodecContext* context) const { avLibrary()->freeContext(&context); }
 };
 struct PacketDeleter {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+    void operator()(AVPacket* packet) const { avLibrary()->packetFree(&packet); }
 };
 struct FrameDeleter {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+    void operator()(AVFrame* frame) const { avLibrary()->frameFree(&frame); }
 };
 
 }  // namespace
@@ -55,15 +50,16 @@ void premultiply(std::vector<std::uint32_t>& pixels) {
     }
 }
 
-std::optional<Image> frameToImage(const AVFrame& frame, int width, int height, SwsContext** cache, AlphaKind alpha) {
+std::optional<Image> frameToImage(const AvLibrary& av, const AVFrame& frame, int width, int height, SwsContext** cache,
+                                  AlphaKind alpha) {
     if (!acceptableSize(width, height) || frame.width <= 0 || frame.height <= 0 || frame.format < 0)
         return std::nullopt;
     const auto format = static_cast<AVPixelFormat>(frame.format);
-    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    const AVPixFmtDescriptor* descriptor = av.pixelFormatDescriptor(format);
     if (descriptor == nullptr) return std::nullopt;
     // AV_PIX_FMT_RGB32 is ARGB in a native-endian 32-bit value, the layout cairo draws from.
-    *cache = sws_getCachedContext(*cache, frame.width, frame.height, format, width, height, AV_PIX_FMT_RGB32,
-                                  SWS_BICUBIC, nullptr, nullptr, nullptr);
+    *cache = av.cachedScaler(*cache, frame.width, frame.height, format, width, height, AV_PIX_FMT_RGB32, SWS_BICUBIC,
+                             nullptr, nullptr, nullptr);
     if (*cache == nullptr) return std::nullopt;
     // libswscale's vector code writes whole blocks of pixels, past the end of a row whose width
     // is not a multiple of the block (yuva420p to ARGB at 600 pixels overran a tight buffer and
@@ -72,7 +68,7 @@ std::optional<Image> frameToImage(const AVFrame& frame, int width, int height, S
     std::vector<std::uint32_t> scaled(stride * (static_cast<std::size_t>(height) + 1));
     std::uint8_t* const planes[4] = {reinterpret_cast<std::uint8_t*>(scaled.data()), nullptr, nullptr, nullptr};
     const int strides[4] = {static_cast<int>(stride * 4), 0, 0, 0};
-    if (sws_scale(*cache, frame.data, frame.linesize, 0, frame.height, planes, strides) != height) return std::nullopt;
+    if (av.scale(*cache, frame.data, frame.linesize, 0, frame.height, planes, strides) != height) return std::nullopt;
     Image image;
     image.width = width;
     image.height = height;
@@ -110,29 +106,31 @@ bool isGif(std::span<const std::uint8_t> data) {
 std::optional<Image> decodePngOrGif(std::span<const std::uint8_t> data) {
     if ((!isPng(data) && !isGif(data)) || !headerSizeAcceptable(data)) return std::nullopt;
     if (data.size() > static_cast<std::size_t>(INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE)) return std::nullopt;
-    const AVCodec* codec = avcodec_find_decoder(isPng(data) ? AV_CODEC_ID_PNG : AV_CODEC_ID_GIF);
+    const AvLibrary* av = avLibrary();
+    if (av == nullptr) return std::nullopt;
+    const AVCodec* codec = av->findDecoder(isPng(data) ? AV_CODEC_ID_PNG : AV_CODEC_ID_GIF);
     if (codec == nullptr) return std::nullopt;
-    std::unique_ptr<AVCodecContext, CodecContextDeleter> context(avcodec_alloc_context3(codec));
-    std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+    std::unique_ptr<AVCodecContext, CodecContextDeleter> context(av->allocContext(codec));
+    std::unique_ptr<AVPacket, PacketDeleter> packet(av->packetAlloc());
+    std::unique_ptr<AVFrame, FrameDeleter> frame(av->frameAlloc());
     if (!context || !packet || !frame) return std::nullopt;
     // One thread: frame threading would hold the picture back until a flush.
     context->thread_count = 1;
     context->max_pixels = static_cast<std::int64_t>(kMaxImageSide) * kMaxImageSide;
-    if (avcodec_open2(context.get(), codec, nullptr) < 0) return std::nullopt;
+    if (av->open(context.get(), codec, nullptr) < 0) return std::nullopt;
     // av_new_packet adds the zeroed padding that libavcodec's bit readers may read into.
-    if (av_new_packet(packet.get(), static_cast<int>(data.size())) < 0) return std::nullopt;
+    if (av->newPacket(packet.get(), static_cast<int>(data.size())) < 0) return std::nullopt;
     std::memcpy(packet->data, data.data(), data.size());
-    if (avcodec_send_packet(context.get(), packet.get()) < 0) return std::nullopt;
-    int received = avcodec_receive_frame(context.get(), frame.get());
+    if (av->sendPacket(context.get(), packet.get()) < 0) return std::nullopt;
+    int received = av->receiveFrame(context.get(), frame.get());
     if (received == AVERROR(EAGAIN)) {
-        avcodec_send_packet(context.get(), nullptr);
-        received = avcodec_receive_frame(context.get(), frame.get());
+        av->sendPacket(context.get(), nullptr);
+        received = av->receiveFrame(context.get(), frame.get());
     }
     if (received < 0 || !acceptableSize(frame->width, frame->height)) return std::nullopt;
     SwsContext* scaler = nullptr;
-    std::optional<Image> image = frameToImage(*frame, frame->width, frame->height, &scaler);
-    sws_freeContext(scaler);
+    std::optional<Image> image = frameToImage(*av, *frame, frame->width, frame->height, &scaler);
+    av->freeScaler(scaler);
     return image;
 }
 

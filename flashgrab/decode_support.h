@@ -40,9 +40,11 @@ std::vector<std::uint8_t> inflateLimited(std::span<const std::uint8_t> data, std
 // How a frame's colour relates to its alpha.
 enum class AlphaKind { Straight, Premultiplied };
 
+struct AvLibrary;
+
 // Converts a decoded libavcodec frame to premultiplied ARGB32 of width x height, scaling it when
-// its size differs. cache keeps the scaler between calls (free it with sws_freeContext).
-std::optional<Image> frameToImage(const AVFrame& frame, int width, int height, SwsContext** cache,
+// its size differs. cache keeps the scaler between calls (free it with av.freeScaler).
+std::optional<Image> frameToImage(const AvLibrary& av, const AVFrame& frame, int width, int height, SwsContext** cache,
                                   AlphaKind alpha = AlphaKind::Straight);
 
 // Decodes a PNG or GIF picture (DefineBitsJPEG2/3/4 may carry these instead of JPEG).

@@ -1,5 +1,6 @@
 // JPEG pictures of the bitmap tags, through libjpeg.
 
+#include <bit>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE declared first
 
@@ -151,6 +152,8 @@ std::uint32_t cmykToArgb(std::uint32_t c, std::uint32_t m, std::uint32_t y, std:
     return packArgb(255, premultiplyChannel(c, k), premultiplyChannel(m, k), premultiplyChannel(y, k));
 }
 
+constexpr bool kArgbIsBgraInMemory = std::endian::native == std::endian::little;
+
 bool decodeInto(JpegDecode& d, const std::vector<std::uint8_t>& stream) {
     if (setjmp(d.errors.jump)) return false;
     jpeg_create_decompress(&d.cinfo);
@@ -161,17 +164,29 @@ bool decodeInto(JpegDecode& d, const std::vector<std::uint8_t>& stream) {
     if (!acceptableSize(d.cinfo.image_width, d.cinfo.image_height)) return false;
 
     const bool cmyk = d.cinfo.jpeg_color_space == JCS_CMYK || d.cinfo.jpeg_color_space == JCS_YCCK;
-    d.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    // Colour pictures are decoded straight into the opaque ARGB32 words, whose bytes are blue, green,
+    // red and alpha in memory on this machine: a pass over each row less (a 2048 x 1536 photo is
+    // some 3 million pixels).
+    const bool direct = !cmyk && kArgbIsBgraInMemory;
+    d.cinfo.out_color_space = cmyk ? JCS_CMYK : direct ? JCS_EXT_BGRA : JCS_RGB;
     jpeg_start_decompress(&d.cinfo);
 
     const int width = static_cast<int>(d.cinfo.output_width);
     const int height = static_cast<int>(d.cinfo.output_height);
     const int components = d.cinfo.output_components;
-    if (!acceptableSize(width, height) || components != (cmyk ? 4 : 3)) return false;
-    d.row.resize(static_cast<std::size_t>(width) * components);
+    if (!acceptableSize(width, height) || components != (cmyk || direct ? 4 : 3)) return false;
     d.image.width = width;
     d.image.height = height;
     d.image.pixels.resize(static_cast<std::size_t>(width) * height);
+    if (direct) {
+        while (d.cinfo.output_scanline < d.cinfo.output_height) {
+            auto* target = d.image.pixels.data() + std::size_t{d.cinfo.output_scanline} * width;
+            JSAMPROW rows[1] = {reinterpret_cast<JSAMPLE*>(target)};
+            if (jpeg_read_scanlines(&d.cinfo, rows, 1) != 1) return false;
+        }
+        return true;
+    }
+    d.row.resize(static_cast<std::size_t>(width) * components);
     const bool inverted = d.cinfo.saw_Adobe_marker;
     while (d.cinfo.output_scanline < d.cinfo.output_height) {
         std::uint32_t* target = d.image.pixels.data() + std::size_t{d.cinfo.output_scanline} * width;

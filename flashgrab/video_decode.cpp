@@ -4,12 +4,7 @@
 
 #include <cstring>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libswscale/swscale.h>
-}
-
+#include "flashgrab/av_library.h"
 #include "flashgrab/decode_support.h"
 #include "flashgrab/h263_deblock.h"
 
@@ -67,6 +62,8 @@ bool isSelfContainedScreenFrame(std::span<const std::uint8_t> data, bool version
 }  // namespace
 
 struct VideoStreamDecoder::State {
+    explicit State(const detail::AvLibrary& library) : av(library) {}
+    const detail::AvLibrary& av;
     AVCodecContext* context = nullptr;
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
@@ -77,15 +74,14 @@ struct VideoStreamDecoder::State {
     VideoDisplay display;
     AVFrame* smoothed = nullptr;
 
-    State() = default;
     State(const State&) = delete;
     State& operator=(const State&) = delete;
     ~State() {
-        sws_freeContext(scaler);
-        av_frame_free(&smoothed);
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-        avcodec_free_context(&context);
+        av.freeScaler(scaler);
+        av.frameFree(&smoothed);
+        av.frameFree(&frame);
+        av.packetFree(&packet);
+        av.freeContext(&context);
     }
 };
 
@@ -93,15 +89,15 @@ namespace {
 
 // Copies the decoded YUV 4:2:0 picture into copy (allocated when null) and deblocks it; the decoder keeps
 // the unfiltered picture to predict the next one from. False when the picture is in another format.
-bool smoothedCopy(const AVFrame& source, AVFrame*& copy, int strength) {
+bool smoothedCopy(const detail::AvLibrary& av, const AVFrame& source, AVFrame*& copy, int strength) {
     if (source.format != AV_PIX_FMT_YUV420P) return false;
-    if (!copy && !(copy = av_frame_alloc())) return false;
+    if (!copy && !(copy = av.frameAlloc())) return false;
     copy->format = source.format;
     copy->width = source.width;
     copy->height = source.height;
-    if (av_frame_get_buffer(copy, 0) < 0) return false;
-    if (av_frame_copy(copy, &source) < 0 || av_frame_copy_props(copy, &source) < 0) {
-        av_frame_unref(copy);
+    if (av.frameGetBuffer(copy, 0) < 0) return false;
+    if (av.frameCopy(copy, &source) < 0 || av.frameCopyProps(copy, &source) < 0) {
+        av.frameUnref(copy);
         return false;
     }
     const int chromaWidth = (source.width + 1) / 2, chromaHeight = (source.height + 1) / 2;
@@ -116,16 +112,18 @@ bool smoothedCopy(const AVFrame& source, AVFrame*& copy, int strength) {
 VideoStreamDecoder::VideoStreamDecoder(int codecId, int width, int height, VideoDisplay display) {
     const AVCodecID id = codecFor(codecId);
     if (id == AV_CODEC_ID_NONE || !detail::acceptableSize(width, height)) return;
-    const AVCodec* codec = avcodec_find_decoder(id);
+    const detail::AvLibrary* av = detail::avLibrary();
+    if (av == nullptr) return;
+    const AVCodec* codec = av->findDecoder(id);
     if (codec == nullptr) return;
-    auto state = std::make_unique<State>();
+    auto state = std::make_unique<State>(*av);
     state->codecId = codecId;
     state->width = width;
     state->height = height;
     state->display = display;
-    state->context = avcodec_alloc_context3(codec);
-    state->packet = av_packet_alloc();
-    state->frame = av_frame_alloc();
+    state->context = av->allocContext(codec);
+    state->packet = av->packetAlloc();
+    state->frame = av->frameAlloc();
     if (state->context == nullptr || state->packet == nullptr || state->frame == nullptr) return;
     // The stream's size lets the VP6 decoder crop its 16-pixel macroblock size to the picture
     // instead of scaling it; SWF has no crop byte of its own as FLV has.
@@ -134,7 +132,7 @@ VideoStreamDecoder::VideoStreamDecoder(int codecId, int width, int height, Video
     // One thread: frame threading would hand each picture back only some frames later.
     state->context->thread_count = 1;
     state->context->max_pixels = static_cast<std::int64_t>(detail::kMaxImageSide) * detail::kMaxImageSide;
-    if (avcodec_open2(state->context, codec, nullptr) < 0) return;
+    if (av->open(state->context, codec, nullptr) < 0) return;
     state_ = std::move(state);
 }
 
@@ -147,14 +145,15 @@ std::optional<Image> VideoStreamDecoder::decode(std::span<const std::uint8_t> fr
     // more frames.
     if (!state_ || frameData.empty()) return std::nullopt;
     if (frameData.size() > static_cast<std::size_t>(INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE)) return std::nullopt;
+    const detail::AvLibrary& av = state_->av;
     AVPacket* packet = state_->packet;
     // av_new_packet adds the zeroed padding that libavcodec's bit readers may read into.
-    if (av_new_packet(packet, static_cast<int>(frameData.size())) < 0) return std::nullopt;
+    if (av.newPacket(packet, static_cast<int>(frameData.size())) < 0) return std::nullopt;
     std::memcpy(packet->data, frameData.data(), frameData.size());
     const bool screenVideo = state_->codecId == 3 || state_->codecId == 6;
     if (screenVideo && isSelfContainedScreenFrame(frameData, state_->codecId == 6)) packet->flags |= AV_PKT_FLAG_KEY;
-    const int sent = avcodec_send_packet(state_->context, packet);
-    av_packet_unref(packet);
+    const int sent = av.sendPacket(state_->context, packet);
+    av.packetUnref(packet);
     if (sent < 0) return std::nullopt;
 
     // Sorenson pictures may ask to have their block edges smoothed for display (libavcodec skips the
@@ -168,18 +167,18 @@ std::optional<Image> VideoStreamDecoder::decode(std::span<const std::uint8_t> fr
     }
     std::optional<Image> image;
     // These codecs give one picture per packet; should one give more, the last one is current.
-    while (avcodec_receive_frame(state_->context, state_->frame) == 0) {
-        if (strength > 0 && smoothedCopy(*state_->frame, state_->smoothed, strength)) {
-            image = detail::frameToImage(*state_->smoothed, state_->width, state_->height, &state_->scaler);
-            av_frame_unref(state_->smoothed);
-            av_frame_unref(state_->frame);
+    while (av.receiveFrame(state_->context, state_->frame) == 0) {
+        if (strength > 0 && smoothedCopy(av, *state_->frame, state_->smoothed, strength)) {
+            image = detail::frameToImage(av, *state_->smoothed, state_->width, state_->height, &state_->scaler);
+            av.frameUnref(state_->smoothed);
+            av.frameUnref(state_->frame);
             continue;
         }
-        image = detail::frameToImage(*state_->frame, state_->width, state_->height, &state_->scaler,
+        image = detail::frameToImage(av, *state_->frame, state_->width, state_->height, &state_->scaler,
                                      state_->codecId == 5 && state_->display.premultipliedAlpha
                                          ? detail::AlphaKind::Premultiplied
                                          : detail::AlphaKind::Straight);
-        av_frame_unref(state_->frame);
+        av.frameUnref(state_->frame);
     }
     return image;
 }
