@@ -44,8 +44,8 @@ Matrix penMatrix(const Matrix& parent, const Matrix& own) {
 
 }  // namespace
 
-Renderer::Renderer(const Movie& movie, int width, int height, bool antialias)
-    : movie_(movie), width_(width), height_(height), antialias_(antialias) {
+Renderer::Renderer(const Movie& movie, int width, int height, bool antialias, std::string fontConfigFile)
+    : movie_(movie), width_(width), height_(height), antialias_(antialias), deviceFonts_(std::move(fontConfigFile)) {
     surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) return;
     cr_ = cairo_create(surface_);

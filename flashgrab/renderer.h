@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -17,7 +18,9 @@ namespace flashgrab {
 // Draws a movie's display list into one reused cairo image surface of the output size.
 class Renderer {
 public:
-    Renderer(const Movie& movie, int width, int height, bool antialias);
+    // fontConfigFile, when given, is the fontconfig file device-font text is looked up through
+    // instead of the system's.
+    Renderer(const Movie& movie, int width, int height, bool antialias, std::string fontConfigFile = {});
     ~Renderer();
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;

@@ -9,6 +9,7 @@
 
 #include "flashgrab/display_list.h"
 #include "flashgrab/renderer.h"
+#include "support/test_support.h"
 
 namespace flashgrab::test {
 namespace {
@@ -59,6 +60,22 @@ std::vector<CorpusCase> readManifest(const std::string& manifestPath) {
     return cases;
 }
 
+namespace {
+
+// A case that ships a fonts.conf was drawn with it in force and with only the fonts beside it (its
+// "serif" is the Noto Sans there, whose ascent is three quarters of the system's Noto Sans's): its
+// device fonts are looked up the same way.
+std::string caseFontConfig(const std::string& caseFolder, const torvane::test::TempFolder& scratch) {
+    const std::string own = caseFolder + "/fonts.conf";
+    if (!std::ifstream(own)) return {};
+    const std::string file = scratch / "fonts.conf";
+    torvane::test::writeFile(file, "<?xml version=\"1.0\"?>\n<fontconfig><dir>" + caseFolder + "</dir><include>" + own +
+                                       "</include><cachedir>" + (scratch / "cache") + "</cachedir></fontconfig>\n");
+    return file;
+}
+
+}  // namespace
+
 Comparison compareCase(const std::string& caseFolder, const CorpusCase& c, const std::string& dumpFolder) {
     Comparison result;
     cairo_surface_t* expected = cairo_image_surface_create_from_png((caseFolder + "/expected.png").c_str());
@@ -73,7 +90,8 @@ Comparison compareCase(const std::string& caseFolder, const CorpusCase& c, const
 
     int width = cairo_image_surface_get_width(expected);
     int height = cairo_image_surface_get_height(expected);
-    Renderer renderer(*movie, width, height, !low);
+    torvane::test::TempFolder scratch;
+    Renderer renderer(*movie, width, height, !low, caseFontConfig(caseFolder, scratch));
     Player player(*movie);
     // FLASHGRAB_TRACE shows the case's trace() output, to see where a script goes another way.
     if (std::getenv("FLASHGRAB_TRACE")) player.setTraceOutput(stderr);
