@@ -215,9 +215,14 @@ Value setTransform(Avm1& vm, Value self, const Args& args) {
     i->scriptColoured = true;
     ColorTransform& cx = i->colorTransform;
     const char* keys[4][2] = {{"ra", "rb"}, {"ga", "gb"}, {"ba", "bb"}, {"aa", "ab"}};
+    // Only the object's own values count: one it inherits (a value put on Object.prototype) leaves
+    // its channel as it was.
+    const auto own = [&](const char* key) {
+        return t.object->properties.count(key) ? toNumber(vm.getMember(t, key)) : std::nan("");
+    };
     for (int c = 0; c < 4; ++c) {
-        double mul = toNumber(vm.getMember(t, keys[c][0]));
-        double add = toNumber(vm.getMember(t, keys[c][1]));
+        double mul = own(keys[c][0]);
+        double add = own(keys[c][1]);
         if (std::isfinite(mul)) cx.mul[static_cast<std::size_t>(c)] = mul / 100;
         if (std::isfinite(add)) cx.add[static_cast<std::size_t>(c)] = add;
     }
