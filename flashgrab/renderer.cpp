@@ -1,5 +1,6 @@
 #include "flashgrab/renderer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "flashgrab/avm1_value.h"
@@ -32,9 +33,16 @@ bool usable(const Matrix& m) {
 
 // The matrix a shape's strokes are drawn with: Flash strokes with a pen scaled and turned by the shape's
 // own matrix but not skewed by it; what encloses the shape transforms the stroke like everything else.
+// A skewed matrix gives a round pen of its smaller axis scale: the reference draws both sides of a sheared
+// square equally thick, where a pen stretched along the axes would thicken one pair.
 Matrix penMatrix(const Matrix& parent, const Matrix& own) {
     double scaleX = std::hypot(own.a, own.b), scaleY = std::hypot(own.c, own.d);
     if (scaleX == 0 || scaleY == 0) return multiply(parent, own);
+    // Columns further than about half a degree from square (more than the rounding of a rotation).
+    if (std::fabs(own.a * own.c + own.b * own.d) > 0.01 * scaleX * scaleY) {
+        double scale = std::min(scaleX, scaleY);
+        return multiply(parent, Matrix{scale, 0, 0, scale, own.tx, own.ty});
+    }
     double det = own.a * own.d - own.b * own.c;
     if (det < 0) scaleY = -scaleY;
     double cosine = own.a / scaleX, sine = own.b / scaleX;
