@@ -145,6 +145,28 @@ TEST(Rendering, ShrunkBitmapsAreDrawnFromHalvedCopiesAtHighQualityOnly) {
     }
 }
 
+TEST(Rendering, AShrunkBitmapPlacedByItselfIsDrawnFromItsOwnPixels) {
+    // Halved copies are kept by character id; a bitmap placed by itself must not borrow those of character 0.
+    std::vector<std::uint32_t> white(16 * 16, 0xFFFFFF), black(16 * 16, 0x000000);
+    BitWriter quarter;
+    quarter.u8(0x06);
+    quarter.u16(1);
+    quarter.u16(1);
+    quarter.ub(1, 1);  // scale 0.25, 0.25
+    quarter.ub(5, 16);
+    quarter.sb(16, 1 << 14);
+    quarter.sb(16, 1 << 14);
+    quarter.ub(1, 0);
+    quarter.ub(5, 0);
+    auto movie = build(test::movie(
+        4, 4, 1,
+        {losslessBitmap(0, 16, 16, white), losslessBitmap(1, 16, 16, black), tag(26, quarter.bytes()), showFrame()}));
+    ASSERT_TRUE(movie);
+    auto out = frames(*movie, 4, 4, Quality::High);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(pixel(out[0], 4, 1, 1)[0], 0);
+}
+
 TEST(Rendering, EditTextBorderLeavesOutItsBottomRightCornerPixel) {
     // A bordered, empty field from (2, 2) to (12, 12) pixels over a grey background.
     BitWriter field;
