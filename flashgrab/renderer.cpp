@@ -559,7 +559,7 @@ void Renderer::drawImage(const Image& image, double widthTwips, double heightTwi
     PaintOptions options = paint_;
     options.maskOnly = mask;
     options.bitmap = [surface](int) { return surface; };
-    // Halved copies are kept by character id, which this image has none of: it is drawn from its own pixels.
+    // Halved copies are kept by character id and this image's fill names none: it is drawn from its own pixels.
     options.halvedBitmap = nullptr;
     cairo_matrix_t cm = toCairo(m);
     cairo_set_matrix(cr_, &cm);
