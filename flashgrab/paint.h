@@ -20,14 +20,15 @@ cairo_surface_t* transformedCopy(cairo_surface_t* source, const ColorTransform& 
 
 struct PaintOptions {
     bool antialias = true;
-    // Smoothed bitmap fills are drawn smoothed; Flash smooths them in movies of version 8 and later only,
-    // whatever the quality.
+    // Smoothed bitmap fills are drawn smoothed; Flash smooths them in movies of version 8 and later only
+    // (and a shape's bitmap fills at low quality only: see Renderer::drawGeometry).
     bool smoothBitmaps = true;
     // Draws in full opacity whatever the style: masks only use coverage.
     bool maskOnly = false;
     // Looks up a bitmap's surface by character id; nullptr when there is none.
     std::function<cairo_surface_t*(int)> bitmap;
-    // The bitmap halved level times (see mipmap.h); without it shrunk bitmaps are drawn from the bitmap.
+    // The bitmap halved level times (see mipmap.h); without it (low quality) shrunk bitmaps are drawn from the
+    // bitmap.
     std::function<cairo_surface_t*(int id, int level)> halvedBitmap;
 };
 

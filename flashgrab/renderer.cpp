@@ -1,5 +1,6 @@
 #include "flashgrab/renderer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "flashgrab/avm1_value.h"
@@ -32,9 +33,16 @@ bool usable(const Matrix& m) {
 
 // The matrix a shape's strokes are drawn with: Flash strokes with a pen scaled and turned by the shape's
 // own matrix but not skewed by it; what encloses the shape transforms the stroke like everything else.
+// A skewed matrix gives a round pen of its smaller axis scale: the reference draws both sides of a sheared
+// square equally thick, where a pen stretched along the axes would thicken one pair.
 Matrix penMatrix(const Matrix& parent, const Matrix& own) {
     double scaleX = std::hypot(own.a, own.b), scaleY = std::hypot(own.c, own.d);
     if (scaleX == 0 || scaleY == 0) return multiply(parent, own);
+    // Columns further than about half a degree from square (more than the rounding of a rotation).
+    if (std::fabs(own.a * own.c + own.b * own.d) > 0.01 * scaleX * scaleY) {
+        double scale = std::min(scaleX, scaleY);
+        return multiply(parent, Matrix{scale, 0, 0, scale, own.tx, own.ty});
+    }
     double det = own.a * own.d - own.b * own.c;
     if (det < 0) scaleY = -scaleY;
     double cosine = own.a / scaleX, sine = own.b / scaleX;
@@ -59,7 +67,8 @@ Renderer::Renderer(const Movie& movie, int width, int height, bool antialias, st
     paint_.antialias = antialias;
     paint_.smoothBitmaps = movie.file.version >= 8;
     paint_.bitmap = [this](int id) { return bitmapSurface(id); };
-    paint_.halvedBitmap = [this](int id, int level) { return halvedBitmap(id, level); };
+    // Halved copies are a high-quality refinement: at low quality Flash samples a shrunk bitmap itself.
+    if (antialias) paint_.halvedBitmap = [this](int id, int level) { return halvedBitmap(id, level); };
 }
 
 Renderer::~Renderer() {
@@ -431,16 +440,34 @@ void Renderer::drawGeometry(const ShapeGeometry& geometry, const std::vector<Sty
     cairo_matrix_t cm = toCairo(m);
     PaintOptions options = paint_;
     options.maskOnly = mask;
+    // At high quality Flash draws a shape's bitmap fill as a playing movie's: unsmoothed (it smooths only a
+    // movie that stands still), with hard edges, and lined up with the shape's origin rounded to a whole pixel.
+    PaintOptions unsmoothed = options;
+    unsmoothed.smoothBitmaps = false;
+    cairo_matrix_t snapped = cm;
+    snapped.x0 = std::round(cm.x0);
+    snapped.y0 = std::round(cm.y0);
     for (std::size_t g = 0; g < geometry.layers.size() && g < groups.size(); ++g) {
         const auto& layer = geometry.layers[g];
         const StyleGroup& styles = groups[g];
         for (const StyledPath& path : layer.fills) {
             if (path.style < 0 || static_cast<std::size_t>(path.style) >= styles.fills.size()) continue;
+            const FillStyle& fill = styles.fills[path.style];
             cairo_set_matrix(cr_, &cm);
             cairo_new_path(cr_);
             addContours(path.contours, true);
             cairo_set_fill_rule(cr_, winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
-            setFillSource(cr_, styles.fills[path.style], cx, options);
+            if (antialias_ && fill.kind == FillKind::Bitmap) {
+                // The path is in device space already, so the matrix changes for the bitmap only.
+                cairo_set_matrix(cr_, &snapped);
+                cairo_antialias_t before = cairo_get_antialias(cr_);
+                cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+                setFillSource(cr_, fill, cx, unsmoothed);
+                cairo_fill(cr_);
+                cairo_set_antialias(cr_, before);
+                continue;
+            }
+            setFillSource(cr_, fill, cx, options);
             cairo_fill(cr_);
         }
         for (const StyledPath& path : layer.lines) {
@@ -532,6 +559,8 @@ void Renderer::drawImage(const Image& image, double widthTwips, double heightTwi
     PaintOptions options = paint_;
     options.maskOnly = mask;
     options.bitmap = [surface](int) { return surface; };
+    // Halved copies are kept by character id and this image's fill names none: it is drawn from its own pixels.
+    options.halvedBitmap = nullptr;
     cairo_matrix_t cm = toCairo(m);
     cairo_set_matrix(cr_, &cm);
     cairo_new_path(cr_);

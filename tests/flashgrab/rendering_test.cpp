@@ -16,9 +16,10 @@ std::unique_ptr<Movie> build(const std::vector<std::uint8_t>& bytes) {
 }
 
 // BGR24 frames of a movie at a size.
-std::vector<std::vector<std::uint8_t>> frames(const Movie& movie, int width, int height) {
+std::vector<std::vector<std::uint8_t>> frames(const Movie& movie, int width, int height,
+                                              Quality quality = Quality::Low) {
     std::vector<std::vector<std::uint8_t>> out;
-    playFrames(movie, {width, height}, Quality::Low, {}, [&out](const std::uint8_t* data, std::size_t size) {
+    playFrames(movie, {width, height}, quality, {}, [&out](const std::uint8_t* data, std::size_t size) {
         out.emplace_back(data, data + size);
         return true;
     });
@@ -120,6 +121,50 @@ TEST(Rendering, AnObjectScaledToNothingDoesNotStopTheRestFromDrawing) {
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(pixel(out[0], 10, 5, 5)[0], 0);
     EXPECT_EQ(pixel(out[1], 10, 5, 5)[0], 0);
+}
+
+TEST(Rendering, ShrunkBitmapsAreDrawnFromHalvedCopiesAtHighQualityOnly) {
+    // A checkerboard of single pixels drawn at a quarter of its size: its twice-halved copy is even grey,
+    // while sampling the bitmap itself, as low quality does, hits one of its pixels.
+    std::vector<std::uint32_t> board;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) board.push_back((x + y) % 2 ? 0xFFFFFF : 0x000000);
+    auto movie = build(test::movie(
+        4, 4, 1, {losslessBitmap(1, 16, 16, board), bitmapSquareShape(2, 1, 80, 5), placeObject(1, 2), showFrame()}));
+    ASSERT_TRUE(movie);
+    auto high = frames(*movie, 4, 4, Quality::High);
+    auto low = frames(*movie, 4, 4, Quality::Low);
+    ASSERT_EQ(high.size(), 1u);
+    ASSERT_EQ(low.size(), 1u);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            EXPECT_NEAR(pixel(high[0], 4, x, y)[0], 128, 1) << x << "," << y;
+            int sampled = pixel(low[0], 4, x, y)[0];
+            EXPECT_TRUE(sampled == 0 || sampled == 255) << x << "," << y << ": " << sampled;
+        }
+    }
+}
+
+TEST(Rendering, AShrunkBitmapPlacedByItselfIsDrawnFromItsOwnPixels) {
+    // Halved copies are kept by character id; a bitmap placed by itself must not borrow those of character 0.
+    std::vector<std::uint32_t> white(16 * 16, 0xFFFFFF), black(16 * 16, 0x000000);
+    BitWriter quarter;
+    quarter.u8(0x06);
+    quarter.u16(1);
+    quarter.u16(1);
+    quarter.ub(1, 1);  // scale 0.25, 0.25
+    quarter.ub(5, 16);
+    quarter.sb(16, 1 << 14);
+    quarter.sb(16, 1 << 14);
+    quarter.ub(1, 0);
+    quarter.ub(5, 0);
+    auto movie = build(test::movie(
+        4, 4, 1,
+        {losslessBitmap(0, 16, 16, white), losslessBitmap(1, 16, 16, black), tag(26, quarter.bytes()), showFrame()}));
+    ASSERT_TRUE(movie);
+    auto out = frames(*movie, 4, 4, Quality::High);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(pixel(out[0], 4, 1, 1)[0], 0);
 }
 
 TEST(Rendering, EditTextBorderLeavesOutItsBottomRightCornerPixel) {

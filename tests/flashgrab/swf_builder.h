@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace flashgrab::test {
@@ -126,6 +127,70 @@ inline void translation(BitWriter& w, int tx, int ty) {
     w.sb(bits, tx);
     w.sb(bits, ty);
     w.align();
+}
+
+// A DefineBitsLossless of 32-bit pixels (0xRRGGBB, opaque), its zlib stream left uncompressed.
+inline std::vector<std::uint8_t> losslessBitmap(int id, int width, int height, const std::vector<std::uint32_t>& rgb) {
+    std::vector<std::uint8_t> raw;
+    for (std::uint32_t c : rgb)
+        raw.insert(raw.end(), {0, std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c)});
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    BitWriter w;
+    w.u16(id);
+    w.u8(5);  // 32-bit pixels
+    w.u16(width);
+    w.u16(height);
+    w.u8(0x78);  // zlib header, then one final stored block (fewer than 65,536 bytes)
+    w.u8(0x01);
+    w.u8(0x01);
+    w.u16(static_cast<int>(raw.size()));
+    w.u16(static_cast<int>(~raw.size() & 0xFFFF));
+    w.append(raw);
+    std::uint32_t adler = b << 16 | a;
+    for (int shift : {24, 16, 8, 0}) w.u8(static_cast<int>(adler >> shift & 0xFF));
+    return tag(20, w.bytes());
+}
+
+// A DefineShape of one rectangle (0, 0)-(size, size) twips filled with the bitmap, each of its pixels
+// twipsPerPixel wide, clipped and not smoothed.
+inline std::vector<std::uint8_t> bitmapSquareShape(int id, int bitmapId, int size, int twipsPerPixel) {
+    BitWriter w;
+    w.u16(id);
+    rect(w, 0, size, 0, size);
+    w.u8(1);  // one fill style
+    w.u8(0x43);
+    w.u16(bitmapId);
+    w.ub(1, 1);  // scale, 16.16
+    std::int32_t scale = twipsPerPixel << 16;
+    int scaleBits = bitsFor({scale});
+    w.ub(5, static_cast<std::uint32_t>(scaleBits));
+    w.sb(scaleBits, scale);
+    w.sb(scaleBits, scale);
+    w.ub(1, 0);  // no rotation
+    w.ub(5, 0);  // no translation
+    w.align();
+    w.u8(0);  // no line styles
+    w.ub(4, 1);
+    w.ub(4, 0);
+    w.ub(1, 0);  // style change: fill side 1 is the first style
+    w.ub(5, 0x04);
+    w.ub(1, 1);
+    int bits = std::max(bitsFor({size, -size}), 2);
+    for (auto [dx, dy] : {std::pair{size, 0}, {0, size}, {-size, 0}, {0, -size}}) {
+        w.ub(1, 1);
+        w.ub(1, 1);
+        w.ub(4, static_cast<std::uint32_t>(bits - 2));
+        w.ub(1, 1);  // general line
+        w.sb(bits, dx);
+        w.sb(bits, dy);
+    }
+    w.ub(6, 0);
+    w.align();
+    return tag(2, w.bytes());
 }
 
 inline std::vector<std::uint8_t> placeObject(int depth, int id, int tx = 0, int ty = 0) {
