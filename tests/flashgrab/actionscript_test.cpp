@@ -467,6 +467,7 @@ TEST(ActionScript, ClassChainsReachTheirParentsThroughSuper) {
         code.push("level").op(kGetMember).push(letter).op(kAdd2).op(kSetMember);
     };
     auto thisVariable = [](Actions& code) { code.push("this").op(kGetVariable); };
+    auto thisRegister = [](Actions& code) { code.pushRegister(1); };
     Actions constructC, constructB, constructA, describeC, describeB, describeA, script;
     constructC.push("this").op(kGetVariable).push("_x").push(50.0).op(kSetMember);
     constructC.push("this").op(kGetVariable).push("level").push("C").op(kSetMember);
@@ -474,8 +475,7 @@ TEST(ActionScript, ClassChainsReachTheirParentsThroughSuper) {
     constructB.push(0.0).push("super").op(kGetVariable).pushUndefined().op(kCallMethod).op(kPop);
     appendLevel(constructB, thisVariable, "B");
     constructA.push(0.0).pushRegister(2).pushUndefined().op(kCallMethod).op(kPop);  // this in r1, super in r2
-    appendLevel(
-        constructA, [](Actions& code) { code.pushRegister(1); }, "A");
+    appendLevel(constructA, thisRegister, "A");
     describeC.push("this").op(kGetVariable).push("level").op(kGetMember).push(":C").op(kAdd2).op(kReturn);
     describeB.push(0.0).push("super").op(kGetVariable).push("describe").op(kCallMethod).push("B").op(kAdd2);
     describeB.op(kReturn);
@@ -516,18 +516,18 @@ TEST(ActionScript, ClassChainsReachTheirParentsThroughSuper) {
 }
 
 TEST(ActionScript, ThrowsUnwindToTheNearestTry) {
-    constexpr int kThrow = 0x2A, kGetMember = 0x4E, kNewObject = 0x40, kEquals2 = 0x49;
+    constexpr int kThrow = 0x2A, kGetMember = 0x4E, kNewObject = 0x40, kEquals2 = 0x49, kPop = 0x17;
     // function inner(v) { throw "bad " + v }  function outer(v) { inner(v); trace("not reached") }
     // function cleanup() { try { return "from try" } finally { trace("cleanup") } }
     Actions inner, outer, cleanup, script, next;
     inner.push("bad ").push("v").op(kGetVariable).op(kAdd2).op(kThrow);
-    outer.push("v").op(kGetVariable).push(1.0).push("inner").op(kCallFunction).op(0x17);
+    outer.push("v").op(kGetVariable).push(1.0).push("inner").op(kCallFunction).op(kPop);
     outer.push("not reached").op(kTrace);
     cleanup.tryAction("t", "", "f", "").push("from try").op(kReturn).label("t");
     cleanup.push("cleanup").op(kTrace).label("f");
     script.function("inner", {"v"}, inner).function("outer", {"v"}, outer).function("cleanup", {}, cleanup);
     // try { outer(1); trace("not reached") } catch (e) { trace("caught " + e) } finally { trace("finally") }
-    script.tryAction("t1", "c1", "f1", "e").push(1.0).push(1.0).push("outer").op(kCallFunction).op(0x17);
+    script.tryAction("t1", "c1", "f1", "e").push(1.0).push(1.0).push("outer").op(kCallFunction).op(kPop);
     script.push("not reached").op(kTrace).label("t1");
     script.push("caught ").push("e").op(kGetVariable).op(kAdd2).op(kTrace).label("c1");
     script.push("finally").op(kTrace).label("f1");
@@ -558,7 +558,7 @@ TEST(ActionScript, ThrowsUnwindToTheNearestTry) {
 }
 
 TEST(ActionScript, HostileTryRecordsAreBounded) {
-    constexpr int kThrow = 0x2A;
+    constexpr int kThrow = 0x2A, kPop = 0x17;
     // A try whose sizes run far past its block: its try block runs to the block's end, and what it throws
     // is caught by the empty catch block there.
     Actions pastTheEnd;
@@ -573,7 +573,8 @@ TEST(ActionScript, HostileTryRecordsAreBounded) {
     Actions nested;
     for (int k = 0; k < 200; ++k) nested.record(0x8F, {0x02, 0xFF, 0xFF, 0, 0, 0, 0, 0});
     nested.push("too deep").op(kTrace);
-    // A catch block that branches back to its try, and a try cut short: the step budget ends the first.
+    // A catch block that branches back to its try runs until the step budget ends the frame; a try record
+    // cut short is skipped.
     Actions loop;
     loop.label("top").tryAction("t", "c", "", "e").push(0.0).op(kThrow).label("t").jump("top").label("c");
     std::vector<std::uint8_t> cut = {0x8F, 0x03, 0x00, 0x01, 0x05, 0x00};
@@ -581,7 +582,7 @@ TEST(ActionScript, HostileTryRecordsAreBounded) {
     cut.insert(cut.end(), tail.begin(), tail.end());
     // function f() { try { f() } finally { throw "x" } }: every level of the call depth throws again.
     Actions recurse, deep;
-    recurse.tryAction("t", "", "f", "").push(0.0).push("f").op(kCallFunction).op(0x17).label("t");
+    recurse.tryAction("t", "", "f", "").push(0.0).push("f").op(kCallFunction).op(kPop).label("t");
     recurse.push("x").op(kThrow).label("f");
     deep.function("f", {}, recurse).push(0.0).push("f").op(kCallFunction).push("not reached").op(kTrace);
     auto played = play(movie(10, 10, 5,
