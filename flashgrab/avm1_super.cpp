@@ -7,6 +7,9 @@ namespace {
 
 // Prototype chains scripts build are checked this deep, as getMember does.
 constexpr int kMaxChain = 64;
+// Properties looked at to find where a method is held; classes hold far fewer, and a forged prototype
+// of millions of properties must not make every call that uses super that slow.
+constexpr std::size_t kMaxHolderSearch = 4096;
 
 // The prototype in this's chain that holds the running function: where a method was found, directly or
 // through super. When none does (a function stored on the object itself, or not at all), the object
@@ -14,9 +17,13 @@ constexpr int kMaxChain = 64;
 Object* holderOf(const Value& self, const Object* callee) {
     if (!self.isObject()) return nullptr;
     int depth = 0;
-    for (Object* p = self.object->proto; p && depth < kMaxChain; p = p->proto, ++depth)
-        for (const auto& [name, value] : p->properties)
+    std::size_t looked = 0;
+    for (Object* p = self.object->proto; p && depth < kMaxChain; p = p->proto, ++depth) {
+        for (const auto& [name, value] : p->properties) {
             if (value.type == Value::Type::Object && value.object == callee) return p;
+            if (++looked >= kMaxHolderSearch) return self.object;
+        }
+    }
     return self.object;
 }
 
