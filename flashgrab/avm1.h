@@ -21,6 +21,8 @@ struct TextFieldState;
 inline constexpr long kMaxActionsPerTick = 300000;
 // Calls nested deeper than this return undefined.
 inline constexpr int kMaxCallDepth = 64;
+// Try actions running at once in one action list; one more fails as a throw would.
+inline constexpr std::size_t kMaxTryNesting = 64;
 // Objects alive at once (unreachable ones are freed between ticks); past this newObject and friends
 // yield undefined.
 inline constexpr std::size_t kMaxObjects = 1u << 20;
@@ -129,9 +131,26 @@ private:
         std::uint32_t event = 0;
     };
 
+    struct TryState;
     void run(const ActionBlock& block, Activation& frame);
+    // Where an action list goes on when it leaves one of its try action's blocks (running off its end, by
+    // a branch, a return or a throw): into a catch or finally block, or on past the try; returns the
+    // action to run next.
+    int settleTry(std::vector<TryState>& handlers, int at, Activation& frame);
     void runEvent(Object* clip, std::uint32_t event);
-    Value runFunction(Object* function, const Value& self, const std::vector<Value>& args, Object* super);
+    // holder: the prototype of the class a constructor builds, where its super begins; null for other
+    // calls, whose prototype is looked up when they first use super.
+    Value runFunction(Object* function, const Value& self, const std::vector<Value>& args, Object* holder);
+    // The super object of a running function, made on first use; undefined outside functions.
+    Value superOf(Activation& frame);
+    // super(args): the parent class's constructor run on the function's this.
+    Value callSuper(Object* super, const std::vector<Value>& args);
+    // A script ran to its end: a throw nothing caught ends with it, with what it left on the stack.
+    void endScript() {
+        throwing_ = false;
+        thrown_ = Value{};
+        stack_.clear();
+    }
     Value getVariable(Activation& frame, std::string_view name);
     void setVariable(Activation& frame, std::string_view name, const Value& value);
     Value clipProperty(Instance& instance, Object* object, std::string_view name, bool& found);
@@ -187,6 +206,9 @@ private:
     int nextTimerId_ = 1;
     void runTimers();
     std::vector<Value> stack_;
+    // A throw on its way to the nearest try: while it is, no more script code starts.
+    bool throwing_ = false;
+    Value thrown_;
     std::set<int> initDone_;
     std::map<int, Value> classes_;  // character id -> registered constructor
     long steps_ = 0;

@@ -114,6 +114,13 @@ std::shared_ptr<const ActionBlock> readBlock(std::span<const std::uint8_t> data,
     if (nesting > kMaxBlockNesting) return block;
     std::vector<std::size_t> starts;  // byte offset of each action
     std::vector<long> branchTargets;  // byte offset each action branches to, -1 for none
+    // Try actions with the byte offsets where their try, catch and finally blocks end.
+    struct TryEnds {
+        std::size_t action;
+        std::shared_ptr<TryCode> code;
+        std::size_t ends[3];
+    };
+    std::vector<TryEnds> tries;
     std::size_t pos = 0;
     while (pos < data.size()) {
         std::uint8_t code = data[pos];
@@ -184,6 +191,25 @@ std::shared_ptr<const ActionBlock> readBlock(std::span<const std::uint8_t> data,
                 pos += bodySize;
                 break;
             }
+            case 0x8f: {  // try: its blocks follow the record, of the sizes it gives
+                int flags = in.u8();
+                std::size_t sizes[3] = {in.u16(), in.u16(), in.u16()};
+                auto handler = std::make_shared<TryCode>();
+                handler->hasCatch = flags & 0x01;
+                handler->hasFinally = flags & 0x02;
+                if (flags & 0x04)
+                    handler->catchRegister = in.u8();
+                else
+                    handler->catchName = in.cstring();
+                // A record cut short is kept as an unknown action, so the blocks after it run as they come.
+                if (!in.ok()) break;
+                TryEnds ends{block->actions.size(), handler, {}};
+                std::size_t at = pos;
+                for (int k = 0; k < 3; ++k) ends.ends[k] = at += sizes[k];
+                tries.push_back(std::move(ends));
+                action.handler = std::move(handler);
+                break;
+            }
             default:
                 break;
         }
@@ -193,6 +219,10 @@ std::shared_ptr<const ActionBlock> readBlock(std::span<const std::uint8_t> data,
     }
     // Branch offsets become action indices; one that lands inside a record or outside the block ends it.
     const int end = static_cast<int>(block->actions.size());
+    auto indexAt = [&starts, end](std::size_t offset) {
+        auto at = std::lower_bound(starts.begin(), starts.end(), offset);
+        return at != starts.end() && *at == offset ? static_cast<int>(at - starts.begin()) : end;
+    };
     for (std::size_t i = 0; i < block->actions.size(); ++i) {
         long offset = branchTargets[i];
         if (offset == kNoBranch) continue;
@@ -200,10 +230,17 @@ std::shared_ptr<const ActionBlock> readBlock(std::span<const std::uint8_t> data,
             block->actions[i].target = end;
             continue;
         }
-        auto at = std::lower_bound(starts.begin(), starts.end(), static_cast<std::size_t>(offset));
-        block->actions[i].target = (at != starts.end() && *at == static_cast<std::size_t>(offset))
-                                       ? static_cast<int>(at - starts.begin())
-                                       : end;
+        block->actions[i].target = indexAt(static_cast<std::size_t>(offset));
+    }
+    // A try's blocks end where an action starts; one that ends inside a record or past the block runs to
+    // its end, and the blocks stay in their order whatever sizes a forged record gives.
+    for (TryEnds& t : tries) {
+        int first = static_cast<int>(t.action) + 1;
+        int* bounds[3] = {&t.code->catchAt, &t.code->finallyAt, &t.code->end};
+        for (int k = 0; k < 3; ++k) {
+            first = std::max(first, indexAt(t.ends[k]));
+            *bounds[k] = first;
+        }
     }
     return block;
 }

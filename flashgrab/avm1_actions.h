@@ -32,6 +32,16 @@ struct FunctionCode {
     std::shared_ptr<const ActionBlock> body;
 };
 
+// What a try action describes. Its try, catch and finally blocks follow it in the same block: the try
+// block runs up to catchAt, the catch block up to finallyAt, the finally block up to end (action indices,
+// in that order, never before the try action's successor).
+struct TryCode {
+    int catchAt = 0, finallyAt = 0, end = 0;
+    bool hasCatch = false, hasFinally = false;
+    int catchRegister = -1;  // where the catch block finds what was thrown; -1: in the variable catchName
+    std::string catchName;
+};
+
 // One decoded action. Jumps hold the index of the action they continue at.
 struct Action {
     std::uint8_t code = 0;
@@ -43,6 +53,7 @@ struct Action {
     std::vector<SharedString> pool;                // constantPool
     std::shared_ptr<const FunctionCode> function;  // defineFunction, defineFunction2
     std::shared_ptr<const ActionBlock> body;       // with
+    std::shared_ptr<const TryCode> handler;        // try
 };
 
 struct ActionBlock {

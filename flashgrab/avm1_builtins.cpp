@@ -47,6 +47,17 @@ Value registerClass(Avm1& vm, Value, const Args& args) {
     return Value::boolean(true);
 }
 
+// --- Error: what scripts throw, with its message
+
+Value errorConstructor(Avm1& vm, Value self, const Args& args) {
+    if (self.isObject() && !args.empty() && !args[0].isUndefined()) vm.setMember(self, "message", args[0]);
+    return {};
+}
+
+Value errorToString(Avm1& vm, Value self, const Args&) {
+    return Value::str(toString(vm.getMember(self, "message")));
+}
+
 // --- Number, conversions
 
 Value numberConstructor(Avm1&, Value, const Args& args) {
@@ -308,6 +319,11 @@ void installBuiltins(Avm1& vm, Object* global) {
 
     installArrayAndString(vm, global);
 
+    Object* errorProto = makeClass(global, "Error", errorConstructor, nullptr);
+    method(errorProto, "toString", errorToString);
+    errorProto->properties["message"] = Value::str("Error");
+    errorProto->properties["name"] = Value::str("Error");
+
     Object* numberProto = makeClass(global, "Number", numberConstructor, nullptr);
     method(numberProto, "toString", numberToStringMethod);
     method(numberProto, "valueOf", returnSelf);
@@ -407,7 +423,7 @@ Value Avm1::construct(const Value& constructor, const std::vector<Value>& args) 
     Value proto = getMember(constructor, "prototype");
     Object* self = newObject(proto.isObject() ? proto.object : objectProto_);
     if (!self) return Value{};
-    Value result = runFunction(constructor.object, Value::obj(self), args, nullptr);
+    Value result = runFunction(constructor.object, Value::obj(self), args, proto.isObject() ? proto.object : nullptr);
     // Native constructors such as Array make their own object; ActionScript ones fill in this.
     if (constructor.object->native && result.isObject()) return result;
     return Value::obj(self);

@@ -55,7 +55,12 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
     const auto& actions = block.actions;
     const int count = static_cast<int>(actions.size());
     std::vector<Value> args;
-    for (int i = 0; i < count && !frame.returned;) {
+    // The try actions whose blocks are running, innermost last.
+    std::vector<TryState> handlers;
+    for (int i = 0;;) {
+        if (!handlers.empty()) i = settleTry(handlers, i, frame);
+        // A throw that no try here catches leaves the list, for the caller's tries to catch.
+        if (i >= count || frame.returned || throwing_) break;
         if (++steps_ > kMaxActionsPerTick) return;
         if (stack_.size() > kMaxStack) stack_.erase(stack_.begin(), stack_.begin() + kMaxStack / 2);
         const Action& action = actions[static_cast<std::size_t>(i)];
@@ -204,9 +209,9 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
                     for (int k = 0; k < 4; ++k) pop();
                 break;
             }
-            case 0x2a:  // throw: without try support the script ends here
-                stack_.clear();
-                frame.returned = true;
+            case 0x2a:  // throw
+                thrown_ = pop();
+                throwing_ = true;
                 break;
             case 0x2b: {  // castOp
                 Value object = pop();
@@ -402,10 +407,14 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
                 Value object = pop();
                 popArgs();
                 std::string method = toString(name);
-                if (name.isUndefined() || method.empty())
+                if (name.isUndefined() || method.empty()) {
                     stack_.push_back(call(object, Value{}, args));
-                else
-                    stack_.push_back(call(getMember(object, method), object, args));
+                    break;
+                }
+                // super.method(): the parent prototype's method, run on this.
+                Value self =
+                    object.isObject() && object.object->kind == ObjectKind::Super ? object.object->target : object;
+                stack_.push_back(call(getMember(object, method), self, args));
                 break;
             }
             case 0x54: {  // instanceOf
@@ -472,6 +481,16 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
                 break;
             case 0x88:  // constantPool
                 frame.pool = &action.pool;
+                break;
+            case 0x8f:  // try: its blocks follow; settleTry moves between them
+                if (!action.handler) break;
+                if (handlers.size() >= kMaxTryNesting) {
+                    thrown_ = Value{};
+                    throwing_ = true;
+                    break;
+                }
+                handlers.push_back(TryState{action.handler.get(), i, TryState::Part::Try, TryState::Then::Continue, 0,
+                                            Value{}, stack_.size()});
                 break;
             case 0x8b:  // setTarget
                 frame.target = action.text.empty() ? frame.home : resolveTarget(action.text, frame.home);
@@ -573,6 +592,9 @@ void Avm1::run(const ActionBlock& block, Activation& frame) {
                         inner.self = Value::obj(target);
                         inner.registers.resize(4);
                         run(*fa.block, inner);
+                        // The called frame's script is a script of its own: what it throws ends only it.
+                        throwing_ = false;
+                        thrown_ = Value{};
                     }
                     --callDepth_;
                 }

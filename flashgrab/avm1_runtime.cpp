@@ -84,7 +84,12 @@ void Avm1::registerClass(const std::string& linkage, const Value& constructor) {
 void Avm1::constructClip(Object* clip) {
     if (!clip || !clip->instance) return;
     auto registered = classes_.find(clip->instance->characterId);
-    if (registered != classes_.end()) call(registered->second, Value::obj(clip), {});
+    if (registered == classes_.end()) return;
+    const Value& constructor = registered->second;
+    if (!constructor.isObject() || constructor.object->kind != ObjectKind::Function) return;
+    // The class's prototype is where the constructor's super begins.
+    Value proto = getMember(constructor, "prototype");
+    runFunction(constructor.object, Value::obj(clip), {}, proto.isObject() ? proto.object : nullptr);
 }
 
 Object* Avm1::root() {
@@ -154,7 +159,7 @@ void Avm1::drainQueue() {
         frame.self = Value::obj(entry.clip);
         frame.registers.resize(4);
         run(*entry.block, frame);
-        stack_.clear();
+        endScript();
     }
     queue_.clear();
     running_ = false;
@@ -196,7 +201,7 @@ void Avm1::runTimers() {
                 if (timers_[i].dueMs <= now - timer.periodMs * kMaxTimerCallsPerTick) timers_[i].dueMs = now;
             }
             call(timer.function, timer.self, timer.args);
-            stack_.clear();
+            endScript();
             if (timer.once) {
                 --i;
                 break;
@@ -295,13 +300,13 @@ void Avm1::runEvent(Object* clip, std::uint32_t event) {
             frame.self = Value::obj(clip);
             frame.registers.resize(4);
             run(*action.block, frame);
-            stack_.clear();
+            endScript();
         }
     }
     if (!clip->instance) return;
     if (event == kEventConstruct) {
         constructClip(clip);
-        stack_.clear();
+        endScript();
         return;
     }
     const char* handler = event == kEventEnterFrame ? "onEnterFrame" : event == kEventLoad ? "onLoad" : nullptr;
@@ -309,7 +314,7 @@ void Avm1::runEvent(Object* clip, std::uint32_t event) {
     Value function = getMember(Value::obj(clip), handler);
     if (function.isObject()) {
         call(function, Value::obj(clip), {});
-        stack_.clear();
+        endScript();
     }
 }
 

@@ -42,11 +42,15 @@ Value Avm1::pop() {
 }
 
 Value Avm1::call(const Value& function, const Value& self, const std::vector<Value>& args) {
-    if (!function.isObject() || function.object->kind != ObjectKind::Function) return Value{};
+    if (!function.isObject()) return Value{};
+    if (function.object->kind == ObjectKind::Super) return callSuper(function.object, args);
+    if (function.object->kind != ObjectKind::Function) return Value{};
     return runFunction(function.object, self, args, nullptr);
 }
 
-Value Avm1::runFunction(Object* function, const Value& self, const std::vector<Value>& args, Object*) {
+Value Avm1::runFunction(Object* function, const Value& self, const std::vector<Value>& args, Object* holder) {
+    // While a throw unwinds to its try, nothing new runs.
+    if (throwing_) return Value{};
     if (function->native) return function->native(*this, self, args);
     if (!function->code || !function->code->body || callDepth_ >= kMaxCallDepth) return Value{};
     const FunctionCode& code = *function->code;
@@ -58,6 +62,8 @@ Value Avm1::runFunction(Object* function, const Value& self, const std::vector<V
     frame.self = self;
     frame.scope = std::make_shared<Scope>(Scope{function->scope, locals});
     frame.pool = function->pool;
+    frame.callee = function;
+    frame.holder = holder;
     Object* arguments = newArray();
     if (arguments) arguments->elements = args;
     if (code.version2) {
@@ -68,7 +74,8 @@ Value Avm1::runFunction(Object* function, const Value& self, const std::vector<V
         };
         preload(0x01, self);
         preload(0x04, Value::obj(arguments));
-        preload(0x10, Value{});
+        preload(0x10, (code.flags & 0x10) ? superOf(frame) : Value{});
+        if (code.flags & 0x20) frame.callee = nullptr;  // no super variable
         preload(0x40, Value::obj(root()));
         Value parent;
         if (frame.home->instance && frame.home->instance->parent)
@@ -120,6 +127,7 @@ Value Avm1::getVariable(Activation& frame, std::string_view name) {
         }
     }
     if (name == "this") return frame.self;
+    if (name == "super") return superOf(frame);
     if (name == "_root" || name == "_level0") return Value::obj(root());
     if (name == "_global") return Value::obj(global_);
     for (auto it = frame.with.rbegin(); it != frame.with.rend(); ++it) {

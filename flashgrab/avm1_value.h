@@ -42,7 +42,9 @@ struct Scope {
 using NativeFunction = Value (*)(Avm1& vm, Value self, const std::vector<Value>& args);
 
 // What kind of thing an object stands for; the plain ones keep everything in their properties.
-enum class ObjectKind : std::uint8_t { Plain, Array, Function, Clip, TextField, Color, Transform };
+// Super stands for super in a function: calling it runs the parent constructor, its members are the
+// parent prototype's, and methods called through it run on target, the function's this.
+enum class ObjectKind : std::uint8_t { Plain, Array, Function, Clip, TextField, Color, Transform, Super };
 
 struct Object {
     ObjectKind kind = ObjectKind::Plain;
@@ -58,7 +60,7 @@ struct Object {
     NativeFunction native = nullptr;
     // Clips and text fields: the instance drawn, null once it left the display list.
     Instance* instance = nullptr;
-    // Color and Transform objects: the clip they act on.
+    // Color and Transform objects: the clip they act on; super: the this it calls on.
     Value target;
 };
 

@@ -200,8 +200,49 @@ def scripted_movie():
     return header + body
 
 
+def function(name, body, flags=None, registers=0):
+    """defineFunction without parameters, or defineFunction2 with the flags given; the body follows it."""
+    header = name.encode() + b"\x00" + struct.pack("<H", 0)
+    if flags is not None:
+        header += struct.pack("<BH", registers, flags)
+    return action(0x9B if flags is None else 0x8E, header + struct.pack("<H", len(body))) + body
+
+
+def try_catch_finally(body, handler, cleanup, catch_name="e"):
+    """A try action with its three blocks after it."""
+    data = struct.pack("<BHHH", 0x03, len(body), len(handler), len(cleanup)) + catch_name.encode() + b"\x00"
+    return action(0x8F, data) + body + handler + cleanup
+
+
+def classes_movie():
+    """A movie whose script builds a chain of three classes calling super() and super.method(), and throws
+    through a function call into try, catch and finally."""
+    get, set_member, get_member, call_method, trace, pop = (action(c) for c in (0x1C, 0x4F, 0x4E, 0x52, 0x26, 0x17))
+    call_super = push(0, "super") + get + action(0x96, b"\x03") + call_method + pop
+    append_level = lambda letter: push("this") + get + push("level", "this") + get + push("level") + get_member + \
+        push(letter) + action(0x47) + set_member
+    code = function("C", push("this") + get + push("level", "C") + set_member)
+    code += function("B", call_super + append_level("B"))
+    # this in register 1, super in register 2
+    code += function("A", push(0) + action(0x96, bytes([4, 2])) + action(0x96, b"\x03") + call_method + pop +
+                     append_level("A"), flags=0x19, registers=3)
+    code += push("B") + get + push("C") + get + action(0x69) + push("A") + get + push("B") + get + action(0x69)
+    describe_c = push("this") + get + push("level") + get_member + action(0x3E)
+    describe_b = push(0, "super") + get + push("describe") + call_method + push("B") + action(0x47) + action(0x3E)
+    for owner, body in (("C", describe_c), ("B", describe_b)):
+        code += push(owner) + get + push("prototype") + get_member + push("describe") + function("", body) + set_member
+    code += function("fail", push("thrown") + action(0x2A))
+    body = push(0, "A") + action(0x40) + push("describe") + call_method + trace + push(0, "fail") + action(0x3D)
+    handler = push("e") + get + trace
+    cleanup = push("finally") + trace
+    code += try_catch_finally(body, handler, cleanup) + b"\x00"
+    header = rect(0, 2000, 0, 1500) + struct.pack("<HH", 12 << 8, 1)
+    return header + tag(9, bytes([255, 255, 255])) + tag(12, code) + tag(1, b"") + tag(0, b"")
+
+
 def movie_seeds(work):
     write(MOVIE, "actions_fws.swf", signed_movie(b"FWS", scripted_movie()))
+    write(MOVIE, "actions_classes_try.swf", signed_movie(b"FWS", classes_movie()))
     plain = movie(range(6))
     for signature in (b"FWS", b"CWS", b"ZWS"):
         write(MOVIE, "squares_" + signature.decode().lower() + ".swf", signed_movie(signature, plain))

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 
 #include "flashgrab/frame_loop.h"
 #include "swf_builder.h"
@@ -450,6 +451,146 @@ TEST(ActionScript, MalformedActionRecordsAreSkipped) {
                               tag(12, backwards), showFrame()}));
     EXPECT_EQ(played.frames.size(), 4u);
     EXPECT_EQ(played.trace, "still here\n");
+}
+
+TEST(ActionScript, ClassChainsReachTheirParentsThroughSuper) {
+    constexpr int kCallMethod = 0x52, kGetMember = 0x4E, kNewObject = 0x40, kExtends = 0x69, kPop = 0x17;
+    // class C { function C() { this._x = 50; this.level = "C" }  function describe() { return this.level + ":C" } }
+    // class B extends C { function B() { super(); this.level += "B" }  describe: super.describe() + "B" }
+    // class A extends B { the same with "A", written with defineFunction2 and super in a register }
+    // Object.registerClass("mover", A); o = new A(); trace(o.level); trace(o.describe());
+    // and on frame 3 the same of the clip "m", placed from the exported symbol on frame 2.
+    auto appendLevel = [](Actions& code, const std::function<void(Actions&)>& self, const std::string& letter) {
+        self(code);
+        code.push("level");
+        self(code);
+        code.push("level").op(kGetMember).push(letter).op(kAdd2).op(kSetMember);
+    };
+    auto thisVariable = [](Actions& code) { code.push("this").op(kGetVariable); };
+    auto thisRegister = [](Actions& code) { code.pushRegister(1); };
+    Actions constructC, constructB, constructA, describeC, describeB, describeA, script;
+    constructC.push("this").op(kGetVariable).push("_x").push(50.0).op(kSetMember);
+    constructC.push("this").op(kGetVariable).push("level").push("C").op(kSetMember);
+    // super() as compiled: the super object called as a method without a name.
+    constructB.push(0.0).push("super").op(kGetVariable).pushUndefined().op(kCallMethod).op(kPop);
+    appendLevel(constructB, thisVariable, "B");
+    constructA.push(0.0).pushRegister(2).pushUndefined().op(kCallMethod).op(kPop);  // this in r1, super in r2
+    appendLevel(constructA, thisRegister, "A");
+    describeC.push("this").op(kGetVariable).push("level").op(kGetMember).push(":C").op(kAdd2).op(kReturn);
+    describeB.push(0.0).push("super").op(kGetVariable).push("describe").op(kCallMethod).push("B").op(kAdd2);
+    describeB.op(kReturn);
+    describeA.push(0.0).pushRegister(1).push("describe").op(kCallMethod).push("A").op(kAdd2).op(kReturn);
+    constexpr int kPreloadThis = 0x01, kSuppressArguments = 0x08, kPreloadSuper = 0x10;
+    script.function("C", {}, constructC).function("B", {}, constructB);
+    script.function2("A", 3, kPreloadThis | kSuppressArguments | kPreloadSuper, constructA);
+    script.push("B").op(kGetVariable).push("C").op(kGetVariable).op(kExtends);
+    script.push("A").op(kGetVariable).push("B").op(kGetVariable).op(kExtends);
+    auto setDescribe = [&script](const std::string& owner) {
+        script.push(owner).op(kGetVariable).push("prototype").op(kGetMember).push("describe");
+    };
+    setDescribe("C");
+    script.function("", {}, describeC).op(kSetMember);
+    setDescribe("B");
+    script.function("", {}, describeB).op(kSetMember);
+    setDescribe("A");
+    script.function2("", 2, kPreloadSuper, describeA).op(kSetMember);
+    script.push("A").op(kGetVariable).push("mover").push(2.0).push("Object").op(kGetVariable);
+    script.push("registerClass").op(kCallMethod).op(kPop);
+    script.push("o").push(0.0).push("A").op(kNewObject).op(kSetVariable);
+    auto show = [](const std::string& object) {
+        Actions code;
+        code.push(object).op(kGetVariable).push("level").op(kGetMember).op(kTrace);
+        code.push(0.0).push(object).op(kGetVariable).push("describe").op(kCallMethod).op(kTrace);
+        return code;
+    };
+    std::vector<std::uint8_t> exportMover{1, 0, 10, 0, 'm', 'o', 'v', 'e', 'r', 0};
+    auto played = play(movie(100, 50, 3,
+                             with(squares(), {defineSprite(10, 1, {placeObject(1, kBlue), showFrame()}),
+                                              tag(56, exportMover), doAction(script), doAction(show("o")), showFrame(),
+                                              placeNamed(1, 10, "m"), showFrame(), doAction(show("m")), showFrame()})));
+    // Each constructor ran once, grandparent first; each describe reached its own parent's, on this.
+    EXPECT_EQ(played.trace, "CBA\nCBA:CBA\nCBA\nCBA:CBA\n");
+    ASSERT_EQ(played.frames.size(), 3u);
+    EXPECT_EQ(at(played.frames[2], 5, 5), white) << "the grandparent's constructor moved the clip";
+    EXPECT_EQ(at(played.frames[2], 55, 5), blue);
+}
+
+TEST(ActionScript, ThrowsUnwindToTheNearestTry) {
+    constexpr int kThrow = 0x2A, kGetMember = 0x4E, kNewObject = 0x40, kEquals2 = 0x49, kPop = 0x17;
+    // function inner(v) { throw "bad " + v }  function outer(v) { inner(v); trace("not reached") }
+    // function cleanup() { try { return "from try" } finally { trace("cleanup") } }
+    Actions inner, outer, cleanup, script, next;
+    inner.push("bad ").push("v").op(kGetVariable).op(kAdd2).op(kThrow);
+    outer.push("v").op(kGetVariable).push(1.0).push("inner").op(kCallFunction).op(kPop);
+    outer.push("not reached").op(kTrace);
+    cleanup.tryAction("t", "", "f", "").push("from try").op(kReturn).label("t");
+    cleanup.push("cleanup").op(kTrace).label("f");
+    script.function("inner", {"v"}, inner).function("outer", {"v"}, outer).function("cleanup", {}, cleanup);
+    // try { outer(1); trace("not reached") } catch (e) { trace("caught " + e) } finally { trace("finally") }
+    script.tryAction("t1", "c1", "f1", "e").push(1.0).push(1.0).push("outer").op(kCallFunction).op(kPop);
+    script.push("not reached").op(kTrace).label("t1");
+    script.push("caught ").push("e").op(kGetVariable).op(kAdd2).op(kTrace).label("c1");
+    script.push("finally").op(kTrace).label("f1");
+    script.push(0.0).push("cleanup").op(kCallFunction).op(kTrace);
+    // for (i = 0; i < 3; i++) try { if (i == 1) continue; trace("body " + i) } finally { trace("after " + i) }
+    script.push("i").push(0.0).op(kSetVariable);
+    script.label("loop").push("i").op(kGetVariable).push(3.0).op(kLess2).op(kNot).ifTrue("done");
+    script.tryAction("t2", "", "f2", "").push("i").op(kGetVariable).push(1.0).op(kEquals2).ifTrue("step");
+    script.push("body ").push("i").op(kGetVariable).op(kAdd2).op(kTrace).label("t2");
+    script.push("after ").push("i").op(kGetVariable).op(kAdd2).op(kTrace).label("f2");
+    script.label("step").push("i").push("i").op(kGetVariable).op(kIncrement).op(kSetVariable).jump("loop");
+    script.label("done");
+    // try { try { throw new Error("deep") } finally { trace("inner finally") } } catch (r1) { trace(r1.message) }
+    script.tryAction("t3", "c3", "", "", 1).tryAction("t4", "", "f4", "");
+    script.push("deep").push(1.0).push("Error").op(kNewObject).op(kThrow).label("t4");
+    script.push("inner finally").op(kTrace).label("f4").label("t3");
+    script.pushRegister(1).push("message").op(kGetMember).op(kTrace).label("c3");
+    // A throw nothing catches ends this script only: the frame's next one runs, and so does the next frame.
+    script.push("uncaught").op(kTrace).push(2.0).push(1.0).push("inner").op(kCallFunction);
+    script.push("not reached").op(kTrace);
+    next.push("next script").op(kTrace);
+    auto played = play(movie(
+        10, 10, 2,
+        {doAction(script), doAction(next), showFrame(), doAction(Actions().push("frame 2").op(kTrace)), showFrame()}));
+    EXPECT_EQ(played.trace,
+              "caught bad 1\nfinally\ncleanup\nfrom try\nbody 0\nafter 0\nafter 1\nbody 2\nafter 2\n"
+              "inner finally\ndeep\nuncaught\nnext script\nframe 2\n");
+}
+
+TEST(ActionScript, HostileTryRecordsAreBounded) {
+    constexpr int kThrow = 0x2A, kPop = 0x17;
+    // A try whose sizes run far past its block: its try block runs to the block's end, and what it throws
+    // is caught by the empty catch block there.
+    Actions pastTheEnd;
+    pastTheEnd.record(0x8F, {0x03, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'e', 0});
+    pastTheEnd.push("in try").op(kTrace).push(1.0).op(kThrow).push("after throw").op(kTrace);
+    // try { try { throw 1 } finally { throw 2 } } catch (e) { trace(e) }: the finally's throw wins.
+    Actions finallyThrows;
+    finallyThrows.tryAction("t1", "c1", "", "e").tryAction("t2", "", "f2", "");
+    finallyThrows.push(1.0).op(kThrow).label("t2").push(2.0).op(kThrow).label("f2").label("t1");
+    finallyThrows.push("e").op(kGetVariable).op(kTrace).label("c1");
+    // 200 tries nested in one another: past the nesting bound the next one fails like a throw.
+    Actions nested;
+    for (int k = 0; k < 200; ++k) nested.record(0x8F, {0x02, 0xFF, 0xFF, 0, 0, 0, 0, 0});
+    nested.push("too deep").op(kTrace);
+    // A catch block that branches back to its try runs until the step budget ends the frame; a try record
+    // cut short is skipped.
+    Actions loop;
+    loop.label("top").tryAction("t", "c", "", "e").push(0.0).op(kThrow).label("t").jump("top").label("c");
+    std::vector<std::uint8_t> cut = {0x8F, 0x03, 0x00, 0x01, 0x05, 0x00};
+    auto tail = Actions().push("after cut").op(kTrace).bytes();
+    cut.insert(cut.end(), tail.begin(), tail.end());
+    // function f() { try { f() } finally { throw "x" } }: every level of the call depth throws again.
+    Actions recurse, deep;
+    recurse.tryAction("t", "", "f", "").push(0.0).push("f").op(kCallFunction).op(kPop).label("t");
+    recurse.push("x").op(kThrow).label("f");
+    deep.function("f", {}, recurse).push(0.0).push("f").op(kCallFunction).push("not reached").op(kTrace);
+    auto played = play(movie(10, 10, 5,
+                             {doAction(pastTheEnd), doAction(finallyThrows), showFrame(), doAction(nested), showFrame(),
+                              doAction(loop), showFrame(), tag(12, cut), doAction(deep), showFrame(),
+                              doAction(Actions().push("done").op(kTrace)), showFrame()}));
+    EXPECT_EQ(played.frames.size(), 5u);
+    EXPECT_EQ(played.trace, "in try\n2\nafter cut\ndone\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -256,6 +257,7 @@ public:
         return record(0x96, data);
     }
     Actions& pushRegister(int index) { return record(0x96, {4, static_cast<std::uint8_t>(index)}); }
+    Actions& pushUndefined() { return record(0x96, {3}); }
     Actions& gotoLabel(const std::string& label) { return record(0x8C, cstring(label)); }
     Actions& gotoFrame(int zeroBased) {
         return record(0x81, {static_cast<std::uint8_t>(zeroBased & 0xFF), static_cast<std::uint8_t>(zeroBased >> 8)});
@@ -291,12 +293,47 @@ public:
         out_.insert(out_.end(), code.begin(), code.end());
         return *this;
     }
+    // defineFunction2 without parameters, with its preload and suppress flags as written.
+    Actions& function2(const std::string& name, int registerCount, int flags, const Actions& body) {
+        std::vector<std::uint8_t> data = cstring(name);
+        std::vector<std::uint8_t> code = body.bytes(false);
+        data.insert(data.end(),
+                    {0, 0, static_cast<std::uint8_t>(registerCount), static_cast<std::uint8_t>(flags & 0xFF),
+                     static_cast<std::uint8_t>(flags >> 8), static_cast<std::uint8_t>(code.size() & 0xFF),
+                     static_cast<std::uint8_t>(code.size() >> 8)});
+        record(0x8E, data);
+        out_.insert(out_.end(), code.begin(), code.end());
+        return *this;
+    }
+    // A try action: its try block runs from here to the label tryEnd, its catch block (if catchEnd is
+    // named) on to catchEnd and its finally block (if finallyEnd is named) on to finallyEnd. What is
+    // thrown goes to the variable catchName, or to register catchRegister when that is not -1.
+    Actions& tryAction(const std::string& tryEnd, const std::string& catchEnd, const std::string& finallyEnd,
+                       const std::string& catchName, int catchRegister = -1) {
+        int flags = (catchEnd.empty() ? 0 : 0x01) | (finallyEnd.empty() ? 0 : 0x02) | (catchRegister >= 0 ? 0x04 : 0);
+        std::vector<std::uint8_t> data{static_cast<std::uint8_t>(flags), 0, 0, 0, 0, 0, 0};
+        auto where = catchRegister >= 0 ? std::vector<std::uint8_t>{static_cast<std::uint8_t>(catchRegister)}
+                                        : cstring(catchName);
+        data.insert(data.end(), where.begin(), where.end());
+        tries_.push_back({out_.size(), {tryEnd, catchEnd, finallyEnd}});
+        return record(0x8F, data);
+    }
     std::vector<std::uint8_t> bytes(bool withEnd = true) const {
         std::vector<std::uint8_t> out = out_;
         for (const auto& [at, name] : branches_) {
             auto offset = static_cast<std::int16_t>(static_cast<long>(labels_.at(name)) - static_cast<long>(at + 5));
             out[at + 3] = static_cast<std::uint8_t>(offset & 0xFF);
             out[at + 4] = static_cast<std::uint8_t>((offset >> 8) & 0xFF);
+        }
+        for (const auto& [at, ends] : tries_) {
+            // Each block's size runs from the end of the one before; the first from the record's end.
+            std::size_t from = at + 3 + (out[at + 1] | (out[at + 2] << 8));
+            for (std::size_t k = 0; k < 3; ++k) {
+                std::size_t to = ends[k].empty() ? from : labels_.at(ends[k]);
+                out[at + 4 + 2 * k] = static_cast<std::uint8_t>((to - from) & 0xFF);
+                out[at + 5 + 2 * k] = static_cast<std::uint8_t>((to - from) >> 8);
+                from = to;
+            }
         }
         if (withEnd) out.push_back(0);
         return out;
@@ -315,6 +352,7 @@ private:
     std::vector<std::uint8_t> out_;
     std::map<std::string, std::size_t> labels_;
     std::vector<std::pair<std::size_t, std::string>> branches_;
+    std::vector<std::pair<std::size_t, std::array<std::string, 3>>> tries_;
 };
 
 inline std::vector<std::uint8_t> doAction(const Actions& actions) {
