@@ -103,19 +103,9 @@ TEST(Rendering, SpritesAdvanceFromTheFrameTheyWerePlacedAndPlainStopHolds) {
 
 TEST(Rendering, AnObjectScaledToNothingDoesNotStopTheRestFromDrawing) {
     // A zero matrix is singular: cairo would refuse it and draw nothing more in that frame or later.
-    BitWriter flat;
-    flat.u8(0x06);
-    flat.u16(1);
-    flat.u16(1);
-    flat.ub(1, 1);  // scale 0, 0
-    flat.ub(5, 2);
-    flat.sb(2, 0);
-    flat.sb(2, 0);
-    flat.ub(1, 0);
-    flat.ub(5, 0);
     auto movie = build(test::movie(10, 10, 2,
-                                   {rectangleShape(1, 0, 0, 200, 200, 0, 0, 0), tag(26, flat.bytes()),
-                                    placeObject(2, 1), showFrame(), showFrame()}));
+                                   {rectangleShape(1, 0, 0, 200, 200, 0, 0, 0), placeScaled(1, 1, 0), placeObject(2, 1),
+                                    showFrame(), showFrame()}));
     ASSERT_TRUE(movie);
     auto out = frames(*movie, 10, 10);
     ASSERT_EQ(out.size(), 2u);
@@ -148,19 +138,9 @@ TEST(Rendering, ShrunkBitmapsAreDrawnFromHalvedCopiesAtHighQualityOnly) {
 TEST(Rendering, AShrunkBitmapPlacedByItselfIsDrawnFromItsOwnPixels) {
     // Halved copies are kept by character id; a bitmap placed by itself must not borrow those of character 0.
     std::vector<std::uint32_t> white(16 * 16, 0xFFFFFF), black(16 * 16, 0x000000);
-    BitWriter quarter;
-    quarter.u8(0x06);
-    quarter.u16(1);
-    quarter.u16(1);
-    quarter.ub(1, 1);  // scale 0.25, 0.25
-    quarter.ub(5, 16);
-    quarter.sb(16, 1 << 14);
-    quarter.sb(16, 1 << 14);
-    quarter.ub(1, 0);
-    quarter.ub(5, 0);
     auto movie = build(test::movie(
         4, 4, 1,
-        {losslessBitmap(0, 16, 16, white), losslessBitmap(1, 16, 16, black), tag(26, quarter.bytes()), showFrame()}));
+        {losslessBitmap(0, 16, 16, white), losslessBitmap(1, 16, 16, black), placeScaled(1, 1, 1 << 14), showFrame()}));
     ASSERT_TRUE(movie);
     auto out = frames(*movie, 4, 4, Quality::High);
     ASSERT_EQ(out.size(), 1u);

@@ -81,6 +81,29 @@ inline std::vector<std::uint8_t> showFrame() {
 }
 
 // A DefineShape of one solid rectangle (twips); fill0 = true draws it with the edges' other side.
+// A straight edge record of (dx, dy) twips.
+inline void straightEdge(BitWriter& w, int dx, int dy) {
+    int bits = std::max(bitsFor({dx, dy}), 2);
+    w.ub(1, 1);
+    w.ub(1, 1);
+    w.ub(4, static_cast<std::uint32_t>(bits - 2));
+    w.ub(1, 1);  // general line
+    w.sb(bits, dx);
+    w.sb(bits, dy);
+}
+
+// A MATRIX record that scales both axes by scale (16.16 fixed point) and does not move.
+inline void scaling(BitWriter& w, std::int32_t scale) {
+    const int bits = std::max(bitsFor({scale}), 2);
+    w.ub(1, 1);
+    w.ub(5, static_cast<std::uint32_t>(bits));
+    w.sb(bits, scale);
+    w.sb(bits, scale);
+    w.ub(1, 0);  // no rotation
+    w.ub(5, 0);  // no translation
+    w.align();
+}
+
 inline std::vector<std::uint8_t> rectangleShape(int id, int x0, int y0, int x1, int y1, int r, int g, int b,
                                                 bool useFill0 = false) {
     BitWriter w;
@@ -101,19 +124,10 @@ inline std::vector<std::uint8_t> rectangleShape(int id, int x0, int y0, int x1, 
     w.sb(bits, x0);
     w.sb(bits, y0);
     w.ub(1, 1);
-    auto line = [&w](int dx, int dy) {
-        int n = std::max(bitsFor({dx, dy}), 2);
-        w.ub(1, 1);
-        w.ub(1, 1);
-        w.ub(4, static_cast<std::uint32_t>(n - 2));
-        w.ub(1, 1);  // general line
-        w.sb(n, dx);
-        w.sb(n, dy);
-    };
-    line(x1 - x0, 0);
-    line(0, y1 - y0);
-    line(x0 - x1, 0);
-    line(0, y0 - y1);
+    straightEdge(w, x1 - x0, 0);
+    straightEdge(w, 0, y1 - y0);
+    straightEdge(w, x0 - x1, 0);
+    straightEdge(w, 0, y0 - y1);
     w.ub(6, 0);
     w.align();
     return tag(2, w.bytes());
@@ -165,30 +179,14 @@ inline std::vector<std::uint8_t> bitmapSquareShape(int id, int bitmapId, int siz
     w.u8(1);  // one fill style
     w.u8(0x43);
     w.u16(bitmapId);
-    w.ub(1, 1);  // scale, 16.16
-    std::int32_t scale = twipsPerPixel << 16;
-    int scaleBits = bitsFor({scale});
-    w.ub(5, static_cast<std::uint32_t>(scaleBits));
-    w.sb(scaleBits, scale);
-    w.sb(scaleBits, scale);
-    w.ub(1, 0);  // no rotation
-    w.ub(5, 0);  // no translation
-    w.align();
+    scaling(w, twipsPerPixel << 16);
     w.u8(0);  // no line styles
     w.ub(4, 1);
     w.ub(4, 0);
     w.ub(1, 0);  // style change: fill side 1 is the first style
     w.ub(5, 0x04);
     w.ub(1, 1);
-    int bits = std::max(bitsFor({size, -size}), 2);
-    for (auto [dx, dy] : {std::pair{size, 0}, {0, size}, {-size, 0}, {0, -size}}) {
-        w.ub(1, 1);
-        w.ub(1, 1);
-        w.ub(4, static_cast<std::uint32_t>(bits - 2));
-        w.ub(1, 1);  // general line
-        w.sb(bits, dx);
-        w.sb(bits, dy);
-    }
+    for (auto [dx, dy] : {std::pair{size, 0}, {0, size}, {-size, 0}, {0, -size}}) straightEdge(w, dx, dy);
     w.ub(6, 0);
     w.align();
     return tag(2, w.bytes());
@@ -200,6 +198,16 @@ inline std::vector<std::uint8_t> placeObject(int depth, int id, int tx = 0, int 
     w.u16(depth);
     w.u16(id);
     translation(w, tx, ty);
+    return tag(26, w.bytes());
+}
+
+// Places character id at depth scaled by scale (16.16 fixed point) on both axes, at the origin.
+inline std::vector<std::uint8_t> placeScaled(int depth, int id, std::int32_t scale) {
+    BitWriter w;
+    w.u8(0x06);
+    w.u16(depth);
+    w.u16(id);
+    scaling(w, scale);
     return tag(26, w.bytes());
 }
 
