@@ -29,36 +29,39 @@ Value arrayConstructor(Avm1& vm, Value, const Args& args) {
     return Value::obj(array);
 }
 
-Value arrayPush(Avm1& vm, Value self, const Args& args) {
+// push and unshift: the arguments added at one end, within the allowances; the new length.
+Value addElements(Avm1& vm, Value self, const Args& args, bool atFront) {
     Object* a = arrayOf(self);
     if (!a) return {};
     if (a->elements.size() + args.size() < kMaxObjects && vm.allocate(args.size() * sizeof(Value)))
-        a->elements.insert(a->elements.end(), args.begin(), args.end());
+        a->elements.insert(atFront ? a->elements.begin() : a->elements.end(), args.begin(), args.end());
     return Value::num(static_cast<double>(a->elements.size()));
+}
+
+// pop and shift: the element taken from one end, or undefined.
+Value takeElement(Value self, bool atFront) {
+    Object* a = arrayOf(self);
+    if (!a || a->elements.empty()) return {};
+    auto at = atFront ? a->elements.begin() : a->elements.end() - 1;
+    Value v = *at;
+    a->elements.erase(at);
+    return v;
+}
+
+Value arrayPush(Avm1& vm, Value self, const Args& args) {
+    return addElements(vm, self, args, false);
 }
 
 Value arrayPop(Avm1&, Value self, const Args&) {
-    Object* a = arrayOf(self);
-    if (!a || a->elements.empty()) return {};
-    Value v = a->elements.back();
-    a->elements.pop_back();
-    return v;
+    return takeElement(self, false);
 }
 
 Value arrayShift(Avm1&, Value self, const Args&) {
-    Object* a = arrayOf(self);
-    if (!a || a->elements.empty()) return {};
-    Value v = a->elements.front();
-    a->elements.erase(a->elements.begin());
-    return v;
+    return takeElement(self, true);
 }
 
 Value arrayUnshift(Avm1& vm, Value self, const Args& args) {
-    Object* a = arrayOf(self);
-    if (!a) return {};
-    if (a->elements.size() + args.size() < kMaxObjects && vm.allocate(args.size() * sizeof(Value)))
-        a->elements.insert(a->elements.begin(), args.begin(), args.end());
-    return Value::num(static_cast<double>(a->elements.size()));
+    return addElements(vm, self, args, true);
 }
 
 Value arrayJoin(Avm1& vm, Value self, const Args& args) {
@@ -264,17 +267,8 @@ Value fromCharCode(Avm1&, Value, const Args& args) {
 }  // namespace
 
 void installArrayAndString(Avm1& vm, Object* global) {
-    auto method = [&vm](Object* on, const char* name, NativeFunction f) {
-        on->properties[name] = Value::obj(vm.newNative(f));
-    };
-    auto makeClass = [&vm](Object* owner, const char* name, NativeFunction constructor, Object* prototype) {
-        Object* function = vm.newNative(constructor);
-        function->properties["prototype"] = Value::obj(prototype);
-        prototype->properties["constructor"] = Value::obj(function);
-        owner->properties[name] = Value::obj(function);
-        return prototype;
-    };
-    Object* arrayProto = makeClass(global, "Array", arrayConstructor, vm.arrayProto());
+    auto method = [&vm](Object* on, const char* name, NativeFunction f) { addMethod(vm, on, name, f); };
+    Object* arrayProto = addClass(vm, global, "Array", arrayConstructor, vm.arrayProto());
     method(arrayProto, "push", arrayPush);
     method(arrayProto, "pop", arrayPop);
     method(arrayProto, "shift", arrayShift);
@@ -288,7 +282,7 @@ void installArrayAndString(Avm1& vm, Object* global) {
     method(arrayProto, "sort", arraySort);
     global->properties["Array"].object->properties["NUMERIC"] = Value::num(16);
 
-    Object* stringProto = makeClass(global, "String", stringConstructor, vm.stringProto());
+    Object* stringProto = addClass(vm, global, "String", stringConstructor, vm.stringProto());
     method(stringProto, "charAt", charAt);
     method(stringProto, "charCodeAt", charCodeAt);
     method(stringProto, "indexOf", indexOf);

@@ -290,21 +290,24 @@ Value colorTransformConstructor(Avm1&, Value self, const Args& args) {
 
 }  // namespace
 
+void addMethod(Avm1& vm, Object* on, const char* name, NativeFunction function) {
+    on->properties[name] = Value::obj(vm.newNative(function));
+}
+
+Object* addClass(Avm1& vm, Object* owner, const char* name, NativeFunction constructor, Object* prototype) {
+    Object* function = vm.newNative(constructor);
+    if (!prototype) prototype = vm.newObject(vm.objectProto());
+    function->properties["prototype"] = Value::obj(prototype);
+    prototype->properties["constructor"] = Value::obj(function);
+    owner->properties[name] = Value::obj(function);
+    return prototype;
+}
+
 void installBuiltins(Avm1& vm, Object* global) {
-    auto native = [&vm](NativeFunction f) { return Value::obj(vm.newNative(f)); };
-    auto method = [&](Object* on, const char* name, NativeFunction f) { on->properties[name] = native(f); };
-    // A class: a constructor function whose prototype object holds the methods.
-    auto makeClass = [&](Object* owner, const char* name, NativeFunction constructor, Object* prototype) {
-        Object* function = vm.newNative(constructor);
-        if (!prototype) prototype = vm.newObject(vm.objectProto());
-        function->properties["prototype"] = Value::obj(prototype);
-        prototype->properties["constructor"] = Value::obj(function);
-        owner->properties[name] = Value::obj(function);
-        return prototype;
-    };
+    auto method = [&vm](Object* on, const char* name, NativeFunction f) { addMethod(vm, on, name, f); };
 
     Object* objectProto = vm.objectProto();
-    makeClass(global, "Object", returnSelf, objectProto);
+    addClass(vm, global, "Object", returnSelf, objectProto);
     method(objectProto, "hasOwnProperty", hasOwnProperty);
     method(objectProto, "toString", objectToString);
     method(objectProto, "addProperty", nothing);
@@ -313,21 +316,21 @@ void installBuiltins(Avm1& vm, Object* global) {
     method(objectClass, "registerClass", registerClass);
 
     Object* functionProto = vm.functionProto();
-    makeClass(global, "Function", returnSelf, functionProto);
+    addClass(vm, global, "Function", returnSelf, functionProto);
     method(functionProto, "call", functionCall);
     method(functionProto, "apply", functionApply);
 
     installArrayAndString(vm, global);
 
-    Object* errorProto = makeClass(global, "Error", errorConstructor, nullptr);
+    Object* errorProto = addClass(vm, global, "Error", errorConstructor, nullptr);
     method(errorProto, "toString", errorToString);
     errorProto->properties["message"] = Value::str("Error");
     errorProto->properties["name"] = Value::str("Error");
 
-    Object* numberProto = makeClass(global, "Number", numberConstructor, nullptr);
+    Object* numberProto = addClass(vm, global, "Number", numberConstructor, nullptr);
     method(numberProto, "toString", numberToStringMethod);
     method(numberProto, "valueOf", returnSelf);
-    Object* booleanProto = makeClass(global, "Boolean", booleanConstructor, nullptr);
+    Object* booleanProto = addClass(vm, global, "Boolean", booleanConstructor, nullptr);
     method(booleanProto, "toString", objectToString);
     method(booleanProto, "valueOf", returnSelf);
     method(global, "parseInt", parseIntFunction);
@@ -372,25 +375,25 @@ void installBuiltins(Avm1& vm, Object* global) {
     math->properties["LN2"] = Value::num(std::numbers::ln2);
     math->properties["LN10"] = Value::num(std::numbers::ln10);
 
-    Object* colorProto = makeClass(global, "Color", colorConstructor, nullptr);
+    Object* colorProto = addClass(vm, global, "Color", colorConstructor, nullptr);
     method(colorProto, "setRGB", setRGB);
     method(colorProto, "getRGB", getRGB);
     method(colorProto, "setTransform", setTransform);
     method(colorProto, "getTransform", getTransform);
 
-    makeClass(global, "MovieClip", returnSelf, vm.clipProto());
-    makeClass(global, "TextField", returnSelf, vm.textFieldProto());
-    makeClass(global, "TextFormat", returnSelf, nullptr);
-    makeClass(global, "Sound", returnSelf, nullptr);
+    addClass(vm, global, "MovieClip", returnSelf, vm.clipProto());
+    addClass(vm, global, "TextField", returnSelf, vm.textFieldProto());
+    addClass(vm, global, "TextFormat", returnSelf, nullptr);
+    addClass(vm, global, "Sound", returnSelf, nullptr);
 
     Object* flash = vm.newObject(objectProto);
     Object* geom = vm.newObject(objectProto);
     global->properties["flash"] = Value::obj(flash);
     flash->properties["geom"] = Value::obj(geom);
-    makeClass(geom, "Rectangle", rectangleConstructor, nullptr);
-    makeClass(geom, "Point", pointConstructor, nullptr);
-    makeClass(geom, "Matrix", matrixConstructor, nullptr);
-    makeClass(geom, "ColorTransform", colorTransformConstructor, nullptr);
+    addClass(vm, geom, "Rectangle", rectangleConstructor, nullptr);
+    addClass(vm, geom, "Point", pointConstructor, nullptr);
+    addClass(vm, geom, "Matrix", matrixConstructor, nullptr);
+    addClass(vm, geom, "ColorTransform", colorTransformConstructor, nullptr);
 
     // Players' interfaces a converter never drives: they exist so scripts that touch them run on.
     for (const char* name : {"Stage", "Key", "Mouse", "Selection", "System"}) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <memory>
 
 #include "flashgrab/device_font.h"
 #include "flashgrab/display_list.h"
@@ -54,6 +55,23 @@ Ink inkIn(cairo_surface_t* surface, int x0, int y0, int x1, int y1, Rgba colour)
     return ink;
 }
 
+// A movie's first frame, drawn at high quality; no renderer when the movie cannot be read.
+struct FirstFrame {
+    std::unique_ptr<Movie> movie;
+    std::unique_ptr<Renderer> renderer;
+};
+
+FirstFrame drawFirstFrame(const std::vector<std::uint8_t>& bytes, int width, int height) {
+    FirstFrame frame;
+    auto file = parseSwf(bytes);
+    if (!file || !(frame.movie = buildMovie(std::move(*file)))) return frame;
+    frame.renderer = std::make_unique<Renderer>(*frame.movie, width, height, true);
+    Player player(*frame.movie);
+    player.advance();
+    frame.renderer->render(player.root());
+    return frame;
+}
+
 TEST(DeviceFonts, TextInFontsTheMovieDoesNotEmbedIsDrawnInItsColourAndSize) {
     // A 240x80 stage: "Hxg" in _sans, red, 20 pixels, at the top left; "한글" in 굴림 (a Korean font the
     // system does not have, named by the movie without glyphs), blue, 20 pixels, below it; a field of
@@ -64,16 +82,11 @@ TEST(DeviceFonts, TextInFontsTheMovieDoesNotEmbedIsDrawnInItsColourAndSize) {
         {fontNameOnly(1, "_sans"), fontNameOnly(2, "굴림"), editText(10, 1, 400, 255, 0, 0, "Hxg", 2400, 800),
          editText(11, 2, 400, 0, 0, 255, "한글", 2400, 800), editText(12, 2, 400, 0, 0, 0, "    ", 2400, 800),
          placeObject(1, 10, 0, 0), placeObject(2, 11, 0, 800), placeObject(3, 12, 2400, 0), showFrame()});
-    auto file = parseSwf(bytes);
-    ASSERT_TRUE(file);
-    auto movie = buildMovie(std::move(*file));
-    ASSERT_TRUE(movie);
-    Renderer renderer(*movie, 240, 80, true);
-    Player player(*movie);
-    player.advance();
-    renderer.render(player.root());
+    FirstFrame frame = drawFirstFrame(bytes, 240, 80);
+    ASSERT_TRUE(frame.renderer);
+    cairo_surface_t* drawn = frame.renderer->surface();
 
-    Ink latin = inkIn(renderer.surface(), 0, 0, 120, 40, red);
+    Ink latin = inkIn(drawn, 0, 0, 120, 40, red);
     EXPECT_GT(latin.pixels, 60) << "the Latin text is drawn";
     EXPECT_EQ(latin.offColour, 0) << "in the field's colour";
     // Its left side is past the 2-pixel gutter, and from the top of H to the bottom of g it is about an em.
@@ -83,13 +96,13 @@ TEST(DeviceFonts, TextInFontsTheMovieDoesNotEmbedIsDrawnInItsColourAndSize) {
     EXPECT_GE(latin.y1 - latin.y0 + 1, 15);
     EXPECT_LE(latin.y1 - latin.y0 + 1, 24);
 
-    Ink hangul = inkIn(renderer.surface(), 0, 40, 120, 80, blue);
+    Ink hangul = inkIn(drawn, 0, 40, 120, 80, blue);
     EXPECT_GT(hangul.pixels, 60) << "the Hangul text is drawn with a font that has Hangul";
     EXPECT_EQ(hangul.offColour, 0);
     EXPECT_GE(hangul.y1 - hangul.y0 + 1, 12);
     EXPECT_LE(hangul.y1 - hangul.y0 + 1, 22);
 
-    EXPECT_EQ(inkIn(renderer.surface(), 120, 0, 240, 80, blue).pixels, 0) << "spaces and the rest draw nothing";
+    EXPECT_EQ(inkIn(drawn, 120, 0, 240, 80, blue).pixels, 0) << "spaces and the rest draw nothing";
 
     // Hangul in a Latin family comes from a font that has it, as the characters' own shapes, not a font's
     // box for a missing character: 한 is made of several strokes, and 한 and 글 differ.
@@ -114,16 +127,11 @@ TEST(DeviceFonts, StaticTextInAFontWithoutOutlinesIsDrawnAtItsRecordsPlaces) {
     auto bytes = test::movie(
         120, 80, 1,
         {font, staticText(2, 1, 400, 255, 0, 0, 3, 300, 40, 500, 2000, 800), placeObject(1, 2, 0, 0), showFrame()});
-    auto file = parseSwf(bytes);
-    ASSERT_TRUE(file);
-    auto movie = buildMovie(std::move(*file));
-    ASSERT_TRUE(movie);
-    Renderer renderer(*movie, 120, 80, true);
-    Player player(*movie);
-    player.advance();
-    renderer.render(player.root());
+    FirstFrame frame = drawFirstFrame(bytes, 120, 80);
+    ASSERT_TRUE(frame.renderer);
+    cairo_surface_t* drawn = frame.renderer->surface();
 
-    Ink ink = inkIn(renderer.surface(), 0, 0, 120, 80, red);
+    Ink ink = inkIn(drawn, 0, 0, 120, 80, red);
     EXPECT_GT(ink.pixels, 60) << "the static text is drawn";
     EXPECT_EQ(ink.offColour, 0);
     // H starts at x = 2 pixels; g, the third glyph, starts 30 pixels later and reaches below the baseline.
